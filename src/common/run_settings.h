@@ -1,0 +1,47 @@
+// RunSettings and ExportIdentity: what one run of ferrox does, and who runs it.
+#pragma once
+
+#include <string>
+
+enum class ServerKind : int { Vandor = 0, Corvane = 1 };
+
+enum class ExportKind : int { None = -1, Defects = 0, Features = 1, Users = 2, Parts = 4 };
+
+/// The one record of the run. Written at start-up (defaults, server kind, option
+/// parse); afterwards only the parts export writes `inFile`. An empty text means the
+/// option was not given. Values are carried whole: the option parse refuses a value
+/// longer than its documented field instead of cutting it.
+struct RunSettings {
+    ServerKind serverKind = ServerKind::Corvane;
+    ExportKind exportKind = ExportKind::None;
+    std::string outputFileName;
+    int mapValues = -1;  // the option parse sets 1 before reading any option; "-nomap" 0
+    bool crlf = false;
+    bool targetNT = true;
+    int partIndex = 20;
+    bool workAreas = false;
+    bool revisionLabels = false;
+    bool levelLabels = true;
+    bool sidLabels = false;
+    bool componentLabels = false;
+    bool allParts = true;
+    std::string inFile;
+    std::string committedFile;
+    std::string whereClause;
+    std::string releaseName;
+    std::string partSpecFile;
+    std::string sinceDate;
+    std::string relSpecFile;
+    std::string queryText;
+
+    bool corvane() const { return serverKind == ServerKind::Corvane; }
+};
+
+/// Who made the export; written into every element and version block. Empty fields
+/// are replaced by the writer's fallbacks.
+struct ExportIdentity {
+    std::string userName;
+    std::string eventName;
+    std::string groupName;
+    std::string hostName;
+};

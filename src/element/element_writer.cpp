@@ -1,0 +1,1 @@
+// Element import file writer (being built).

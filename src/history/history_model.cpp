@@ -1,0 +1,1 @@
+// Version history model (being built).

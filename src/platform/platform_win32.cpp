@@ -1,0 +1,144 @@
+// Windows side of the platform layer: cmd.exe through _wsystem, Win32 security and Winsock.
+#include "platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cctype>
+#include <cstdio>
+#include <vector>
+
+namespace platform {
+
+int run_command(const std::string& commandLine) {
+    // system() hands the line to cmd.exe and returns the command's exit code.
+    return std::system(commandLine.c_str());
+}
+
+const char* null_device() { return "nul"; }
+
+std::optional<std::string> get_env(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value) return std::nullopt;
+    return std::string(value);
+}
+
+bool set_env(const std::string& name, const std::string& value) {
+    return _putenv_s(name.c_str(), value.c_str()) == 0;
+}
+
+std::string quote_argument(std::string_view value) {
+    // cmd.exe keeps everything between double quotes together except '%' expansion;
+    // the client's argument parser takes \" as a literal quote. '%' is doubled away
+    // by closing the quote around a caret-escaped percent sign.
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"')
+            quoted += "\\\"";
+        else if (c == '%')
+            quoted += "\"^%\"";
+        else
+            quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+bool is_plain_file_name(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (unsigned char c : name) {
+        if (c < 32) return false;
+        switch (c) {
+            case '<': case '>': case ':': case '"': case '/': case '\\':
+            case '|': case '?': case '*':
+                return false;
+            default:
+                break;
+        }
+    }
+    if (name.back() == ' ' || name.back() == '.') return false;
+    // Device names stay devices whatever extension follows them.
+    std::string stem(name.substr(0, name.find('.')));
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    static const char* const reserved[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3",
+                                           "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+                                           "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6",
+                                           "LPT7", "LPT8", "LPT9"};
+    for (const char* r : reserved)
+        if (stem == r) return false;
+    return true;
+}
+
+LookupResult user_name() {
+    LookupResult result;
+    char buffer[64] = {};
+    DWORD size = sizeof buffer;
+    if (GetUserNameA(buffer, &size) == TRUE) result.value = buffer;
+    return result;
+}
+
+LookupResult primary_group_name() {
+    LookupResult result;
+    result.status = -1;
+    DWORD pid = GetCurrentProcessId();
+    HANDLE process = OpenProcess(READ_CONTROL | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (!process) {
+        char text[96];
+        std::snprintf(text, sizeof text, "*** Can't get process handle for pid:%lu \n",
+                      static_cast<unsigned long>(pid));
+        result.errorMessage = text;
+        return result;
+    }
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, READ_CONTROL | TOKEN_QUERY | TOKEN_QUERY_SOURCE, &token) &&
+        !OpenProcessToken(process, READ_CONTROL | TOKEN_QUERY, &token)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "*** Can't get access token for pid:%lu \n",
+                      static_cast<unsigned long>(pid));
+        result.errorMessage = text;
+        CloseHandle(process);
+        return result;
+    }
+    DWORD needed = 0;
+    GetTokenInformation(token, TokenPrimaryGroup, nullptr, 0, &needed);
+    std::vector<unsigned char> buffer(needed ? needed : 1, 0);
+    if (GetTokenInformation(token, TokenPrimaryGroup, buffer.data(), needed, &needed)) {
+        PSID sid = reinterpret_cast<TOKEN_PRIMARY_GROUP*>(buffer.data())->PrimaryGroup;
+        if (!sid || !IsValidSid(sid)) {
+            result.consoleMessage = "<Invalid SID>";
+        } else {
+            char name[100] = {};
+            char domain[100] = {};
+            DWORD nameSize = sizeof name, domainSize = sizeof domain;
+            SID_NAME_USE use;
+            if (LookupAccountSidA(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
+                result.status = 0;
+                result.value = name;
+            } else {
+                result.consoleMessage = "\n\nERROR: BAD SID  \n\n";
+            }
+        }
+    } else {
+        result.consoleMessage = "\n\nERROR: BAD SID  \n\n";
+    }
+    CloseHandle(token);
+    CloseHandle(process);
+    return result;
+}
+
+LookupResult host_name() {
+    LookupResult result;
+    WSADATA data;
+    WSAStartup(0x0101, &data);
+    char buffer[256] = {};
+    if (gethostname(buffer, sizeof buffer - 1) != 0) {
+        result.status = -1;
+        result.consoleMessage = "\n\nERROR:\tCan't Determine Host Name \n\n";
+        return result;
+    }
+    result.value = buffer;
+    return result;
+}
+
+}  // namespace platform
