@@ -1,0 +1,26 @@
+// The raw view report and the configuration-info report of the tracking exports.
+#pragma once
+
+#include <string>
+
+#include "run_context.h"
+
+/// Scratch raw file of the view report for an export kind ("defectRawFile000.raw",
+/// "featureRawFile000.raw", "userRawFile000.raw"); empty for other kinds.
+std::string view_raw_file_name(ExportKind kind);
+
+/// The view report command for the run, without its redirection, as it is printed.
+std::string compose_view_report_command(const RunSettings& settings);
+
+/// Names the raw file of the view report in `rawFileName`: the "-infile" file (no
+/// command is run), or the scratch file that the view report command writes.
+/// Returns 0, or -1 when the command failed (the name is still handed back).
+int generate_view_report(RunContext& ctx, std::string& rawFileName);
+
+/// Runs the configuration-info report of the defect or feature export into its
+/// scratch file and names that file in `configFileName`; the users export has none
+/// (empty name, nothing run). Returns 0, or -1 when the command failed.
+int generate_config_info(RunContext& ctx, std::string& configFileName);
+
+/// The kind's "Command Unsuccessful" message.
+const char* command_failed_message(ServerKind kind);
