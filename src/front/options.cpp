@@ -1,0 +1,158 @@
+// The option parse of ferrox: one table of options, tested in a fixed order.
+#include "options.h"
+
+#include <climits>
+
+namespace {
+
+struct ParseState {
+    const std::vector<std::string>& args;
+    std::size_t next = 1;  // index of the next unread word
+    RunSettings& settings;
+    bool releaseSelected = false;  // -release or -relspec seen
+};
+
+/// Takes the word after the option as its value. A missing, empty or over-long value
+/// fails; nothing is cut.
+bool take_value(ParseState& state, std::size_t maxLength, std::string& value) {
+    if (state.next >= state.args.size()) return false;
+    const std::string& word = state.args[state.next];
+    if (word.empty() || word.size() > maxLength) return false;
+    value = word;
+    ++state.next;
+    return true;
+}
+
+/// The decimal conversion users have always had for -partindex: leading blanks, an
+/// optional sign, then the leading digits; no digits gives 0. Nothing when the number
+/// does not fit an int (it would otherwise wrap to some unrelated batch size).
+bool leading_number(const std::string& text, long long& number) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    number = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        number = number * 10 + (text[i] - '0');
+        if (number > INT_MAX) return false;
+    }
+    if (negative) number = -number;
+    return true;
+}
+
+bool set_export_kind(ParseState& state, ExportKind kind, const char* outputFile) {
+    state.settings.exportKind = kind;
+    state.settings.outputFileName = outputFile;
+    return true;
+}
+
+bool parts_chosen(const ParseState& state) {
+    return state.settings.exportKind == ExportKind::Parts;
+}
+
+struct OptionRule {
+    const char* name;
+    bool (*apply)(ParseState&);  // false fails the parse
+};
+
+// In the order in which the words are tested.
+const OptionRule kOptions[] = {
+    {"-defects", [](ParseState& s) { return set_export_kind(s, ExportKind::Defects, kDefectsOutputFile); }},
+    {"-features", [](ParseState& s) { return set_export_kind(s, ExportKind::Features, kFeaturesOutputFile); }},
+    {"-users", [](ParseState& s) { return set_export_kind(s, ExportKind::Users, kUsersOutputFile); }},
+    {"-parts", [](ParseState& s) { return set_export_kind(s, ExportKind::Parts, kPartsOutputFile); }},
+    {"-nomap", [](ParseState& s) { s.settings.mapValues = 0; return true; }},
+    {"-map", [](ParseState& s) { s.settings.mapValues = 1; return true; }},
+    {"-crlf", [](ParseState& s) { s.settings.crlf = true; return true; }},
+    {"-workareas", [](ParseState& s) { s.settings.workAreas = true; return true; }},
+    {"-revisionlabels", [](ParseState& s) { s.settings.revisionLabels = true; return true; }},
+    {"-levellabels", [](ParseState& s) { s.settings.levelLabels = true; return true; }},
+    {"-sidlabels", [](ParseState& s) { s.settings.sidLabels = true; return true; }},
+    {"-componentlabels", [](ParseState& s) { s.settings.componentLabels = true; return true; }},
+    {"-o", [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.outputFileName); }},
+    {"-partindex",
+     [](ParseState& s) {
+         std::string text;
+         long long number = 0;
+         if (!take_value(s, kMaxPartIndexLength, text) || !leading_number(text, number)) return false;
+         // The value is the batch size of the part list queries: below 1 nothing
+         // would ever be queried.
+         if (number < 1) return false;
+         s.settings.partIndex = static_cast<int>(number);
+         return true;
+     }},
+    {"-target",
+     [](ParseState& s) {
+         std::string word;
+         if (!take_value(s, kMaxTargetLength, word)) return false;
+         if (word == "UNIX") {
+             s.settings.targetNT = false;
+             return true;
+         }
+         if (word == "NT") {
+             s.settings.targetNT = true;
+             return true;
+         }
+         return false;
+     }},
+    // Accepted and stored for old scripts; nothing reads it.
+    {"-query", [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.queryText); }},
+    {"-infile", [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.inFile); }},
+    {"-committedFile",
+     [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.committedFile); }},
+    {"-where", [](ParseState& s) { return take_value(s, kMaxWhereClauseLength, s.settings.whereClause); }},
+    {"-release",
+     [](ParseState& s) {
+         if (!parts_chosen(s)) return false;
+         // A second release selection is passed over without its value: the name
+         // that follows is then read as an option and normally fails the parse.
+         if (s.releaseSelected) return true;
+         if (!take_value(s, kMaxReleaseNameLength, s.settings.releaseName)) return false;
+         s.releaseSelected = true;
+         return true;
+     }},
+    {"-partspec",
+     [](ParseState& s) {
+         if (!parts_chosen(s) || !take_value(s, kMaxTextOptionLength, s.settings.partSpecFile)) return false;
+         s.settings.allParts = false;
+         return true;
+     }},
+    {"-since",
+     [](ParseState& s) {
+         return parts_chosen(s) && take_value(s, kMaxSinceDateLength, s.settings.sinceDate);
+     }},
+    {"-relspec",
+     [](ParseState& s) {
+         if (!parts_chosen(s) || s.releaseSelected) return false;
+         if (!take_value(s, kMaxTextOptionLength, s.settings.relSpecFile)) return false;
+         s.releaseSelected = true;
+         return true;
+     }},
+};
+
+}  // namespace
+
+int parse_options(const std::vector<std::string>& args, RunSettings& settings) {
+    settings.mapValues = 1;
+    settings.outputFileName.clear();
+    settings.queryText.clear();
+    settings.inFile.clear();
+    settings.partSpecFile.clear();
+    settings.relSpecFile.clear();
+
+    if (args.size() <= 2) return -1;
+
+    ParseState state{args, 1, settings};
+    while (state.next < args.size()) {
+        const std::string& word = args[state.next++];
+        const OptionRule* rule = nullptr;
+        for (const OptionRule& candidate : kOptions) {
+            if (word == candidate.name) {
+                rule = &candidate;
+                break;
+            }
+        }
+        if (!rule || !rule->apply(state)) return -1;
+    }
+    return 0;
+}

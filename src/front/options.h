@@ -1,0 +1,40 @@
+// The command-line options of ferrox and their parse into RunSettings.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "run_settings.h"
+
+/// Longest value each option accepts. The record's fields were fixed-size in earlier
+/// releases, so these lengths are what users have always been able to pass; a longer
+/// value is refused with the usage error rather than cut, since a cut release name or
+/// selection clause would quietly export the wrong data.
+constexpr std::size_t kMaxReleaseNameLength = 63;
+constexpr std::size_t kMaxSinceDateLength = 31;
+constexpr std::size_t kMaxPartIndexLength = 19;
+constexpr std::size_t kMaxTargetLength = 99;
+constexpr std::size_t kMaxWhereClauseLength = 4095;
+constexpr std::size_t kMaxTextOptionLength = 1023;  // -o, -query, -infile, -committedFile,
+                                                    // -partspec, -relspec
+
+/// Default output file of each export kind, set whenever its option is read.
+constexpr const char* kDefectsOutputFile = "defectsExport.txt";
+constexpr const char* kFeaturesOutputFile = "featuresExport.txt";
+constexpr const char* kUsersOutputFile = "usersExport.txt";
+constexpr const char* kPartsOutputFile = "partsExport.txt";
+
+/// Parses `args` (args[0] is the invocation name and is not read) into `settings`,
+/// whose defaults and server kind the caller has already set. Returns 0 when every
+/// word was accepted, -1 otherwise; prints nothing (the caller shows the usage).
+///
+/// Fails on: fewer than two words after the program name; a word that is no option
+/// (options are matched exactly and case-sensitively); a missing, empty or over-long
+/// value; a -target other than "NT" or "UNIX"; a -partindex below 1 (including a value
+/// without leading digits) or beyond the range of int; -release, -partspec, -since or
+/// -relspec while the export kind is not parts; -relspec after -release or -relspec.
+/// A -release after a release selection is skipped without taking its value, so the
+/// word after it is read as an option. Later options replace earlier ones, and an
+/// export kind option resets the output file to its default.
+int parse_options(const std::vector<std::string>& args, RunSettings& settings);
