@@ -1,0 +1,184 @@
+// The three steps of tagsmith: arguments, labels, and the directory loop that writes
+// the command file.
+#include "label_commands.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "tagged_lines.h"
+
+namespace tagsmith {
+
+namespace {
+
+constexpr std::string_view kLabelTag = "LbType ";
+constexpr std::string_view kDirTag = "DirName ";
+
+constexpr std::string_view kUsage =
+    "Error Missing parameters:\n"
+    "\n"
+    "Usage:\n"
+    "  tagsmith  dirsFile   labelsFile\n"
+    "         where:\n"
+    "            dirsFile    -  is the full pathname of the saved directories file\n"
+    "                                 from the execution of ferrox_vandor or ferrox_cvn.\n"
+    "            labelsFile  -  is the full pathname of the saved labels file\n"
+    "                                 from the execution of ferrox_vandor or ferrox_cvn.\n"
+    "            outputFile  -  is the full pathname of the output file to be generated.\n"
+    "                                 Populated with mklabel commands.\n";
+
+void print_lines(Console& console, std::initializer_list<std::string_view> parts) {
+    for (std::string_view part : parts) console.print(part);
+}
+
+void report_open_failure(Console& console, const std::string& name) {
+    print_lines(console, {"ERROR: Could not open file ", name, "\n",
+                          "       Verify the correct spelling of command line parameters.\n"});
+}
+
+void report_read_failure(Console& console, const std::string& name) {
+    print_lines(console, {"ERROR: Could not read file ", name, "\n"});
+}
+
+void warn_no_value(Console& console, const std::string& fileName, long long lineNumber) {
+    print_lines(console, {"WARNING: Line ", std::to_string(lineNumber), " of file ", fileName,
+                          " carries no value and is skipped\n"});
+}
+
+}  // namespace
+
+int check_arguments(const std::vector<std::string>& args, LabelRun& run, Console& console) {
+    if (args.size() != 3) {
+        console.print(kUsage);
+        return -1;
+    }
+    print_lines(console, {"\n", "---> Validating the command line arguments\n", "\n"});
+
+    run.dirsPath = args[0];
+    run.dirsFile.reset(std::fopen(run.dirsPath.c_str(), "rb"));
+    if (!run.dirsFile) {
+        report_open_failure(console, run.dirsPath);
+        return -1;
+    }
+    run.labelsPath = args[1];
+    run.labelsFile.reset(std::fopen(run.labelsPath.c_str(), "rb"));
+    if (!run.labelsFile) {
+        report_open_failure(console, run.labelsPath);
+        return -1;
+    }
+
+    run.outputPath = args[2];
+    if (run.outputPath == run.labelsPath || run.outputPath == run.dirsPath) {
+        print_lines(console, {"ERROR: Cannot specify the same file name as both input and output file parameter\n",
+                              "       Verify the command line parameters.\n"});
+        return -1;
+    }
+    if (!run.output.open(run.outputPath)) {
+        report_open_failure(console, run.outputPath);
+        return -1;
+    }
+    return 0;
+}
+
+int read_labels(LabelRun& run, Console& console) {
+    print_lines(console, {"\n", "---> Generating List of labels\n", "\n"});
+    run.labelTable.clear();
+
+    LineReader reader(run.labelsFile.get());
+    std::string line;
+    while (reader.next(line)) {
+        auto label = tagged_value(line, kLabelTag);
+        if (!label) continue;
+        if (label->empty()) {
+            warn_no_value(console, run.labelsPath, reader.line_number());
+            continue;
+        }
+        print_lines(console, {"Label: ", *label, "\n"});
+        run.labelTable.emplace_back(*label);
+    }
+    if (reader.failed()) {
+        report_read_failure(console, run.labelsPath);
+        return -1;
+    }
+    print_lines(console, {"\n", "Number of Labels found: ", std::to_string(run.labelTable.size()), "\n", "\n"});
+
+    if (run.labelTable.empty()) {
+        print_lines(console, {"ERROR: No labels were read from file ", run.labelsPath, "\n",
+                              "       Verify the file contains LbType tags\n"});
+        // The output file counts as created by the argument check: it stays, empty.
+        run.labelsFile.reset();
+        run.output.commit();
+        return -1;
+    }
+    run.labelsFile.reset();
+    return 0;
+}
+
+int write_label_commands(LabelRun& run, Console& console) {
+    print_lines(console, {"\n", "---> Start processing Directories\n", "\n"});
+    run.directoryCount = 0;
+
+    // Every command is the label part, fixed per label, followed by the directory part,
+    // fixed per directory; both are composed once, so the loop only copies bytes.
+    std::vector<std::string> labelParts;
+    labelParts.reserve(run.labelTable.size());
+    for (const std::string& label : run.labelTable)
+        labelParts.push_back("sbxcmd mklabel " + quote_argument(label, run.interpreter) + " ");
+
+    LineReader reader(run.dirsFile.get());
+    std::string line;
+    std::string dirPart;
+    while (reader.next(line)) {
+        auto dir = tagged_value(line, kDirTag);
+        if (!dir) continue;
+        if (dir->empty()) {
+            warn_no_value(console, run.dirsPath, reader.line_number());
+            continue;
+        }
+        // The directory keeps its line end, so an empty line follows every command.
+        print_lines(console, {"  Processing Directory: ", *dir, "\n", "\n"});
+        dirPart = quote_argument(*dir, run.interpreter);
+        dirPart += kLineEnd;
+        dirPart += kLineEnd;
+        for (const std::string& labelPart : labelParts) {
+            run.output.write(labelPart);
+            run.output.write(dirPart);
+        }
+        ++run.directoryCount;
+    }
+    if (reader.failed()) {
+        report_read_failure(console, run.dirsPath);
+        run.output.discard();
+        return -1;
+    }
+    print_lines(console, {"\n", "Number of Directories processed: ", std::to_string(run.directoryCount), "\n", "\n"});
+
+    if (run.directoryCount == 0) {
+        print_lines(console, {"ERROR: No Directorie were read from file ", run.dirsPath, "\n",
+                              "       Verify the file contains DirName tags\n"});
+        // Nothing was written: the output file stays, empty.
+        run.dirsFile.reset();
+        run.output.commit();
+        return -1;
+    }
+    run.dirsFile.reset();
+    if (!run.output.commit()) {
+        print_lines(console, {"ERROR: Could not write file ", run.outputPath, "\n"});
+        return -1;
+    }
+    return 0;
+}
+
+int run_tagsmith(const std::vector<std::string>& args, Console& console, Interpreter interpreter) {
+    LabelRun run;
+    run.interpreter = interpreter;
+    if (check_arguments(args, run, console) != 0) return 1;
+    print_lines(console, {"Dir file ", run.dirsPath, "\n", "Label file ", run.labelsPath, "\n"});
+    if (read_labels(run, console) != 0) return 1;
+    if (write_label_commands(run, console) != 0) return 1;
+    print_lines(console, {"The generated file is: ", run.outputPath, "\n", "\n ",
+                          "Go to the sabrex quarn directory and execute this command file.\n"});
+    return 0;
+}
+
+}  // namespace tagsmith

@@ -1,0 +1,32 @@
+// Quoting a label or directory as one argument of a line in the generated command file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tagsmith {
+
+/// The command interpreter that runs the generated command file.
+enum class Interpreter {
+    posixShell,  // sh and its relatives
+    windowsCmd,  // cmd.exe running a batch file
+};
+
+/// The interpreter of the platform tagsmith was built for.
+#ifdef _WIN32
+inline constexpr Interpreter kHostInterpreter = Interpreter::windowsCmd;
+#else
+inline constexpr Interpreter kHostInterpreter = Interpreter::posixShell;
+#endif
+
+/// True when `value` holds a blank, a tab, a double quote or another character special
+/// to `interpreter`, so that written bare it would not reach the command as one argument.
+bool needs_quotes(std::string_view value, Interpreter interpreter);
+
+/// `value` as it is written into the command file: unchanged when it needs no quotes,
+/// otherwise between double quotes with its inner characters escaped for `interpreter`
+/// (sh: backslash before " \ $ `; cmd: inner quotes and trailing backslashes in the form
+/// the program's argument parser reads back, "%" doubled as batch files need).
+std::string quote_argument(std::string_view value, Interpreter interpreter);
+
+}  // namespace tagsmith
