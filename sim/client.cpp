@@ -1,0 +1,332 @@
+// The simulated server client: one program that answers as corv, cvnselect, Report,
+// Defect, Feature or File, by running the received report against a SQLite database.
+//
+// It is started once per server command, so it does as little as it can: open the
+// database read-only, prepare one statement, stream the rows to stdout.
+#include <regex.h>
+#include <sqlite3.h>
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+enum class Kind { corvane, vandor };
+
+/// Exit statuses the tests rely on.
+constexpr int kAnswered = 0;
+constexpr int kFailed = 1;    // injected failure, or a record that does not exist
+constexpr int kRefused = 2;   // unknown command shape, bad database, failing SQL
+
+struct Invocation {
+    std::string name;               // base name of argv[0]
+    std::vector<std::string> args;  // argv[1..]
+};
+
+/// What one command asks for, after its shape has been recognised.
+struct Request {
+    enum class Type { testServer, select, configInfo, longView } type = Type::select;
+    std::string sql;         // select: the statement to run
+    std::string recordKind;  // configInfo, longView: "defect" or "feature"
+    std::string recordName;  // longView
+};
+
+class Failure {
+public:
+    Failure(int status, std::string message) : status_(status), message_(std::move(message)) {}
+    int status() const { return status_; }
+    const std::string& message() const { return message_; }
+
+private:
+    int status_;
+    std::string message_;
+};
+
+std::string base_name(const char* path) {
+    std::string_view text(path);
+    auto slash = text.rfind('/');
+    return std::string(slash == std::string_view::npos ? text : text.substr(slash + 1));
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+/// The log line: invocation name, then each argument after one blank, as received.
+std::string log_line(const Invocation& inv) {
+    std::string line = inv.name;
+    for (const auto& arg : inv.args) {
+        line += ' ';
+        line += arg;
+    }
+    return line;
+}
+
+void append_log(const char* path, const std::string& line) {
+    int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    std::string record = line + "\n";
+    // One write with O_APPEND keeps lines of concurrent calls whole.
+    ssize_t written = ::write(fd, record.data(), record.size());
+    (void)written;
+    ::close(fd);
+}
+
+/// True when the environment variable holds a regex matching `line`; a bad regex is
+/// refused so that a typo in a test does not silently disable the injection.
+bool env_regex_matches(const char* variable, const std::string& line) {
+    const char* pattern = std::getenv(variable);
+    if (pattern == nullptr) return false;
+    regex_t regex;
+    int rc = ::regcomp(&regex, pattern, REG_EXTENDED | REG_NOSUB);
+    if (rc != 0) {
+        char text[256];
+        ::regerror(rc, &regex, text, sizeof text);
+        throw Failure(kRefused, std::string(variable) + " is not a valid regular expression: " + text);
+    }
+    bool matched = ::regexec(&regex, line.c_str(), 0, nullptr, 0) == 0;
+    ::regfree(&regex);
+    return matched;
+}
+
+void delay_ms(long ms) {
+    if (ms <= 0) return;
+    timespec wait{ms / 1000, (ms % 1000) * 1000000L};
+    while (::nanosleep(&wait, &wait) != 0) {
+    }
+}
+
+Failure unknown_shape(const Invocation& inv) {
+    return Failure(kRefused, "unknown command: " + log_line(inv));
+}
+
+bool is_identifier(const std::string& text) {
+    if (text.empty()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        bool digit = c >= '0' && c <= '9';
+        if (!letter && !(digit && i > 0)) return false;
+    }
+    return true;
+}
+
+/// Recognises the report command's options: -testServer, -raw -view V [-where C],
+/// -general V -select L [-where C].
+Request parse_report(const Invocation& inv, const std::vector<std::string>& words) {
+    Request request;
+    if (words.size() == 1 && words[0] == "-testServer") {
+        request.type = Request::Type::testServer;
+        return request;
+    }
+    std::size_t at = 0;
+    std::string columns;
+    std::string view;
+    if (words.size() >= 3 && words[0] == "-raw" && words[1] == "-view") {
+        view = words[2];
+        columns = "*";
+        at = 3;
+    } else if (words.size() >= 4 && words[0] == "-general" && words[2] == "-select") {
+        view = words[1];
+        columns = words[3];
+        at = 4;
+    } else {
+        throw unknown_shape(inv);
+    }
+    if (!is_identifier(view)) throw unknown_shape(inv);
+    request.sql = "SELECT " + columns + " FROM " + view;
+    if (at + 2 == words.size() && words[at] == "-where")
+        request.sql += " WHERE " + words[at + 1];
+    else if (at != words.size())
+        throw unknown_shape(inv);
+    return request;
+}
+
+/// Recognises the record commands: -configInfo -raw and -view N -long.
+Request parse_record(const Invocation& inv, const std::vector<std::string>& words,
+                     const std::string& recordKind) {
+    Request request;
+    request.recordKind = recordKind;
+    if (words.size() == 2 && words[0] == "-configInfo" && words[1] == "-raw") {
+        request.type = Request::Type::configInfo;
+        return request;
+    }
+    if (words.size() == 3 && words[0] == "-view" && words[2] == "-long") {
+        request.type = Request::Type::longView;
+        request.recordName = words[1];
+        return request;
+    }
+    throw unknown_shape(inv);
+}
+
+/// The command word and its options; for corv the word is the first argument.
+Request parse_request(const Invocation& inv, Kind kind) {
+    if (inv.name == "cvnselect") {
+        if (inv.args.size() != 1) throw unknown_shape(inv);
+        Request request;
+        request.sql = "SELECT " + inv.args[0];
+        return request;
+    }
+    std::string word;
+    std::vector<std::string> words;
+    if (kind == Kind::corvane) {
+        if (inv.args.empty()) throw unknown_shape(inv);
+        word = lower(inv.args[0]);
+        words.assign(inv.args.begin() + 1, inv.args.end());
+    } else {
+        word = lower(inv.name);
+        words = inv.args;
+    }
+    if (word == "report") return parse_report(inv, words);
+    if (word == "defect" || word == "feature") return parse_record(inv, words, word);
+    throw unknown_shape(inv);
+}
+
+/// Owns the database connection and the one statement of the call.
+class Database {
+public:
+    explicit Database(const std::string& path) {
+        int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
+        if (rc != SQLITE_OK) {
+            std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+            throw Failure(kRefused, "cannot open server database " + path + ": " + why);
+        }
+    }
+    ~Database() {
+        if (stmt_) sqlite3_finalize(stmt_);
+        sqlite3_close(db_);
+    }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    void prepare(const std::string& sql) {
+        if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
+            SQLITE_OK)
+            throw sql_failure(sql);
+        sql_ = sql;
+    }
+    void bind(int index, const std::string& value) {
+        sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+    }
+    /// True while there is a row; throws on an error during the query.
+    bool step() {
+        int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        throw sql_failure(sql_);
+    }
+    sqlite3_stmt* statement() const { return stmt_; }
+
+private:
+    Failure sql_failure(const std::string& sql) const {
+        return Failure(kRefused, "SQL error in \"" + sql + "\": " + sqlite3_errmsg(db_));
+    }
+
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    std::string sql_;
+};
+
+void write_out(const void* data, std::size_t size) {
+    if (size > 0 && std::fwrite(data, 1, size, stdout) != size)
+        throw Failure(kRefused, "cannot write the answer");
+}
+
+/// Streams every row: fields joined by "|", NULL as empty, one row per line.
+void print_rows(Database& db) {
+    sqlite3_stmt* stmt = db.statement();
+    int columns = sqlite3_column_count(stmt);
+    while (db.step()) {
+        for (int i = 0; i < columns; ++i) {
+            if (i > 0) std::fputc('|', stdout);
+            const unsigned char* text = sqlite3_column_text(stmt, i);
+            if (text) write_out(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
+        }
+        std::fputc('\n', stdout);
+    }
+}
+
+int answer(Kind kind, const Request& request) {
+    const char* familyVariable = kind == Kind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
+    const char* family = std::getenv(familyVariable);
+    if (family == nullptr) throw Failure(kRefused, std::string(familyVariable) + " not set");
+    Database db(family);
+
+    switch (request.type) {
+    case Request::Type::testServer:
+        // Opening is lazy: reading the schema proves the file is a database.
+        db.prepare("SELECT count(*) FROM sqlite_master");
+        db.step();
+        return kAnswered;
+    case Request::Type::select:
+        db.prepare(request.sql);
+        print_rows(db);
+        return kAnswered;
+    case Request::Type::configInfo:
+        db.prepare("SELECT line FROM configInfo WHERE recordKind = ?1 ORDER BY seq");
+        db.bind(1, request.recordKind);
+        print_rows(db);
+        return kAnswered;
+    case Request::Type::longView: {
+        db.prepare("SELECT note FROM " + request.recordKind + "Long WHERE name = ?1");
+        db.bind(1, request.recordName);
+        if (!db.step())
+            throw Failure(kFailed, "no " + request.recordKind + " named " + request.recordName);
+        sqlite3_stmt* stmt = db.statement();
+        const void* note = sqlite3_column_blob(stmt, 0);
+        if (note) write_out(note, static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
+        return kAnswered;
+    }
+    }
+    return kRefused;
+}
+
+std::optional<Kind> kind_of(const std::string& name) {
+    if (name == "corv" || name == "cvnselect") return Kind::corvane;
+    if (name == "Report" || name == "Defect" || name == "Feature" || name == "File")
+        return Kind::vandor;
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Invocation inv;
+    inv.name = base_name(argc > 0 ? argv[0] : "");
+    for (int i = 1; i < argc; ++i) inv.args.emplace_back(argv[i]);
+
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+
+    const std::string line = log_line(inv);
+    try {
+        if (const char* log = std::getenv("SIM_LOG")) append_log(log, line);
+        if (env_regex_matches("SIM_DELAY", line)) {
+            const char* ms = std::getenv("SIM_DELAY_MS");
+            delay_ms(ms ? std::strtol(ms, nullptr, 10) : 0);
+        }
+        if (env_regex_matches("SIM_FAIL", line)) return kFailed;
+
+        auto kind = kind_of(inv.name);
+        if (!kind) throw unknown_shape(inv);
+        int status = answer(*kind, parse_request(inv, *kind));
+        if (std::fflush(stdout) != 0) throw Failure(kRefused, "cannot write the answer");
+        return status;
+    } catch (const Failure& failure) {
+        // Rows streamed before a failing step stay in the output; the status tells.
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", inv.name.c_str(), failure.message().c_str());
+        return failure.status();
+    }
+}
