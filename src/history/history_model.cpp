@@ -1,1 +1,252 @@
-// Version history model (being built).
+// HistoryModel: the lists of one part, their indexes, and the export-wide registries.
+#include "history_model.h"
+
+#include <algorithm>
+
+#include "fields.h"
+
+namespace {
+
+// --- role table -----------------------------------------------------------------
+
+std::string_view cvn_node_name(const RevisionNode& n) { return n.revision.revisionname; }
+std::string_view cvn_ancestor_key(const RevisionNode& n) { return n.revision.ancestorrevision; }
+bool cvn_is_root(const RevisionNode& n) { return n.revision.ancestorrevision.empty(); }
+std::string_view cvn_match_key(const RevisionNode& n) { return n.revision.sourceid; }
+std::string_view cvn_row_match_key(const PartRowNode& r) {
+    return r.partRow ? std::string_view(r.partRow->sourceid) : std::string_view();
+}
+std::string_view cvn_row_name_key(const PartRowNode& r) {
+    return r.partRow ? std::string_view(r.partRow->revisionname) : std::string_view();
+}
+std::string_view cvn_change_date(const RevisionNode& n) {
+    return n.revision.changedate.empty() ? n.revision.nuadddate : n.revision.changedate;
+}
+std::string_view cvn_part_path(const RevisionNode& n) { return n.revision.nupathname; }
+
+std::string_view vdr_node_name(const RevisionNode& n) { return n.version.id; }
+bool vdr_is_root(const RevisionNode& n) { return n.version.previousid == "0"; }
+std::string_view vdr_ancestor_key(const RevisionNode& n) {
+    return vdr_is_root(n) ? std::string_view() : std::string_view(n.version.previousid);
+}
+std::string_view vdr_match_key(const RevisionNode& n) { return n.version.id; }
+std::string_view vdr_row_key(const PartRowNode& r) {
+    return r.committedRow ? std::string_view(r.committedRow->versionid) : std::string_view();
+}
+std::string_view vdr_change_date(const RevisionNode& n) {
+    if (!n.version.changedate.empty() || !n.committedRow) return n.version.changedate;
+    return n.committedRow->commitdate;
+}
+std::string_view vdr_part_path(const RevisionNode& n) { return n.version.pathname; }
+
+const RoleTable kCorvaneRoles{cvn_node_name,       cvn_ancestor_key, cvn_is_root,
+                              cvn_match_key,       cvn_row_match_key, cvn_row_name_key,
+                              cvn_change_date,     cvn_part_path};
+const RoleTable kVandorRoles{vdr_node_name, vdr_ancestor_key, vdr_is_root, vdr_match_key,
+                             vdr_row_key,   vdr_row_key,      vdr_change_date, vdr_part_path};
+
+template <typename Map>
+std::size_t first_at_or_after(const Map& map, std::string_view key, std::size_t start) {
+    auto it = map.find(std::string(key));
+    if (it == map.end()) return kNoNode;
+    const std::vector<std::size_t>& indices = it->second;
+    auto pos = std::lower_bound(indices.begin(), indices.end(), start);
+    return pos == indices.end() ? kNoNode : *pos;
+}
+
+}  // namespace
+
+const RoleTable& role_table(ServerKind kind) {
+    return kind == ServerKind::Corvane ? kCorvaneRoles : kVandorRoles;
+}
+
+std::string_view last_component(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// --- row parsers ----------------------------------------------------------------
+
+PartFullViewRecord parse_part_row(std::string_view line) {
+    std::vector<std::string> f = split_fields(line);
+    return {field_at(f, 0), field_at(f, 1), field_at(f, 2), field_at(f, 3),
+            field_at(f, 4), field_at(f, 5), field_at(f, 6), field_at(f, 7)};
+}
+
+RevisionRecord parse_revision_row(std::string_view line) {
+    std::vector<std::string> f = split_fields(line);
+    return {field_at(f, 0), field_at(f, 1), field_at(f, 2),
+            field_at(f, 3), field_at(f, 4), field_at(f, 5)};
+}
+
+std::optional<CommittedVersionRecord> parse_committed_row(std::string_view line, int mode) {
+    std::vector<std::string> f = split_fields(line);
+    CommittedVersionRecord r;
+    if (mode == 0) {  // pathname, releasename, versionsid, versionid, compname, adddate, lastupdate, fmode
+        r.pathname = field_at(f, 0);
+        r.releasename = field_at(f, 1);
+        r.sid = field_at(f, 2);
+        r.versionid = field_at(f, 3);
+        r.compname = field_at(f, 4);
+        r.commitdate = field_at(f, 5);
+        r.changedate = field_at(f, 6);
+        r.fmode = field_at(f, 7);
+    } else if (mode == 1) {  // pathname, releasename, sid, versionid, changedate, levelname, commitdate
+        r.pathname = field_at(f, 0);
+        r.releasename = field_at(f, 1);
+        r.sid = field_at(f, 2);
+        r.versionid = field_at(f, 3);
+        r.changedate = field_at(f, 4);
+        r.levelname = field_at(f, 5);
+        r.commitdate = field_at(f, 6);
+    } else {
+        return std::nullopt;
+    }
+    return r;
+}
+
+VersionRecord parse_version_row(std::string_view line, std::string_view partPath) {
+    std::vector<std::string> f = split_fields(line);
+    return {std::string(partPath), field_at(f, 0), field_at(f, 1), field_at(f, 2), field_at(f, 3)};
+}
+
+// --- NameList -------------------------------------------------------------------
+
+bool NameList::contains(std::string_view name) const {
+    if (!index_.empty()) return index_.count(std::string(name)) != 0;
+    return std::find(names_.begin(), names_.end(), name) != names_.end();
+}
+
+bool NameList::add(std::string_view name) {
+    if (contains(name)) return false;
+    names_.emplace_back(name);
+    if (!index_.empty()) {
+        index_.insert(names_.back());
+    } else if (names_.size() > kIndexFrom) {
+        index_.insert(names_.begin(), names_.end());
+    }
+    return true;
+}
+
+// --- HistoryModel ---------------------------------------------------------------
+
+HistoryModel::HistoryModel(ServerKind kind) : kind_(kind), roles_(&role_table(kind)) {}
+
+int HistoryModel::append_part_row(const PartFullViewRecord& row) {
+    if (kind_ != ServerKind::Corvane) return -1;
+    PartRowNode node;
+    node.partRow = row;
+    partRowsByName_[row.revisionname].push_back(partRows_.size());
+    partRows_.push_back(std::move(node));
+    return 0;
+}
+
+int HistoryModel::append_part_row(const CommittedVersionRecord& row) {
+    if (kind_ != ServerKind::Vandor) return -1;
+    if (row.versionid == "0") return 0;
+    PartRowNode node;
+    node.committedRow = row;
+    partRowsByName_[row.versionid].push_back(partRows_.size());
+    partRows_.push_back(std::move(node));
+    return 0;
+}
+
+int HistoryModel::append_revision(const RevisionRecord& row) {
+    if (kind_ != ServerKind::Corvane) return -1;
+    RevisionNode node;
+    node.revision = row;
+    revisions_.push_back(std::move(node));
+    index_revision(revisions_.size() - 1);
+    return 0;
+}
+
+int HistoryModel::append_revision(const VersionRecord& row) {
+    if (kind_ != ServerKind::Vandor) return -1;
+    RevisionNode node;
+    node.version = row;
+    revisions_.push_back(std::move(node));
+    index_revision(revisions_.size() - 1);
+    return 0;
+}
+
+void HistoryModel::index_revision(std::size_t index) {
+    const RevisionNode& node = revisions_[index];
+    // emplace keeps an existing entry: the first node of a name or key wins.
+    byName_.emplace(std::string(roles_->nodeName(node)), index);
+    bySource_.emplace(std::string(roles_->revisionMatchKey(node)), index);
+    if (!roles_->isRoot(node))
+        byAncestorKey_[std::string(roles_->ancestorKey(node))].push_back(index);
+}
+
+std::size_t HistoryModel::find_revision_by_name(std::string_view name) const {
+    if (name.empty()) return kNoNode;
+    auto it = byName_.find(std::string(name));
+    return it == byName_.end() ? kNoNode : it->second;
+}
+
+std::size_t HistoryModel::find_revision_by_source(std::string_view key) const {
+    auto it = bySource_.find(std::string(key));
+    return it == bySource_.end() ? kNoNode : it->second;
+}
+
+std::size_t HistoryModel::find_child_from(std::string_view name, std::size_t start) const {
+    return first_at_or_after(byAncestorKey_, name, start);
+}
+
+std::size_t HistoryModel::find_part_row_from(std::string_view name, std::size_t start) const {
+    return first_at_or_after(partRowsByName_, name, start);
+}
+
+const std::vector<std::size_t>& HistoryModel::children_named(std::string_view name) const {
+    static const std::vector<std::size_t> none;
+    auto it = byAncestorKey_.find(std::string(name));
+    return it == byAncestorKey_.end() ? none : it->second;
+}
+
+const std::vector<std::size_t>& HistoryModel::part_rows_named(std::string_view name) const {
+    static const std::vector<std::size_t> none;
+    auto it = partRowsByName_.find(std::string(name));
+    return it == partRowsByName_.end() ? none : it->second;
+}
+
+int HistoryModel::add_label(RevisionNode& node, std::string_view label) {
+    if (label.empty()) return 0;
+    return node.labels.add(label) ? 0 : 1;
+}
+
+int HistoryModel::add_subbranch(RevisionNode& node, std::string_view path) {
+    if (path.empty()) return 0;
+    std::string_view leaf = last_component(path);
+    if (leaf == last_component(node.branchPath)) return 0;
+    node.subbranches.add(leaf);
+    return 0;
+}
+
+int HistoryModel::register_declared_name(std::string_view name) {
+    if (name.empty()) return 1;
+    return declaredNames_.emplace(name).second ? 0 : 1;
+}
+
+int HistoryModel::register_branch_type(std::string_view branchPath) {
+    return branchTypes_.emplace(last_component(branchPath)).second ? 0 : 1;
+}
+
+int HistoryModel::release_history(bool all) {
+    release_part_rows();
+    revisions_.clear();
+    ordered_.clear();
+    byName_.clear();
+    bySource_.clear();
+    byAncestorKey_.clear();
+    if (all) {
+        declaredNames_.clear();
+        branchTypes_.clear();
+    }
+    return 0;
+}
+
+int HistoryModel::release_part_rows() {
+    partRows_.clear();
+    partRowsByName_.clear();
+    return 0;
+}

@@ -1,0 +1,413 @@
+// The five history steps: link, children, marking, ordering and writing one part.
+#include "revision_tree.h"
+
+#include <algorithm>
+#include <climits>
+#include <ctime>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
+
+std::string node_label(const HistorySteps& s, const RevisionNode& node) {
+    return std::string(s.model.roles().nodeName(node));
+}
+
+/// The labels one part row gives its version, in the order they are added.
+std::vector<std::string> part_row_labels(const PartRowNode& row, const RunSettings& settings) {
+    std::vector<std::string> labels;
+    auto add = [&labels](const char* prefix, const std::string& value) {
+        if (!value.empty()) labels.push_back(prefix + value);
+    };
+    if (row.partRow) {
+        add("RELEASE-", row.partRow->releasename);
+        add("DRIVER-", row.partRow->workareaname);
+        if (settings.revisionLabels) add("REVISION-", row.partRow->revisionname);
+    } else if (row.committedRow) {
+        add("RELEASE-", row.committedRow->releasename);
+        if (settings.sidLabels) add("SID-", row.committedRow->sid);
+        if (settings.componentLabels) add("COMPONENT-", row.committedRow->compname);
+        if (settings.levelLabels) add("LEVEL-", row.committedRow->levelname);
+    }
+    return labels;
+}
+
+void add_row_labels(RevisionNode& node, const PartRowNode& row, const RunSettings& settings) {
+    for (const std::string& label : part_row_labels(row, settings))
+        HistoryModel::add_label(node, label);
+}
+
+/// Every part row named like the node adds its labels (branch points get theirs so).
+void labels_from_part_rows(HistorySteps& s, RevisionNode& node) {
+    for (std::size_t r : s.model.part_rows_named(s.model.roles().nodeName(node)))
+        add_row_labels(node, s.model.partRows()[r], s.settings);
+}
+
+/// Depth-first over the children with marked descendants; an unmarked node whose
+/// marked descendants lie under two or more children, or that has none below it,
+/// becomes important. Iterative, so a long chain cannot exhaust the stack.
+void mark_branch_points(HistorySteps& s, std::size_t start) {
+    std::vector<RevisionNode>& revs = s.model.revisions();
+    struct Frame {
+        std::size_t node;
+        std::size_t pos = 0;
+        bool anySmaller = false;
+        bool anyCounted = false;
+    };
+    std::vector<Frame> stack{{start}};
+    while (!stack.empty()) {
+        std::size_t top = stack.size() - 1;
+        const RevisionNode& node = revs[stack[top].node];
+        if (stack[top].pos < node.children.size()) {
+            std::size_t child = node.children[stack[top].pos++];
+            if (revs[child].importantCount > 0) {
+                stack[top].anyCounted = true;
+                if (revs[child].importantCount < node.importantCount) stack[top].anySmaller = true;
+                stack.push_back({child});
+            }
+            continue;
+        }
+        Frame done = stack.back();
+        stack.pop_back();
+        RevisionNode& n = revs[done.node];
+        if (!n.important && (done.anySmaller || !done.anyCounted)) {
+            n.important = true;
+            labels_from_part_rows(s, n);
+        }
+    }
+}
+
+/// Hands branch paths down the tree: the second and later children with marked
+/// descendants start branches; important nodes collect their children's branches as
+/// sub-branches. Iterative for the same reason as mark_branch_points.
+void assign_branch_paths(HistorySteps& s, std::size_t head) {
+    std::vector<RevisionNode>& revs = s.model.revisions();
+    struct Frame {
+        std::size_t node;
+        std::optional<std::string> pathOn;
+        bool childFlag;
+        int counted = 0;
+        std::size_t pos = 0;
+        std::size_t lastChild = kNoNode;
+    };
+    std::vector<Frame> stack;
+    auto enter = [&](std::size_t index, std::optional<std::string> path, bool flag) {
+        RevisionNode& n = revs[index];
+        if (n.important) {
+            if (path) n.branchPath = *path;
+            n.onbranch = flag;
+            if (flag) {
+                std::string name(s.model.roles().nodeName(n));
+                n.branchPath = path ? *path + "/" + name : name;
+                path = n.branchPath;
+            }
+            flag = false;
+        }
+        stack.push_back(Frame{index, std::move(path), flag});
+    };
+    enter(head, std::nullopt, false);
+    while (!stack.empty()) {
+        std::size_t top = stack.size() - 1;
+        RevisionNode& n = revs[stack[top].node];
+        if (stack[top].lastChild != kNoNode) {
+            const RevisionNode& c = revs[stack[top].lastChild];
+            if (n.important)
+                HistoryModel::add_subbranch(n, c.branchPath);
+            else
+                n.branchPath = c.branchPath;
+            stack[top].lastChild = kNoNode;
+        }
+        std::size_t child = kNoNode;
+        while (stack[top].pos < n.children.size()) {
+            std::size_t c = n.children[stack[top].pos++];
+            if (revs[c].importantCount > 0) {
+                child = c;
+                break;
+            }
+        }
+        if (child == kNoNode) {
+            stack.pop_back();
+            continue;
+        }
+        if (++stack[top].counted >= 2) stack[top].childFlag = true;
+        stack[top].lastChild = child;
+        enter(child, stack[top].pathOn, stack[top].childFlag);
+    }
+}
+
+/// Number of marked nodes in each subtree, from the ancestor links, in linear time.
+void count_marked_subtrees(std::vector<RevisionNode>& revs) {
+    std::size_t n = revs.size();
+    std::vector<std::size_t> pending(n, 0);  // children not yet added in
+    for (const RevisionNode& node : revs)
+        if (node.ancestor != kNoNode) ++pending[node.ancestor];
+    std::vector<std::size_t> ready;
+    for (std::size_t i = 0; i < n; ++i) {
+        revs[i].importantCount = revs[i].important ? 1 : 0;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (pending[i] == 0) ready.push_back(i);
+    // Leaves first: a node is added into its parent once all its own children are in.
+    while (!ready.empty()) {
+        std::size_t i = ready.back();
+        ready.pop_back();
+        std::size_t parent = revs[i].ancestor;
+        if (parent == kNoNode) continue;
+        revs[parent].importantCount += revs[i].importantCount;
+        if (--pending[parent] == 0) ready.push_back(parent);
+    }
+}
+
+}  // namespace
+
+int link_ancestors(HistorySteps& s) {
+    std::vector<RevisionNode>& revs = s.model.revisions();
+    const RoleTable& roles = s.model.roles();
+    for (RevisionNode& node : revs) {
+        node.ancestor = roles.isRoot(node) ? kNoNode : s.model.find_revision_by_name(roles.ancestorKey(node));
+    }
+    // Refuse ancestor chains that close on themselves: every later walk up or down
+    // the tree would run forever. 0 unseen, 1 on the chain being walked, 2 settled.
+    std::vector<unsigned char> state(revs.size(), 0);
+    std::vector<std::size_t> chain;
+    for (std::size_t i = 0; i < revs.size(); ++i) {
+        chain.clear();
+        std::size_t at = i;
+        while (at != kNoNode && state[at] == 0) {
+            state[at] = 1;
+            chain.push_back(at);
+            at = revs[at].ancestor;
+        }
+        if (at != kNoNode && state[at] == 1) {
+            s.console.print("\n\nERROR:  %s %s is its own ancestor\n\n",
+                            corvane(s) ? "Revision" : "Version", node_label(s, revs[at]).c_str());
+            return -1;
+        }
+        for (std::size_t c : chain) state[c] = 2;
+    }
+    return 0;
+}
+
+int find_all_children(HistorySteps& s) {
+    std::vector<RevisionNode>& revs = s.model.revisions();
+    for (RevisionNode& node : revs) node.children = s.model.children_named(s.model.roles().nodeName(node));
+    // Repeated node names can give a node children it is not the ancestor of, and so
+    // a cycle that the ancestor links alone do not show. 0 unseen, 1 open, 2 done.
+    std::vector<unsigned char> state(revs.size(), 0);
+    std::vector<std::pair<std::size_t, std::size_t>> stack;
+    for (std::size_t root = 0; root < revs.size(); ++root) {
+        if (state[root] != 0) continue;
+        stack.push_back({root, 0});
+        state[root] = 1;
+        while (!stack.empty()) {
+            auto& [node, pos] = stack.back();
+            if (pos < revs[node].children.size()) {
+                std::size_t c = revs[node].children[pos++];
+                if (state[c] == 1) {
+                    s.console.print("\n\nERROR:  %s %s descends from itself\n\n",
+                                    corvane(s) ? "Revision" : "Version", node_label(s, revs[c]).c_str());
+                    return -1;
+                }
+                if (state[c] == 0) {
+                    state[c] = 1;
+                    stack.push_back({c, 0});
+                }
+            } else {
+                state[node] = 2;
+                stack.pop_back();
+            }
+        }
+    }
+    return 0;
+}
+
+int mark_important_nodes(HistorySteps& s) {
+    std::vector<RevisionNode>& revs = s.model.revisions();
+    const RoleTable& roles = s.model.roles();
+    for (const PartRowNode& row : s.model.partRows()) {
+        std::size_t found = s.model.find_revision_by_source(roles.partRowMatchKey(row));
+        if (found == kNoNode) {
+            if (row.partRow)
+                s.console.print("\n\nERROR:  RevisionName %s not found in Revision Tree \n\n",
+                                row.partRow->revisionname.c_str());
+            else
+                s.console.print("\n\nERROR:  VersionID %s not found in Versions Tree \n\n",
+                                row.committedRow ? row.committedRow->versionid.c_str() : "");
+            return -1;
+        }
+        RevisionNode& node = revs[found];
+        if (row.partRow && !node.partRow) node.partRow = row.partRow;
+        if (row.committedRow && !node.committedRow) node.committedRow = row.committedRow;
+        add_row_labels(node, row, s.settings);
+        node.important = true;
+    }
+    count_marked_subtrees(revs);
+    if (revs.empty()) return 0;
+
+    std::size_t rootCount = 0;
+    for (const RevisionNode& node : revs)
+        if (roles.isRoot(node)) ++rootCount;
+    if (revs[0].importantCount > 0) mark_branch_points(s, 0);
+    if (rootCount >= 2) {
+        std::size_t cursor = 1;
+        for (std::size_t k = 1; k < rootCount; ++k) {
+            while (cursor < revs.size() && !roles.isRoot(revs[cursor])) ++cursor;
+            if (cursor >= revs.size()) break;
+            if (revs[cursor].importantCount > 0) mark_branch_points(s, cursor);
+            ++cursor;
+        }
+    }
+    return 0;
+}
+
+int create_ordered_list(HistorySteps& s) {
+    std::vector<RevisionNode>& revs = s.model.revisions();
+    const RoleTable& roles = s.model.roles();
+
+    // Forks: the second and later important children start branches of their own.
+    for (RevisionNode& parent : revs) {
+        if (!parent.important || parent.childCount() < 2) continue;
+        int importantChildren = 0;
+        for (std::size_t c : parent.children) {
+            RevisionNode& child = revs[c];
+            if (!child.important || ++importantChildren < 2) continue;
+            child.branchPath = std::string(roles.nodeName(child));
+            HistoryModel::add_subbranch(parent, child.branchPath);
+            child.onbranch = true;
+        }
+    }
+
+    if (!revs.empty()) assign_branch_paths(s, 0);
+
+    std::optional<std::int64_t> since;
+    if (!s.settings.sinceDate.empty()) since = parse_change_time(s.settings.sinceDate);
+
+    std::vector<OrderedEntry>& ordered = s.model.ordered();
+    ordered.clear();
+    for (const RevisionNode& node : revs) {
+        if (!node.important) continue;
+        std::int64_t t = parse_change_time(roles.changeDate(node));
+        if (since && t < *since) continue;
+        OrderedEntry entry;
+        entry.changeTime = t;
+        entry.onbranch = node.onbranch;
+        entry.branchPath = node.branchPath;
+        if (corvane(s)) {
+            entry.revision = node.revision;
+            entry.partRow = node.partRow;
+            if (!node.partRow)
+                s.console.print("\n\nWARNING:  No PartFullView Data Found for Revisionname: %s: \n\n",
+                                node.revision.revisionname.c_str());
+        } else {
+            entry.version = node.version;
+            entry.committedRow = node.committedRow;
+        }
+        entry.subbranches = node.subbranches.names();
+        entry.labels = node.labels.names();
+        ordered.push_back(std::move(entry));
+    }
+    // Equal times keep revision-list order.
+    std::stable_sort(ordered.begin(), ordered.end(), [](const OrderedEntry& a, const OrderedEntry& b) {
+        return a.changeTime < b.changeTime;
+    });
+    return 0;
+}
+
+int write_ordered_list(HistorySteps& s) {
+    if (!s.sink.globals_written() && s.sink.write_globals() != 0) {
+        s.console.print("\n\nERROR:\t Globals Not Written\n\n");
+        return -1;
+    }
+    const std::vector<OrderedEntry>& ordered = s.model.ordered();
+    if (ordered.empty()) {
+        // Every version is older than "-since": the part has nothing to export.
+        std::string path = s.model.revisions().empty()
+                               ? std::string()
+                               : std::string(s.model.roles().partPath(s.model.revisions().front()));
+        s.console.print("\nNo versions of Part %s changed since %s: nothing written\n", path.c_str(),
+                        s.settings.sinceDate.c_str());
+        s.model.release_history(false);
+        return 0;
+    }
+    const OrderedEntry* header = &ordered.back();
+    for (const OrderedEntry& entry : ordered) {
+        const std::string* release = entry.partRow        ? &entry.partRow->releasename
+                                     : entry.committedRow ? &entry.committedRow->releasename
+                                                          : nullptr;
+        if (release && !release->empty()) {
+            header = &entry;
+            break;
+        }
+    }
+    if (int rc = s.sink.write_element_header(*header); rc != 0) return rc;
+    for (const OrderedEntry& entry : ordered)
+        if (int rc = s.sink.write_version_block(entry); rc != 0) return rc;
+    s.model.release_history(false);
+    return 0;
+}
+
+int run_history_steps(HistorySteps& s) {
+    struct Step {
+        int (*run)(HistorySteps&);
+        const char* message;
+    };
+    static const Step steps[] = {
+        {link_ancestors, "\n\nERROR:\t Error in link_ancestors()\n\n"},
+        {find_all_children, "\n\nERROR:\tError in find_all_children()\n\n"},
+        {mark_important_nodes, "\n\nERROR:  Error in mark_important_nodes()\n\n"},
+        {create_ordered_list, "\n\nERROR:  Error in create_ordered_list()\n\n"},
+        {write_ordered_list, "\n\nERROR:  Error in write_ordered_list()\n\n"},
+    };
+    for (const Step& step : steps) {
+        if (int rc = step.run(s); rc != 0) {
+            s.console.print("%s", step.message);
+            return rc;
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+/// Reads a number the way the C library's atoi does, from `pos` on: leading white
+/// space, an optional sign, digits up to the first non-digit; no digits give 0.
+/// Values beyond int are held at its bounds so that the conversion fails cleanly.
+long long atoi_at(std::string_view text, std::size_t pos) {
+    if (pos >= text.size()) return 0;
+    std::size_t i = pos;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX) value = INT_MAX;
+    }
+    return negative ? -value : value;
+}
+
+int clamp_int(long long v) {
+    return static_cast<int>(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2));
+}
+
+}  // namespace
+
+std::int64_t parse_change_time(std::string_view text) {
+    std::tm t{};
+    t.tm_year = clamp_int(atoi_at(text, 0) - 1900);
+    t.tm_mon = clamp_int(atoi_at(text, 5) - 1);
+    t.tm_mday = clamp_int(atoi_at(text, 8));
+    t.tm_hour = clamp_int(atoi_at(text, 11));
+    t.tm_min = clamp_int(atoi_at(text, 14));
+    t.tm_sec = clamp_int(atoi_at(text, 17));
+    t.tm_isdst = -1;  // the system decides daylight saving, the same way for every date
+    std::time_t converted = std::mktime(&t);
+    // Some C libraries convert times before the epoch and some refuse them; refusing
+    // them everywhere keeps the order of versions the same on every platform.
+    if (converted < 0) return -1;
+    return static_cast<std::int64_t>(converted);
+}
