@@ -1,12 +1,80 @@
-// Placeholder defect and feature exports: they fail until the tracking exports land.
+// Entries of the defect and feature exports: raw report, configurable fields, writer.
 #include "field_info.h"
 
+#include <filesystem>
+#include <fstream>
+
+#include "defect_file.h"
+#include "feature_file.h"
+#include "fields.h"
+#include "report_file.h"
+
+std::vector<std::string> read_config_field_names(std::istream& in) {
+    std::vector<std::string> names;
+    std::string line;
+    while (names.size() < kMaxConfigFields && read_line(in, line)) {
+        // The report also prints the record prefix and the severity values; those
+        // lines describe no configurable field.
+        if (line.empty() || line.find("Prefix") != std::string::npos ||
+            line.find("Severity") != std::string::npos)
+            continue;
+        names.push_back(field_at(split_fields(line), 2));
+    }
+    return names;
+}
+
+int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames) {
+    configFieldNames.clear();
+    std::string configFileName;
+    const int status = generate_config_info(ctx, configFileName);
+    {
+        std::ifstream in(configFileName, std::ios::binary);
+        if (!in) {
+            ctx.console.print("\n\nNo Configurable Field Information Found\n\n");
+            return status;
+        }
+        configFieldNames = read_config_field_names(in);
+    }
+    std::error_code ignored;
+    std::filesystem::remove(configFileName, ignored);
+    return status;
+}
+
+namespace {
+
+using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<std::string>&);
+
+int export_tracking_records(RunContext& ctx, const char* missingInputMessage,
+                            FileWriter writer) {
+    std::string rawFileName;
+    // The report's status is not decisive: the raw file it leaves is checked instead.
+    generate_view_report(ctx, rawFileName);
+    {
+        std::ifstream raw(rawFileName, std::ios::binary);
+        if (!raw) {
+            ctx.console.print(missingInputMessage, rawFileName.c_str());
+            return -1;
+        }
+    }
+    std::error_code error;
+    const auto size = std::filesystem::file_size(rawFileName, error);
+    if (error || size == 0) {
+        ctx.console.print("\n\nERROR: No Records Found in File: %s \n\n", rawFileName.c_str());
+        return -1;
+    }
+    std::vector<std::string> configFieldNames;
+    if (ctx.settings.mapValues == 0) load_configurable_fields(ctx, configFieldNames);
+    return writer(ctx, rawFileName, configFieldNames);
+}
+
+}  // namespace
+
 int export_defects(RunContext& ctx) {
-    ctx.console.print("\n\nERROR:  The -defects export is not available in this build\n\n");
-    return -1;
+    return export_tracking_records(ctx, "\n\nERROR:  No Defects Input File Found: %s \n\n",
+                                   write_defect_file);
 }
 
 int export_features(RunContext& ctx) {
-    ctx.console.print("\n\nERROR:  The -features export is not available in this build\n\n");
-    return -1;
+    return export_tracking_records(ctx, "\n\nERROR:  No Features Input File Found: %s \n\n",
+                                   write_feature_file);
 }

@@ -1,7 +1,26 @@
-// Entries of the defect and feature exports.
+// Entries of the defect and feature exports, and the configurable field names they use.
 #pragma once
 
+#include <cstddef>
+#include <istream>
+#include <string>
+#include <vector>
+
 #include "run_context.h"
+
+/// At most this many configurable fields become -nomap columns: the first ones of the
+/// configuration-info report, in its order.
+inline constexpr std::size_t kMaxConfigFields = 20;
+
+/// The configurable field names of a configuration-info report: the third "|" field of
+/// every line that is not blank and holds neither "Prefix" nor "Severity", in file
+/// order, at most kMaxConfigFields of them. Names are carried whole, however long.
+std::vector<std::string> read_config_field_names(std::istream& in);
+
+/// Runs the configuration-info report for the run's export kind and fills
+/// `configFieldNames` from it (empty when the report file is missing, with a message);
+/// the report file is removed afterwards. Result: the report command's status.
+int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames);
 
 /// The -defects export; 0 on success, -1 on failure.
 int export_defects(RunContext& ctx);

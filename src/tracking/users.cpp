@@ -1,7 +1,106 @@
-// Placeholder users export: it fails until the tracking exports land.
+// Users export: the raw Users report turned into USER blocks.
 #include "users.h"
 
+#include <filesystem>
+#include <fstream>
+
+#include "fields.h"
+#include "report_file.h"
+
+namespace {
+
+// Splits at every "|" without dropping blanks, unlike read_field: the user file keeps
+// values exactly as the server wrote them.
+std::vector<std::string> split_user_line(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t bar = line.find('|', start);
+        if (bar == std::string::npos) {
+            fields.push_back(line.substr(start));
+            return fields;
+        }
+        fields.push_back(line.substr(start, bar - start));
+        start = bar + 1;
+    }
+}
+
+bool is_ascii_alnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+}  // namespace
+
+bool superuser_flag_set(const std::string& flag) {
+    // "yes" followed by blanks or other text still counts, but a longer word such as
+    // "yesterday" is no grant of privileges.
+    return flag.compare(0, 3, "yes") == 0 && (flag.size() == 3 || !is_ascii_alnum(flag[3]));
+}
+
+std::string compose_user_block(const std::vector<std::string>& fields) {
+    const std::string& login = field_at(fields, 0);
+    const char* flag = superuser_flag_set(field_at(fields, 7)) ? "TRUE" : "FALSE";
+    std::string block;
+    block += "USER\t" + login + "\n";
+    block += "#  encrypted\t  = xxxxxxx\n";
+    block += "   password\t  = " + login + "\n";
+    block += "   is_active\t  = TRUE\n";
+    block += "   is_subscribed_to_all_dbs  = TRUE\n";
+    block += "   email\t  = " + field_at(fields, 3) + "\n";
+    block += "   fullname\t  = " + field_at(fields, 1) + "\n";
+    block += "   phone\t  =  \n";
+    block += "   misc_info\t  = " + field_at(fields, 2) + "\n";
+    block += std::string("   is_superuser\t  = ") + flag + "\n";
+    block += std::string("   is_appbuilder  = ") + flag + "\n";
+    block += "   is_packagehacker = FALSE\n";
+    block += std::string("   is_user_maint  = ") + flag + "\n";
+    block += "   databases\t  =  \n";
+    block += "\n\n";
+    return block;
+}
+
+int write_users_file(RunContext& ctx, const std::string& rawFileName,
+                     const std::string& outputFileName) {
+    std::ifstream raw(rawFileName, std::ios::binary);
+    if (!raw) {
+        ctx.console.print("ERROR: Could not open file %s\n", rawFileName.c_str());
+        return -1;
+    }
+    // A text stream: on Windows the lines end in CR LF.
+    std::ofstream out(outputFileName, std::ios::trunc);
+    if (!out) {
+        ctx.console.print("ERROR: Could not open file %s\n", outputFileName.c_str());
+        return -1;
+    }
+    ctx.console.print("\n\nGenerating Users Export File\n\n");
+    ctx.console.flush();
+    int users = 0;
+    std::string line;
+    // Lines are read whole and without their line end, so the last field of a line
+    // carries no stray line break into the block.
+    while (read_line(raw, line)) {
+        if (line.find('|') == std::string::npos) continue;
+        out << compose_user_block(split_user_line(line));
+        ++users;
+    }
+    ctx.console.print("\n");
+    ctx.console.print("%d Users exported.\n", users);
+    ctx.console.print("\n");
+    out.close();
+    if (!out) {
+        ctx.console.print("ERROR: Could not write file %s\n", outputFileName.c_str());
+        return -1;
+    }
+    raw.close();
+    if (ctx.settings.inFile.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(rawFileName, ignored);
+    }
+    return 0;
+}
+
 int export_users(RunContext& ctx) {
-    ctx.console.print("\n\nERROR:  The -users export is not available in this build\n\n");
-    return -1;
+    std::string rawFileName;
+    generate_view_report(ctx, rawFileName);
+    return write_users_file(ctx, rawFileName, ctx.settings.outputFileName);
 }

@@ -1,7 +1,24 @@
-// Entry of the users export.
+// The users export: one USER block per server user.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "run_context.h"
+
+/// The USER block of one raw Users record split at every "|" (blanks kept): login name
+/// (field 0, also the initial password), full name (1), miscellaneous information (2),
+/// e-mail (3); the three privilege flags follow the superuser flag (7).
+std::string compose_user_block(const std::vector<std::string>& fields);
+
+/// True when the superuser flag grants the privileges: it begins with the word "yes"
+/// (case-sensitive) not continued by another letter or digit.
+bool superuser_flag_set(const std::string& flag);
+
+/// Writes the user import file from the raw Users file. Result 0, or -1 when either
+/// file cannot be opened.
+int write_users_file(RunContext& ctx, const std::string& rawFileName,
+                     const std::string& outputFileName);
 
 /// The -users export; 0 on success, -1 on failure.
 int export_users(RunContext& ctx);

@@ -1,0 +1,87 @@
+// Defect import file: both record layouts over the raw DefectView fields.
+#include "defect_file.h"
+
+#include <algorithm>
+
+#include "field_info.h"
+#include "fields.h"
+#include "import_file.h"
+#include "value_maps.h"
+
+namespace {
+
+const std::vector<std::string> kFixedNames = {
+    "prefix",   "name",       "compName",   "releaseName", "ownerLogin",   "state",
+    "answer",   "severity",   "abstract",   "age",         "envName",      "driverName",
+    "duplicate", "lastUpdate", "addDate",   "assignDate",  "responseDate", "endDate",
+    "ownerName", "ownerArea", "reference",  "originLogin", "originName",   "originArea"};
+
+// Where the configurable fields begin: Corvane has two unexported fields before them.
+std::size_t first_config_position(ServerKind server) {
+    return server == ServerKind::Corvane ? 26 : 24;
+}
+
+}  // namespace
+
+std::string defect_header(bool mapValues, const std::vector<std::string>& configFieldNames) {
+    if (mapValues)
+        return compose_header({"old_id", "Owner", "State", "Severity", "Headline",
+                               "Submit_Date", "Submitter", "Symptoms", "Priority", "Notes_Log"});
+    std::vector<std::string> names = kFixedNames;
+    const std::size_t count = std::min(configFieldNames.size(), kMaxConfigFields);
+    names.insert(names.end(), configFieldNames.begin(), configFieldNames.begin() + count);
+    names.push_back("Notes_Log");
+    return compose_header(names);
+}
+
+std::string mapped_defect_columns(const std::vector<std::string>& fields, ServerKind server) {
+    const std::size_t config = first_config_position(server);
+    std::string mapped;
+    std::string record;
+    append_column(record, field_at(fields, 1));
+    append_column(record, field_at(fields, 4));
+    map_state(mapped, field_at(fields, 5));
+    append_column(record, mapped);
+    map_severity(mapped, field_at(fields, 7));
+    append_column(record, mapped);
+    append_column(record, field_at(fields, 8));
+    append_column(record, field_at(fields, 14));
+    append_column(record, field_at(fields, 21));
+    map_symptom(mapped, field_at(fields, config));
+    append_column(record, mapped);
+    map_priority(mapped, field_at(fields, config + 3));
+    append_column(record, mapped);
+    return record;
+}
+
+std::string plain_defect_columns(const std::vector<std::string>& fields, ServerKind server,
+                                 std::size_t configFieldCount) {
+    const std::size_t config = first_config_position(server);
+    std::string record;
+    for (std::size_t pos = 0; pos < kFixedNames.size(); ++pos)
+        append_column(record, field_at(fields, pos));
+    for (std::size_t i = 0; i < configFieldCount; ++i)
+        append_column(record, field_at(fields, config + i));
+    return record;
+}
+
+int write_defect_file(RunContext& ctx, const std::string& rawFileName,
+                      const std::vector<std::string>& configFieldNames) {
+    const bool mapValues = ctx.settings.mapValues != 0;
+    const ServerKind server = ctx.settings.serverKind;
+    const std::size_t configCount = std::min(configFieldNames.size(), kMaxConfigFields);
+    TrackingFileLayout layout;
+    layout.header = defect_header(mapValues, configFieldNames);
+    if (mapValues)
+        layout.columns = [server](const std::vector<std::string>& fields) {
+            return mapped_defect_columns(fields, server);
+        };
+    else
+        layout.columns = [server, configCount](const std::vector<std::string>& fields) {
+            return plain_defect_columns(fields, server, configCount);
+        };
+    layout.missingInputMessage = "\n\nERROR:  No Defects Input File Found: %s \n\n";
+    layout.defaultOutputName = "defectsExport.txt";
+    layout.progressFormat = "\r %d\t Defects Processed ";
+    return write_tracking_file(ctx, rawFileName, layout);
+}

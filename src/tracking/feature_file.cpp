@@ -1,0 +1,88 @@
+// Feature import file: both record layouts over the raw FeatureView fields.
+#include "feature_file.h"
+
+#include <algorithm>
+
+#include "field_info.h"
+#include "fields.h"
+#include "import_file.h"
+#include "value_maps.h"
+
+namespace {
+
+// Vandor records stop after originArea; Corvane ones carry releaseName and answer too.
+const std::vector<std::string> kFixedNames = {
+    "prefix",     "name",     "compName",   "ownerLogin", "ownerName",    "state",
+    "abstract",   "age",      "duplicate",  "lastUpdate", "addDate",      "assignDate",
+    "responseDate", "endDate", "ownerArea", "reference",  "originLogin",  "originName",
+    "originArea", "releaseName", "answer"};
+
+std::size_t fixed_count(ServerKind server) { return server == ServerKind::Corvane ? 21 : 19; }
+
+// Corvane has two unexported fields between the fixed and the configurable fields.
+std::size_t first_config_position(ServerKind server) {
+    return server == ServerKind::Corvane ? 23 : 19;
+}
+
+}  // namespace
+
+std::string feature_header(bool mapValues, ServerKind server,
+                           const std::vector<std::string>& configFieldNames) {
+    if (mapValues)
+        return compose_header({"old_id", "Owner", "state", "Severity", "Headline",
+                               "Submit_Date", "Submitter", "Priority", "Notes_Log"});
+    std::vector<std::string> names(kFixedNames.begin(),
+                                   kFixedNames.begin() + fixed_count(server));
+    const std::size_t count = std::min(configFieldNames.size(), kMaxConfigFields);
+    names.insert(names.end(), configFieldNames.begin(), configFieldNames.begin() + count);
+    names.push_back("Notes_Log");
+    return compose_header(names);
+}
+
+std::string mapped_feature_columns(const std::vector<std::string>& fields, ServerKind server) {
+    std::string mapped;
+    std::string record;
+    append_column(record, field_at(fields, 1));
+    append_column(record, field_at(fields, 3));
+    map_state(mapped, field_at(fields, 5));
+    append_column(record, mapped);
+    append_column(record, "5-Enhancement");
+    append_column(record, field_at(fields, 6));
+    append_column(record, field_at(fields, 10));
+    append_column(record, field_at(fields, 16));
+    map_priority(mapped, field_at(fields, first_config_position(server)));
+    append_column(record, mapped);
+    return record;
+}
+
+std::string plain_feature_columns(const std::vector<std::string>& fields, ServerKind server,
+                                  std::size_t configFieldCount) {
+    const std::size_t config = first_config_position(server);
+    std::string record;
+    for (std::size_t pos = 0; pos < fixed_count(server); ++pos)
+        append_column(record, field_at(fields, pos));
+    for (std::size_t i = 0; i < configFieldCount; ++i)
+        append_column(record, field_at(fields, config + i));
+    return record;
+}
+
+int write_feature_file(RunContext& ctx, const std::string& rawFileName,
+                       const std::vector<std::string>& configFieldNames) {
+    const bool mapValues = ctx.settings.mapValues != 0;
+    const ServerKind server = ctx.settings.serverKind;
+    const std::size_t configCount = std::min(configFieldNames.size(), kMaxConfigFields);
+    TrackingFileLayout layout;
+    layout.header = feature_header(mapValues, server, configFieldNames);
+    if (mapValues)
+        layout.columns = [server](const std::vector<std::string>& fields) {
+            return mapped_feature_columns(fields, server);
+        };
+    else
+        layout.columns = [server, configCount](const std::vector<std::string>& fields) {
+            return plain_feature_columns(fields, server, configCount);
+        };
+    layout.missingInputMessage = "\n\nERROR:  No Features Input File Found: %s \n\n";
+    layout.defaultOutputName = "FeatureExport.out";
+    layout.progressFormat = "\r %d  Features Processed ";
+    return write_tracking_file(ctx, rawFileName, layout);
+}

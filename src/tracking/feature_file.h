@@ -1,0 +1,26 @@
+// The feature import file: header, the mapped and plain record layouts, and the writer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "run_context.h"
+
+/// The header line (with "\n"): -map has nine fixed names; -nomap the server kind's
+/// fixed names (21 Corvane, 19 Vandor), the configurable field names and "Notes_Log".
+std::string feature_header(bool mapValues, ServerKind server,
+                           const std::vector<std::string>& configFieldNames);
+
+/// The -map columns of one raw FeatureView record, notes column excluded: old_id,
+/// Owner, state, Severity (always "5-Enhancement"), Headline, Submit_Date, Submitter,
+/// Priority.
+std::string mapped_feature_columns(const std::vector<std::string>& fields, ServerKind server);
+
+/// The -nomap columns of one raw FeatureView record, notes column excluded.
+std::string plain_feature_columns(const std::vector<std::string>& fields, ServerKind server,
+                                  std::size_t configFieldCount);
+
+/// Writes the feature import file from the raw FeatureView file. Result 0, or -1 when
+/// the raw file or the output file cannot be opened.
+int write_feature_file(RunContext& ctx, const std::string& rawFileName,
+                       const std::vector<std::string>& configFieldNames);

@@ -1,0 +1,34 @@
+// The quoted, comma-separated tracking import file shared by the defect and feature exports.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "run_context.h"
+
+/// Appends `value` as one quoted column: a comma first unless `record` is empty, every
+/// double quote in the value doubled so that no server text can break the record.
+void append_column(std::string& record, std::string_view value);
+
+/// A header line: every name quoted, separated by commas, ended by "\n".
+std::string compose_header(const std::vector<std::string>& names);
+
+/// What distinguishes one tracking import file from another.
+struct TrackingFileLayout {
+    std::string header;  // the whole first line, "\n" included
+    /// The columns of one raw record (split at "|"), notes column excluded.
+    std::function<std::string(const std::vector<std::string>& fields)> columns;
+    const char* missingInputMessage;  // "%s": the raw file name
+    const char* defaultOutputName;    // used when the run names no output file
+    const char* progressFormat;       // "%d": the records written so far
+};
+
+/// Writes the import file from the raw report file `rawFileName`: the header, then one
+/// record per raw line (a last line without a line end included) with its notes column
+/// fetched per record. An output file that ends up without records is removed; the raw
+/// file is removed unless the run named it with "-infile". Result 0, or -1 when the raw
+/// file or the output file cannot be opened.
+int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
+                        const TrackingFileLayout& layout);

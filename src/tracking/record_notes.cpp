@@ -1,0 +1,99 @@
+// Fetches a record's long view through the server client and reads it as its note.
+#include "record_notes.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+
+#include "fields.h"
+#include "platform.h"
+
+std::string notes_file_name(ExportKind kind, const std::string& recordName) {
+    return (kind == ExportKind::Features ? "feature" : "defect") + recordName + ".out";
+}
+
+std::string compose_notes_command(ServerKind server, ExportKind kind,
+                                  const std::string& recordName) {
+    const bool features = kind == ExportKind::Features;
+    std::string command;
+    if (server == ServerKind::Corvane)
+        command = features ? "corv feature -view " : "corv defect -view ";
+    else
+        command = features ? "Feature -view " : "Defect -view ";
+    command += platform::quote_argument(recordName);
+    command += " -long > ";
+    command += platform::quote_argument(notes_file_name(kind, recordName));
+    return command;
+}
+
+std::size_t read_note(std::istream& in, std::string& noteText) {
+    noteText.clear();
+    std::size_t length = 0;
+    bool pendingCr = false;  // a CR at the end of one chunk may pair with the next LF
+    auto take = [&](char c) {
+        if (noteText.size() < kNoteLimit) noteText += c;
+        ++length;
+    };
+    std::array<char, 65536> chunk;
+    while (in) {
+        in.read(chunk.data(), chunk.size());
+        const std::streamsize got = in.gcount();
+        for (std::streamsize i = 0; i < got; ++i) {
+            const char c = chunk[static_cast<std::size_t>(i)];
+            if (pendingCr) {
+                pendingCr = false;
+                if (c != '\n') take('\r');
+            }
+            if (c == '\r')
+                pendingCr = true;
+            else
+                take(c);
+        }
+    }
+    if (pendingCr) take('\r');
+    return length;
+}
+
+int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText) {
+    noteText.clear();
+    if (recordId.empty()) return -1;
+    const ExportKind kind = ctx.settings.exportKind;
+    const bool features = kind == ExportKind::Features;
+    if (!platform::is_plain_file_name(recordId)) {
+        // The name would put the scratch file outside the current folder or cannot name
+        // a file at all: the record is exported without its note.
+        ctx.console.print(
+            "\nWARNING: %s %s has a name that cannot be part of a file name; its note is "
+            "not exported\n",
+            features ? "Feature" : "Defect", recordId.c_str());
+        return -1;
+    }
+    const std::string scratch = notes_file_name(kind, recordId);
+    const int status = ctx.shell.run(compose_notes_command(ctx.settings.serverKind, kind, recordId));
+    int result = 0;
+    if (status != 0) {
+        ctx.console.print(features ? "\nFeature Information Not Found for Feature %s\n"
+                                   : "\nDefect Information Not Found for Defect %s\n",
+                          recordId.c_str());
+        result = -1;
+    } else {
+        std::ifstream in(scratch, std::ios::binary);
+        if (in) {
+            const std::size_t length = read_note(in, noteText);
+            if (length > kNoteLimit)
+                ctx.console.print(kNoteTruncatedMessage, recordId.c_str(),
+                                  static_cast<int>(length), static_cast<int>(kNoteLimit));
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::remove(scratch, ignored);
+    return result;
+}
+
+std::string notes_column(const std::string& noteText) {
+    if (noteText.empty()) return "\"Migrated Note\"";
+    std::string column = "\"";
+    column += double_quotes(noteText);
+    column += '"';
+    return column;
+}

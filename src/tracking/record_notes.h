@@ -1,0 +1,42 @@
+// The note column of the defect and feature import files: each record's long view.
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <string>
+
+#include "run_context.h"
+
+/// The longest note an import file carries; a longer note is cut to this many bytes
+/// and the cut is announced with kNoteTruncatedMessage.
+inline constexpr std::size_t kNoteLimit = 64000;
+/// Arguments: the record name, the note's size, kNoteLimit. The words "for defect"
+/// serve the feature export too.
+inline constexpr const char* kNoteTruncatedMessage =
+    "\nNote size\t for defect %s is %d, will be truncated to %d";
+
+/// The scratch file that receives the long view of `recordName` ("defect%s.out" or
+/// "feature%s.out" for the export kind).
+std::string notes_file_name(ExportKind kind, const std::string& recordName);
+
+/// The long view command line: "corv defect -view %s -long > %s" and its Vandor and
+/// feature forms, with the record name and the scratch file name each quoted for the
+/// command interpreter, so that no server value changes the meaning of the line.
+std::string compose_notes_command(ServerKind server, ExportKind kind,
+                                  const std::string& recordName);
+
+/// Reads a note from `in`: CR LF pairs become line feeds; at most kNoteLimit bytes are
+/// kept in `noteText`. Returns the note's whole length after that conversion, so the
+/// caller can tell (and say) that it was cut. Memory stays bounded by the limit.
+std::size_t read_note(std::istream& in, std::string& noteText);
+
+/// Fills `noteText` with the long view of `recordId` for the run's export kind and
+/// server kind. Result 0 on success (the note may still be empty when the client wrote
+/// nothing), -1 when the name is empty, cannot be part of a scratch file name (a
+/// warning names the record; nothing is run), or the command fails. The scratch file
+/// is removed in every case.
+int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText);
+
+/// The notes column as written into the import file: the quoted note with its quotes
+/// doubled, or "Migrated Note" in quotes when there is no note.
+std::string notes_column(const std::string& noteText);

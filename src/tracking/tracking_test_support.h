@@ -1,0 +1,209 @@
+// Test doubles for the tracking exports: a fake server client and a scratch folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run_context.h"
+
+namespace tracking_test {
+
+inline std::string read_text(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void write_text(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+/// Splits a POSIX command line into words the way /bin/sh would for the simple lines
+/// ferrox composes: blanks separate words, single quotes quote, \ escapes one character.
+/// A ">" that begins a word is kept as a word of its own.
+inline std::vector<std::string> shell_words(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\'') {
+            const std::size_t close = line.find('\'', i + 1);
+            word += line.substr(i + 1, close - i - 1);
+            i = close;
+            inWord = true;
+        } else if (c == '\\' && i + 1 < line.size()) {
+            word += line[++i];
+            inWord = true;
+        } else if (c == '"') {
+            const std::size_t close = line.find('"', i + 1);
+            word += line.substr(i + 1, close - i - 1);
+            i = close;
+            inWord = true;
+        } else if (c == ' ') {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else if (c == '>' && !inWord) {
+            words.push_back(">");
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+/// Answers the commands of the tracking exports from memory, the way the server client
+/// would: report commands write `rawAnswer` / `configAnswer`, long views write the note
+/// of the named record. Every command line is recorded.
+class FakeServer : public Shell {
+public:
+    int run(const std::string& commandLine) override {
+        commands.push_back(commandLine);
+        const std::vector<std::string> words = shell_words(commandLine);
+        std::string target;
+        for (std::size_t i = 0; i + 1 < words.size(); ++i)
+            if (words[i] == ">") target = words[i + 1];
+        auto has = [&](const char* w) {
+            for (const std::string& x : words)
+                if (x == w) return true;
+            return false;
+        };
+        if (has("-long")) {
+            std::string name;
+            for (std::size_t i = 0; i + 1 < words.size(); ++i)
+                if (words[i] == "-view") name = words[i + 1];
+            if (failing.count(name)) return 1;
+            auto note = notes.find(name);
+            write_text(target, note == notes.end() ? "" : note->second);
+            return 0;
+        }
+        if (has("-configInfo")) {
+            if (!configAnswer) return 2;
+            write_text(target, *configAnswer);
+            return 0;
+        }
+        if (!reportStatus) write_text(target, rawAnswer);
+        return reportStatus;
+    }
+
+    std::vector<std::string> commands;
+    std::map<std::string, std::string> notes;
+    std::map<std::string, bool> failing;
+    std::string rawAnswer;
+    std::optional<std::string> configAnswer;
+    int reportStatus = 0;
+};
+
+/// A run of one export in a fresh current folder, restored afterwards.
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = std::filesystem::current_path();
+        std::random_device seed;
+        dir_ = std::filesystem::temp_directory_path() /
+               ("tracking_test_" + std::to_string(seed()) + std::to_string(seed()));
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+        settings.mapValues = 1;
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    /// Files left in the current folder, sorted.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    RunSettings settings;
+    ExportIdentity identity;
+    BufferConsole console;
+    FakeServer server;
+    RunContext ctx{settings, identity, console, server};
+
+private:
+    std::filesystem::path previous_;
+    std::filesystem::path dir_;
+};
+
+/// An RFC 4180 reader written independently of the exporter: quoted and unquoted
+/// values, "" inside quotes, line breaks inside quotes, records ended by LF or CR LF.
+inline std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string value;
+    std::size_t i = 0;
+    bool atValueStart = true;
+    bool any = false;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (atValueStart && c == '"') {
+            ++i;
+            while (i < text.size()) {
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        value += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text[i++];
+            }
+            // A closing quote must end the value.
+            if (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r')
+                ADD_FAILURE() << "text after a closing quote at byte " << i;
+            atValueStart = false;
+            any = true;
+            continue;
+        }
+        if (c == ',') {
+            record.push_back(value);
+            value.clear();
+            atValueStart = true;
+            any = true;
+            ++i;
+        } else if (c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            record.push_back(value);
+            records.push_back(record);
+            record.clear();
+            value.clear();
+            atValueStart = true;
+            any = false;
+            i += c == '\r' ? 2 : 1;
+        } else {
+            if (c == '"') ADD_FAILURE() << "quote inside an unquoted value at byte " << i;
+            value += c;
+            atValueStart = false;
+            any = true;
+            ++i;
+        }
+    }
+    if (any) {
+        record.push_back(value);
+        records.push_back(record);
+    }
+    return records;
+}
+
+}  // namespace tracking_test
