@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,6 +25,9 @@ inline constexpr std::string_view kLineEnd = "\n";
 /// Output written under a temporary name beside the target and renamed over the target
 /// by `commit`. Until then the target keeps its old contents; a file that is dropped
 /// (destroyed without `commit`, or `discard`) leaves nothing behind.
+/// A target that exists and is no regular file (a device such as the null device, a
+/// pipe) cannot be replaced: it is written directly. A symbolic link stays a link; the
+/// file it points to is replaced.
 class CommandFile {
 public:
     CommandFile() = default;
@@ -36,8 +40,15 @@ public:
 
     /// Appends `text`; the data goes to the disk in large blocks.
     void write(std::string_view text) {
-        buffer_.append(text);
-        if (buffer_.size() >= kBlockSize) flush();
+        if (text.size() > kBlockSize - used_) {
+            flush();
+            if (text.size() > kBlockSize) {
+                write_through(text);
+                return;
+            }
+        }
+        std::memcpy(buffer_.get() + used_, text.data(), text.size());
+        used_ += text.size();
     }
 
     /// Writes what is buffered, closes the file and puts it in the target's place.
@@ -48,17 +59,23 @@ public:
     /// Closes and removes the temporary file (nothing happens when none is open).
     void discard();
 
+    /// The name written to until `commit`: the temporary name, or the target itself
+    /// when it is written directly.
     const std::string& temporary_name() const { return temporaryName_; }
 
 private:
     static constexpr std::size_t kBlockSize = 1 << 20;
 
     void flush();
+    void write_through(std::string_view text);
+    void close_and_remove();
 
     std::string target_;
     std::string temporaryName_;
+    bool direct_ = false;
     FileHandle file_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
     bool writeFailed_ = false;
 };
 
