@@ -1,1 +1,395 @@
-// Element import file writer (being built).
+// The element import file writer and the combining of its scratch files.
+#include "element_writer.h"
+
+#include <filesystem>
+
+#include "lookups.h"
+
+namespace fs = std::filesystem;
+
+std::string encode_text_line(std::string_view keyword, std::string_view value) {
+    std::string line(keyword);
+    line += ' ';
+    line += std::to_string(value.size());
+    line += ':';
+    line += value;
+    line += '\n';
+    return line;
+}
+
+std::string encode_number_line(std::string_view keyword, long long value) {
+    return std::string(keyword) + ' ' + std::to_string(value) + '\n';
+}
+
+int element_mode(std::string_view fmode) {
+    std::string digits = "100644";
+    if (!fmode.empty() && fmode.size() <= 3)
+        digits = "100" + std::string(fmode);
+    else if (fmode.size() == 4 && fmode[0] == '0')
+        digits = "100" + std::string(fmode.substr(1));
+    int mode = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '7') break;
+        mode = mode * 8 + (c - '0');
+    }
+    return mode;
+}
+
+std::string branch_form(std::string_view branchPath, std::string_view prefix) {
+    std::string text(prefix);
+    for (char c : branchPath) {
+        text += c;
+        if (c == '/') text += prefix;
+    }
+    return text;
+}
+
+namespace {
+
+bool non_empty_file(const char* name) {
+    std::error_code ec;
+    auto size = fs::file_size(name, ec);
+    return !ec && size > 0;
+}
+
+/// Appends the whole of `from` to `to`, byte for byte.
+bool copy_into(std::ofstream& to, const char* from) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return false;
+    to << in.rdbuf();
+    return static_cast<bool>(to);
+}
+
+/// Renames over an existing file of the target name.
+bool replace_file(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    if (!ec) return true;
+    // Some platforms refuse to rename onto an existing file.
+    fs::remove(to, ec);
+    fs::rename(from, to, ec);
+    return !ec;
+}
+
+}  // namespace
+
+ElementWriter::ElementWriter(const RunSettings& settings, ExportIdentity& identity, Console& console,
+                             Shell& shell, HistoryModel& model)
+    : settings_(settings), identity_(identity), console_(console), shell_(shell), model_(model) {}
+
+std::string_view ElementWriter::branch_prefix() const {
+    return settings_.corvane() ? "CVN-BRANCH-" : "VANDOR-BRANCH-";
+}
+
+std::string_view ElementWriter::part_path(const OrderedEntry& entry) const {
+    return settings_.corvane() ? entry.revision.nupathname : entry.version.pathname;
+}
+
+int ElementWriter::write_to(std::ofstream& file, const std::string& text) {
+    file << text;
+    file.flush();
+    if (file) return 0;
+    console_.print("\n\nERROR: Can't output string to export file \n\n");
+    console_.print("%s", text.c_str());
+    return 1;
+}
+
+int ElementWriter::write_globals() {
+    if (!labelsOpened_) {
+        labels_.open(kLabelsScratchFile, std::ios::out | std::ios::trunc);
+        if (!labels_) {
+            console_.print("\n\nERROR: Can't open Labels File: %s\n\n", kLabelsScratchFile);
+            return -1;
+        }
+        labelsOpened_ = true;
+    }
+    std::error_code ec;
+    std::string cwd = fs::current_path(ec).string();
+    std::string text = encode_number_line("EXPORT_FORMAT", 5) + "GLOBALS_BEGIN\n" +
+                       encode_text_line("ExportFromDir", cwd) + encode_number_line("NumElements", 0) +
+                       encode_number_line("NumVersions", 0) +
+                       encode_number_line("ExporterKind", settings_.corvane() ? 12 : 13) +
+                       encode_text_line("NeedCmd", settings_.corvane() ? "corv" : "File") + "GLOBALS_END\n";
+    if (int rc = write_to(labels_, text); rc != 0) return rc;
+    headerWritten_ = true;
+    return 0;
+}
+
+int ElementWriter::ensure_globals() {
+    if (headerWritten_) return 0;
+    if (write_globals() != 0) {
+        console_.print("\n\nERROR:\t Globals Not Written\n\n");
+        return -1;
+    }
+    return 0;
+}
+
+int ElementWriter::begin_types() {
+    if (int rc = ensure_globals(); rc != 0) return rc;
+    if (typesBegun_) return 0;
+    if (int rc = write_to(labels_, "TYPES_BEGIN\n"); rc != 0) return rc;
+    typesBegun_ = true;
+    return 0;
+}
+
+int ElementWriter::declare_label_type(std::string_view labelName) {
+    if (int rc = begin_types(); rc != 0) return rc;
+    return write_to(labels_, "LBTYPE_BEGIN\n" + encode_text_line("LbType", labelName) + "LBTYPE_END\n");
+}
+
+int ElementWriter::declare_branch_type(std::string_view branchPath) {
+    if (int rc = begin_types(); rc != 0) return rc;
+    std::string name(last_component(branchPath));
+    if (name.find(branch_prefix()) == std::string::npos) name = std::string(branch_prefix()) + name;
+    return write_to(labels_, "BRTYPE_BEGIN\n" + encode_text_line("BrType", name) + "BRTYPE_END\n");
+}
+
+int ElementWriter::declare_directory(std::string_view path) {
+    if (path.empty()) return 0;
+    if (!dirsOpened_) {
+        dirs_.open(kDirsScratchFile, std::ios::out | std::ios::trunc);
+        if (!dirs_) {
+            console_.print("\n\nERROR: Can't open Directories File: %s\n\n", kDirsScratchFile);
+            return -1;
+        }
+        dirsOpened_ = true;
+        if (int rc = write_to(dirs_, "DIR_BEGIN\n" + encode_text_line("DirName", ".") + "DIR_END\n"); rc != 0)
+            return rc;
+    }
+    if (path == ".") return 0;
+    return write_to(dirs_, "DIR_BEGIN\n" + encode_text_line("DirName", path) + "DIR_END\n");
+}
+
+int ElementWriter::declare_part_directories(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return 0;
+    std::string_view dir = path.substr(0, slash);
+    int result = 0;
+    // Each leading directory before the directory itself, so ancestors come first.
+    for (std::size_t at = dir.find('/'); at != std::string_view::npos; at = dir.find('/', at + 1)) {
+        std::string_view prefix = dir.substr(0, at);
+        if (model_.register_declared_name(prefix) == 0)
+            if (int rc = declare_directory(prefix); rc != 0 && result == 0) result = rc;
+    }
+    if (model_.register_declared_name(dir) == 0)
+        if (int rc = declare_directory(dir); rc != 0 && result == 0) result = rc;
+    return result;
+}
+
+void ElementWriter::drop_open_element() {
+    if (!elementOpen_) return;
+    // The part failed before its end: none of it reaches the file or the totals.
+    element_.clear();
+    elementOpen_ = false;
+    elementCount_ = elementsBefore_;
+    versionCount_ = versionsBefore_;
+}
+
+int ElementWriter::write_element_header(const OrderedEntry& entry) {
+    if (!versionsOpened_) {
+        versions_.open(kVersionsScratchFile, std::ios::out | std::ios::trunc);
+        if (!versions_) {
+            console_.print("\n\nERROR: Can't open Versions File: %s\n\n", kVersionsScratchFile);
+            return -1;
+        }
+        versionsOpened_ = true;
+    }
+    drop_open_element();
+    std::string_view path = part_path(entry);
+    if (path.empty()) {
+        console_.print("\n\nERROR:  Element has no part path\n\n");
+        return -1;
+    }
+    const std::string* fmode = entry.partRow        ? &entry.partRow->fmode
+                               : entry.committedRow ? &entry.committedRow->fmode
+                                                    : nullptr;
+    if (identity_.userName.empty()) identity_.userName = "guest";
+    if (identity_.groupName.empty()) identity_.groupName = "staff";
+    if (identity_.eventName.empty()) identity_.eventName = "guest";
+    if (identity_.hostName.empty()) identity_.hostName = "myhostname";
+
+    elementsBefore_ = elementCount_;
+    versionsBefore_ = versionCount_;
+    element_ = "ELEMENT_BEGIN\n" + encode_text_line("Name", path) +
+               encode_number_line("Mode", element_mode(fmode ? std::string_view(*fmode) : "")) +
+               encode_text_line("EventUser", identity_.userName) + encode_text_line("EventGroup", identity_.groupName) +
+               encode_text_line("EventName", identity_.eventName) + encode_text_line("EventHost", identity_.hostName) +
+               encode_number_line("EventTime", entry.changeTime);
+    elementOpen_ = true;
+    ++elementCount_;
+    return 0;
+}
+
+int ElementWriter::compose_extract_command(const OrderedEntry& entry, std::string& command) {
+    std::string_view path = part_path(entry);
+    command = settings_.targetNT ? "cmd /c " : "";
+    command += settings_.corvane() ? "corv Part -extract " : "File -extract ";
+    if (path.find(' ') != std::string_view::npos)
+        command += "\"" + std::string(path) + "\"";
+    else
+        command += path;
+    command += " -nokeys ";
+    if (settings_.crlf) command += " -crlf ";
+    auto option = [&command](const char* name, const std::string& value) {
+        command += std::string(" ") + name + " " + value + " ";
+    };
+    if (settings_.corvane()) {
+        if (entry.partRow) {
+            option("-release", entry.partRow->releasename);
+            if (!entry.partRow->workareaname.empty()) option("-version", entry.partRow->workareaname);
+        } else {
+            std::string sid, release;
+            if (lookup_revision_sid(shell_, console_, entry.revision.revisionname, entry.revision.nupathname, sid,
+                                    release) != 0) {
+                console_.print("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n",
+                               entry.revision.revisionname.c_str());
+                return -1;
+            }
+            option("-release", release);
+            option("-version", sid);
+        }
+    } else {
+        if (entry.committedRow) {
+            option("-release", entry.committedRow->releasename);
+            if (!entry.committedRow->sid.empty()) option("-version", entry.committedRow->sid);
+        } else {
+            std::string release, sid;
+            if (lookup_sid_release(shell_, console_, entry.version.sid, entry.version.pathname, release, sid) != 0) {
+                console_.print("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n",
+                               entry.version.pathname.c_str(), entry.version.sid.c_str());
+                return -1;
+            }
+            option("-release", release);
+            if (!entry.version.sid.empty()) option("-version", entry.version.sid);
+        }
+    }
+    command += " -stdout >";
+    return 0;
+}
+
+int ElementWriter::write_version_block(const OrderedEntry& entry) {
+    if (!elementOpen_) {
+        console_.print("\n\nERROR:  Element Information must be written before Version information \n\n");
+        return -1;
+    }
+    std::string_view path = part_path(entry);
+    const std::string& versionId = settings_.corvane() ? entry.revision.revisionname : entry.version.id;
+    if (path.empty() || versionId.empty()) {
+        console_.print("\n\nERROR:  Version has no part path or version identifier\n\n");
+        return -1;
+    }
+    std::string command;
+    if (int rc = compose_extract_command(entry, command); rc != 0) return rc;
+
+    std::string block = "VERSION_BEGIN\n" + encode_text_line("VersionId", versionId) +
+                        encode_text_line("EventUser", identity_.userName) +
+                        encode_text_line("EventGroup", identity_.groupName) +
+                        encode_text_line("EventName", identity_.eventName) +
+                        encode_text_line("EventHost", identity_.hostName) +
+                        encode_number_line("EventTime", entry.changeTime) + encode_text_line("ExtractCmd", command);
+
+    // The first failing declaration is the block's result; the block is still whole.
+    int result = declare_part_directories(path);
+    auto keep = [&result](int rc) {
+        if (rc != 0 && result == 0) result = rc;
+    };
+    std::string_view prefix = branch_prefix();
+    if (entry.onbranch || !entry.branchPath.empty()) {
+        block += encode_text_line("OnBranch", branch_form(entry.branchPath, prefix));
+        if (model_.register_branch_type(entry.branchPath) == 0) keep(declare_branch_type(entry.branchPath));
+    }
+    for (const std::string& name : entry.subbranches) {
+        if (name == entry.branchPath) continue;
+        std::string value = name.find(prefix) == std::string::npos ? std::string(prefix) + name : name;
+        block += encode_text_line("SubBranch", value);
+    }
+    for (const std::string& label : entry.labels) {
+        std::string name = (settings_.corvane() ? "CVN-" : "VANDOR-") + label;
+        block += encode_text_line("Label", name);
+        if (model_.register_declared_name(name) == 0) keep(declare_label_type(name));
+    }
+    block += "VERSION_END\n";
+    element_ += block;
+    ++versionCount_;
+    return result;
+}
+
+int ElementWriter::write_element_end() {
+    if (!elementOpen_) return -1;
+    element_ += "ELEMENT_END\n";
+    elementOpen_ = false;
+    int rc = write_to(versions_, element_);
+    element_.clear();
+    return rc;
+}
+
+int ElementWriter::combine_export_files() {
+    drop_open_element();
+    if (headerWritten_) {
+        // The types section is closed whole even when no type was declared.
+        if (!typesBegun_) write_to(labels_, "TYPES_BEGIN\n");
+        typesBegun_ = true;
+        write_to(labels_, "TYPES_END\n");
+    }
+    if (labels_.is_open()) labels_.close();
+
+    std::string output = settings_.outputFileName.empty() ? kDefaultPartsExportFile : settings_.outputFileName;
+    fs::path target(output);
+    fs::path temporary = target;
+    temporary += ".tmp";
+    std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!out) {
+        console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
+        return -1;
+    }
+    auto fail = [&]() {
+        out.close();
+        std::error_code ec;
+        fs::remove(temporary, ec);
+        return -1;
+    };
+
+    // Only scratch files of this run count: one left by an earlier run is not ours.
+    if (!labelsOpened_ || !non_empty_file(kLabelsScratchFile)) {
+        console_.print("\n\nERROR:\t No Label Information Found in File: %s: \n\n", kLabelsScratchFile);
+        return fail();
+    }
+    if (!copy_into(out, kLabelsScratchFile)) {
+        console_.print("\n\nERROR: Can't open Labels File: %s\n\n", kLabelsScratchFile);
+        return fail();
+    }
+
+    int result = 0;
+    if (!dirsOpened_) result = declare_directory(".");
+    if (dirs_.is_open()) dirs_.close();
+    if (!dirsOpened_ || !non_empty_file(kDirsScratchFile)) {
+        console_.print("\n\nERROR:\tNo Directory Information Found in File: %s: \n\n", kDirsScratchFile);
+        return fail();
+    }
+    if (!copy_into(out, kDirsScratchFile)) {
+        console_.print("\n\nERROR: Can't open Directories File: %s\n\n", kDirsScratchFile);
+        return fail();
+    }
+
+    if (versions_.is_open()) versions_.close();
+    if (!versionsOpened_ || !non_empty_file(kVersionsScratchFile)) {
+        console_.print("\n\nERROR:  No Versions Information Found in File: %s: \n\n", kVersionsScratchFile);
+        return fail();
+    }
+    if (!copy_into(out, kVersionsScratchFile)) {
+        console_.print("\n\nERROR: Can't open Versions File: %s\n\n", kVersionsScratchFile);
+        return fail();
+    }
+    out.close();
+    if (!out || !replace_file(temporary, target)) {
+        console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
+        return fail();
+    }
+
+    replace_file(kLabelsScratchFile, kSavedLabelsFile);
+    std::error_code ec;
+    fs::remove(kVersionsScratchFile, ec);
+    replace_file(kDirsScratchFile, kSavedDirsFile);
+    labelsOpened_ = dirsOpened_ = versionsOpened_ = false;
+    return result;
+}

@@ -1,0 +1,95 @@
+// The element import file writer: globals, types, directories and element blocks go
+// to three scratch files, which combine_export_files joins into the output file.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "console.h"
+#include "history_model.h"
+#include "revision_tree.h"
+#include "run_settings.h"
+#include "shell.h"
+
+inline constexpr const char* kLabelsScratchFile = "labelstmpfile000.tmp";
+inline constexpr const char* kDirsScratchFile = "dirstmpfile000.tmp";
+inline constexpr const char* kVersionsScratchFile = "versionstmpfile000.tmp";
+inline constexpr const char* kSavedLabelsFile = "SavedLabelsFile.txt";
+inline constexpr const char* kSavedDirsFile = "SavedDirsFile.txt";
+inline constexpr const char* kDefaultPartsExportFile = "partsExport.txt";
+
+/// "Keyword N:value" with the value's length in bytes; values are never quoted.
+std::string encode_text_line(std::string_view keyword, std::string_view value);
+/// "Keyword N".
+std::string encode_number_line(std::string_view keyword, long long value);
+/// The element's "Mode" from a part row's fmode: 1 to 3 characters or "0" and three
+/// more become "100" + those digits, anything else "100644", read as octal.
+int element_mode(std::string_view fmode);
+/// A branch path with `prefix` before its first name and after every "/".
+std::string branch_form(std::string_view branchPath, std::string_view prefix);
+
+/// Writer state for one parts export: the scratch files, the types section, the
+/// counts. Directories, label types and branch types are registered in the model's
+/// registries and declared once each. An element is kept whole in memory until its
+/// end is written, so a part that fails half-way leaves no partial element behind.
+class ElementWriter : public VersionSink {
+public:
+    ElementWriter(const RunSettings& settings, ExportIdentity& identity, Console& console, Shell& shell,
+                  HistoryModel& model);
+
+    bool globals_written() const override { return headerWritten_; }
+    /// 0; -1 when the labels scratch file cannot be opened; 1 on a write failure.
+    int write_globals() override;
+    /// Begins the part's element; an element left open by a failed part is dropped.
+    int write_element_header(const OrderedEntry& entry) override;
+    /// One VERSION block, declaring the part's directories, its branch type and its
+    /// label types on the way. -1 before any element or when a lookup fails.
+    int write_version_block(const OrderedEntry& entry) override;
+    /// Closes the open element and writes it out; -1 (writing nothing) when no
+    /// element is open, 1 on a write failure.
+    int write_element_end();
+    /// Joins the scratch files into the output file through a temporary name beside
+    /// it, then keeps the saved labels and directories files. 0 or -1; on failure an
+    /// earlier output file of that name stays as it was.
+    int combine_export_files();
+
+    int declare_label_type(std::string_view labelName);
+    int declare_branch_type(std::string_view branchPath);
+    int declare_directory(std::string_view path);
+
+    int elementCount() const { return elementCount_; }
+    int versionCount() const { return versionCount_; }
+
+private:
+    std::string_view branch_prefix() const;
+    std::string_view part_path(const OrderedEntry& entry) const;
+    int ensure_globals();
+    int begin_types();
+    int write_to(std::ofstream& file, const std::string& text);
+    int declare_part_directories(std::string_view path);
+    int compose_extract_command(const OrderedEntry& entry, std::string& command);
+    void drop_open_element();
+
+    const RunSettings& settings_;
+    ExportIdentity& identity_;
+    Console& console_;
+    Shell& shell_;
+    HistoryModel& model_;
+
+    std::ofstream labels_;
+    std::ofstream dirs_;
+    std::ofstream versions_;
+    bool labelsOpened_ = false;
+    bool dirsOpened_ = false;
+    bool versionsOpened_ = false;
+    bool headerWritten_ = false;
+    bool typesBegun_ = false;
+
+    bool elementOpen_ = false;
+    std::string element_;  // the open element's lines
+    int elementsBefore_ = 0;
+    int versionsBefore_ = 0;
+    int elementCount_ = 0;
+    int versionCount_ = 0;
+};

@@ -1,0 +1,369 @@
+// Whole-file tests of the element import file, the saved files and the combining step.
+#include "element_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "lookups.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// Each test works in a fresh folder, since the scratch names are fixed.
+class InScratchDir {
+public:
+    InScratchDir() : previous_(fs::current_path()) {
+        dir_ = fs::temp_directory_path() /
+               ("ferrox_element_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fs::current_path(dir_);
+    }
+    ~InScratchDir() {
+        fs::current_path(previous_);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string cwd() const { return fs::current_path().string(); }
+
+private:
+    fs::path previous_;
+    fs::path dir_;
+};
+
+std::string slurp(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void spit(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
+
+/// Records every command line and writes the canned answer of the file it redirects to.
+class FakeShell : public Shell {
+public:
+    int run(const std::string& commandLine) override {
+        commands.push_back(commandLine);
+        for (const auto& [file, text] : answers)
+            if (commandLine.find(file) != std::string::npos) spit(file, text);
+        return status;
+    }
+    std::map<std::string, std::string> answers;
+    std::vector<std::string> commands;
+    int status = 0;
+};
+
+struct WriterFixture {
+    explicit WriterFixture(ServerKind kind) : model(kind) {
+        settings.serverKind = kind;
+        identity = {"joe", "joe", "dev", "box"};
+    }
+    RunSettings settings;
+    ExportIdentity identity;
+    BufferConsole console;
+    FakeShell shell;
+    HistoryModel model{ServerKind::Corvane};
+    ElementWriter writer{settings, identity, console, shell, model};
+};
+
+OrderedEntry cvn_entry(std::string path, std::string name, std::int64_t time) {
+    OrderedEntry e;
+    e.changeTime = time;
+    e.revision.nupathname = std::move(path);
+    e.revision.revisionname = std::move(name);
+    return e;
+}
+
+PartFullViewRecord cvn_row(std::string release, std::string workArea, std::string fmode) {
+    PartFullViewRecord r;
+    r.releasename = std::move(release);
+    r.workareaname = std::move(workArea);
+    r.fmode = std::move(fmode);
+    return r;
+}
+
+std::string globals(const std::string& cwd, bool corvane) {
+    return "EXPORT_FORMAT 5\nGLOBALS_BEGIN\nExportFromDir " + std::to_string(cwd.size()) + ":" + cwd +
+           "\nNumElements 0\nNumVersions 0\n" +
+           (corvane ? "ExporterKind 12\nNeedCmd 4:corv\n" : "ExporterKind 13\nNeedCmd 4:File\n") + "GLOBALS_END\n";
+}
+
+const char* const kIdentityLines = "EventUser 3:joe\nEventGroup 3:dev\nEventName 3:joe\nEventHost 3:box\n";
+
+}  // namespace
+
+TEST(ElementWriter, WritesACorvaneExportWithTypesDirectoriesAndElements) {
+    InScratchDir scratch;
+    spit("partsExport.txt", "an earlier export\n");
+    WriterFixture f(ServerKind::Corvane);
+    f.shell.answers[kSidScratchFile] = "1.4|R9\n";
+
+    OrderedEntry v1 = cvn_entry("src/lib/a.c", "r1", 1000);
+    v1.partRow = cvn_row("R1", "w1", "0755");
+    v1.labels = {"RELEASE-R1", "DRIVER-w1"};
+    v1.subbranches = {"b2"};
+    OrderedEntry v2 = cvn_entry("src/lib/a.c", "r2", 2000);
+    v2.partRow = cvn_row("R2", "", "");
+    v2.onbranch = true;
+    v2.branchPath = "b2";
+    v2.labels = {"RELEASE-R2"};
+    OrderedEntry top = cvn_entry("top.c", "r7", 3000);  // no part row: the SID is looked up
+    top.labels = {"RELEASE-R1"};
+
+    ASSERT_EQ(f.writer.write_globals(), 0);
+    ASSERT_EQ(f.writer.write_element_header(v1), 0);
+    ASSERT_EQ(f.writer.write_version_block(v1), 0);
+    ASSERT_EQ(f.writer.write_version_block(v2), 0);
+    ASSERT_EQ(f.writer.write_element_end(), 0);
+    ASSERT_EQ(f.writer.write_element_header(top), 0);
+    ASSERT_EQ(f.writer.write_version_block(top), 0);
+    ASSERT_EQ(f.writer.write_element_end(), 0);
+    ASSERT_EQ(f.writer.combine_export_files(), 0);
+
+    std::string types =
+        "TYPES_BEGIN\n"
+        "LBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R1\nLBTYPE_END\n"
+        "LBTYPE_BEGIN\nLbType 13:CVN-DRIVER-w1\nLBTYPE_END\n"
+        "BRTYPE_BEGIN\nBrType 13:CVN-BRANCH-b2\nBRTYPE_END\n"
+        "LBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R2\nLBTYPE_END\n"
+        "TYPES_END\n";
+    std::string dirs = "DIR_BEGIN\nDirName 1:.\nDIR_END\nDIR_BEGIN\nDirName 3:src\nDIR_END\n"
+                       "DIR_BEGIN\nDirName 7:src/lib\nDIR_END\n";
+    std::string elements = std::string("ELEMENT_BEGIN\nName 11:src/lib/a.c\nMode 33261\n") + kIdentityLines +
+                           "EventTime 1000\n"
+                           "VERSION_BEGIN\nVersionId 2:r1\n" + kIdentityLines + "EventTime 1000\n"
+                           "ExtractCmd 82:cmd /c corv Part -extract src/lib/a.c -nokeys  -release R1  -version w1  -stdout >\n"
+                           "SubBranch 13:CVN-BRANCH-b2\nLabel 14:CVN-RELEASE-R1\nLabel 13:CVN-DRIVER-w1\nVERSION_END\n"
+                           "VERSION_BEGIN\nVersionId 2:r2\n" + kIdentityLines + "EventTime 2000\n"
+                           "ExtractCmd 69:cmd /c corv Part -extract src/lib/a.c -nokeys  -release R2  -stdout >\n"
+                           "OnBranch 13:CVN-BRANCH-b2\nLabel 14:CVN-RELEASE-R2\nVERSION_END\n"
+                           "ELEMENT_END\n"
+                           "ELEMENT_BEGIN\nName 5:top.c\nMode 33188\n" + kIdentityLines + "EventTime 3000\n"
+                           "VERSION_BEGIN\nVersionId 2:r7\n" + kIdentityLines + "EventTime 3000\n"
+                           "ExtractCmd 77:cmd /c corv Part -extract top.c -nokeys  -release R9  -version 1.4  -stdout >\n"
+                           "Label 14:CVN-RELEASE-R1\nVERSION_END\n"
+                           "ELEMENT_END\n";
+    EXPECT_EQ(slurp("partsExport.txt"), globals(scratch.cwd(), true) + types + dirs + elements);
+    EXPECT_EQ(slurp(kSavedLabelsFile), globals(scratch.cwd(), true) + types);
+    EXPECT_EQ(slurp(kSavedDirsFile), dirs);
+    for (const char* gone : std::initializer_list<const char*>{kLabelsScratchFile, kDirsScratchFile, kVersionsScratchFile, kSidScratchFile,
+                             "partsExport.txt.tmp"})
+        EXPECT_FALSE(fs::exists(gone)) << gone;
+    ASSERT_EQ(f.shell.commands.size(), 1u);
+    EXPECT_EQ(f.console.outText, "\n\n\t    Retrieving Revision Data for Revisionname: r7: \n\n");
+    EXPECT_EQ(f.writer.elementCount(), 2);
+    EXPECT_EQ(f.writer.versionCount(), 3);
+}
+
+TEST(ElementWriter, VandorExportWithoutTypesStillHasACompleteTypesSection) {
+    InScratchDir scratch;
+    WriterFixture f(ServerKind::Vandor);
+    f.identity = {};  // nothing found: the fallbacks are written
+    f.settings.outputFileName = "out.txt";
+    f.settings.targetNT = false;
+    OrderedEntry e;
+    e.changeTime = 4102444800;  // 2100: past 32 bits
+    e.version = {"lib/f.c", "1.1", "7", "0", ""};
+    e.committedRow = CommittedVersionRecord{};
+    e.committedRow->releasename = "R1";
+    e.committedRow->sid = "1.1";
+    e.committedRow->fmode = "7";
+
+    ASSERT_EQ(f.writer.write_globals(), 0);
+    ASSERT_EQ(f.writer.write_element_header(e), 0);
+    ASSERT_EQ(f.writer.write_version_block(e), 0);
+    ASSERT_EQ(f.writer.write_element_end(), 0);
+    ASSERT_EQ(f.writer.combine_export_files(), 0);
+
+    std::string who = "EventUser 5:guest\nEventGroup 5:staff\nEventName 5:guest\nEventHost 10:myhostname\n";
+    EXPECT_EQ(slurp("out.txt"), globals(scratch.cwd(), false) +
+                                    "TYPES_BEGIN\nTYPES_END\n"
+                                    "DIR_BEGIN\nDirName 1:.\nDIR_END\nDIR_BEGIN\nDirName 3:lib\nDIR_END\n"
+                                    "ELEMENT_BEGIN\nName 7:lib/f.c\nMode 519\n" + who + "EventTime 4102444800\n"
+                                    "VERSION_BEGIN\nVersionId 1:7\n" + who + "EventTime 4102444800\n"
+                                    "ExtractCmd 67:File -extract lib/f.c -nokeys  -release R1  -version 1.1  -stdout >\n"
+                                    "VERSION_END\nELEMENT_END\n");
+    EXPECT_EQ(f.identity.hostName, "myhostname");
+}
+
+TEST(ElementWriter, ExtractCommandForms) {
+    struct Case {
+        const char* title;
+        ServerKind kind;
+        bool targetNT;
+        bool crlf;
+        std::string path;
+        bool withRow;
+        std::string answer;  // canned lookup answer when there is no row
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"UNIX target with -crlf", ServerKind::Corvane, false, true, "a.c", true, "",
+         "corv Part -extract a.c -nokeys  -crlf  -release R1  -version w1  -stdout >"},
+        {"a blank in the path", ServerKind::Corvane, true, false, "my dir/a b.c", true, "",
+         "cmd /c corv Part -extract \"my dir/a b.c\" -nokeys  -release R1  -version w1  -stdout >"},
+        {"Vandor row without SID", ServerKind::Vandor, true, false, "f.c", true, "",
+         "cmd /c File -extract f.c -nokeys  -release R1  -stdout >"},
+        {"Vandor release looked up", ServerKind::Vandor, false, false, "f.c", false, "R5\n",
+         "File -extract f.c -nokeys  -release R5  -version 2.3  -stdout >"},
+        {"Corvane answer without a separator", ServerKind::Corvane, false, false, "a.c", false, "1.9\n",
+         "corv Part -extract a.c -nokeys  -release   -version 1.9  -stdout >"},
+    };
+    for (const Case& c : cases) {
+        InScratchDir scratch;
+        WriterFixture f(c.kind);
+        f.settings.targetNT = c.targetNT;
+        f.settings.crlf = c.crlf;
+        f.shell.answers[kSidScratchFile] = c.answer;
+        f.shell.answers[kReleaseScratchFile] = c.answer;
+        OrderedEntry e = cvn_entry(c.path, "r1", 1);
+        e.version = {c.path, "2.3", "9", "0", ""};
+        if (c.withRow) {
+            e.partRow = cvn_row("R1", "w1", "");
+            e.committedRow = CommittedVersionRecord{};
+            e.committedRow->releasename = "R1";
+        }
+        ASSERT_EQ(f.writer.write_element_header(e), 0) << c.title;
+        ASSERT_EQ(f.writer.write_version_block(e), 0) << c.title << f.console.outText;
+        ASSERT_EQ(f.writer.write_element_end(), 0) << c.title;
+        std::string text = slurp(kVersionsScratchFile);
+        EXPECT_NE(text.find(encode_text_line("ExtractCmd", c.expected)), std::string::npos)
+            << c.title << "\n" << text;
+    }
+}
+
+TEST(ElementWriter, BranchAndSubBranchLines) {
+    struct Case {
+        bool onbranch;
+        std::string branchPath;
+        std::vector<std::string> subbranches;
+        std::string lines;  // branch lines of the version block
+        std::string types;  // branch type blocks
+    };
+    const Case cases[] = {
+        {true, "R1/R2", {}, "OnBranch 27:CVN-BRANCH-R1/CVN-BRANCH-R2\n",
+         "BRTYPE_BEGIN\nBrType 13:CVN-BRANCH-R2\nBRTYPE_END\n"},
+        {false, "b", {"b", "c", "CVN-BRANCH-d"}, "OnBranch 12:CVN-BRANCH-b\nSubBranch 12:CVN-BRANCH-c\nSubBranch 12:CVN-BRANCH-d\n",
+         "BRTYPE_BEGIN\nBrType 12:CVN-BRANCH-b\nBRTYPE_END\n"},
+        {true, "CVN-BRANCH-x", {}, "OnBranch 23:CVN-BRANCH-CVN-BRANCH-x\n",
+         "BRTYPE_BEGIN\nBrType 12:CVN-BRANCH-x\nBRTYPE_END\n"},
+        {false, "", {"s"}, "SubBranch 12:CVN-BRANCH-s\n", ""},
+    };
+    for (const Case& c : cases) {
+        InScratchDir scratch;
+        WriterFixture f(ServerKind::Corvane);
+        f.settings.targetNT = false;
+        OrderedEntry e = cvn_entry("a.c", "r1", 1);
+        e.partRow = cvn_row("R1", "", "");
+        e.onbranch = c.onbranch;
+        e.branchPath = c.branchPath;
+        e.subbranches = c.subbranches;
+        ASSERT_EQ(f.writer.write_globals(), 0);
+        ASSERT_EQ(f.writer.write_element_header(e), 0);
+        ASSERT_EQ(f.writer.write_version_block(e), 0);
+        ASSERT_EQ(f.writer.write_element_end(), 0);
+        ASSERT_EQ(f.writer.combine_export_files(), 0);
+        std::string text = slurp("partsExport.txt");
+        std::string extract = "ExtractCmd 54:corv Part -extract a.c -nokeys  -release R1  -stdout >\n";
+        EXPECT_NE(text.find(extract + c.lines + "VERSION_END\n"), std::string::npos) << c.branchPath << "\n" << text;
+        EXPECT_NE(text.find("TYPES_BEGIN\n" + c.types + "TYPES_END\n"), std::string::npos) << c.branchPath;
+    }
+}
+
+TEST(ElementWriter, ModesAndBranchForms) {
+    struct ModeCase {
+        const char* fmode;
+        int mode;
+    };
+    for (const ModeCase& c : {ModeCase{"", 33188}, ModeCase{"755", 33261}, ModeCase{"0755", 33261},
+                              ModeCase{"1755", 33188}, ModeCase{"00644", 33188}, ModeCase{"7", 519},
+                              ModeCase{"64x", 4148}})
+        EXPECT_EQ(element_mode(c.fmode), c.mode) << c.fmode;
+    EXPECT_EQ(branch_form("a/b", "P-"), "P-a/P-b");
+    EXPECT_EQ(branch_form("a", "P-"), "P-a");
+    EXPECT_EQ(encode_text_line("Name", ""), "Name 0:\n");
+    EXPECT_EQ(encode_text_line("Name", "a b|c\"d"), "Name 7:a b|c\"d\n");
+}
+
+TEST(ElementWriter, FailedPartsLeaveNoPartialElement) {
+    InScratchDir scratch;
+    WriterFixture f(ServerKind::Corvane);
+    f.settings.targetNT = false;
+    OrderedEntry bad = cvn_entry("bad.c", "r1", 1);
+    bad.partRow = cvn_row("R1", "", "");
+    OrderedEntry good = cvn_entry("good.c", "r2", 2);
+    good.partRow = cvn_row("R1", "", "");
+
+    EXPECT_EQ(f.writer.write_element_end(), -1);  // nothing begun: nothing written
+    EXPECT_EQ(f.writer.write_version_block(good), -1);
+    EXPECT_EQ(f.console.outText,
+              "\n\nERROR:  Element Information must be written before Version information \n\n");
+    ASSERT_EQ(f.writer.write_globals(), 0);
+    ASSERT_EQ(f.writer.write_element_header(bad), 0);
+    ASSERT_EQ(f.writer.write_version_block(bad), 0);
+    // The part fails here; the next part begins without the failed one's end.
+    ASSERT_EQ(f.writer.write_element_header(good), 0);
+    ASSERT_EQ(f.writer.write_version_block(good), 0);
+    ASSERT_EQ(f.writer.write_element_end(), 0);
+    EXPECT_EQ(f.writer.write_element_end(), -1);  // a second end for the same part
+    EXPECT_EQ(f.writer.elementCount(), 1);
+    EXPECT_EQ(f.writer.versionCount(), 1);
+    ASSERT_EQ(f.writer.combine_export_files(), 0);
+    std::string text = slurp("partsExport.txt");
+    EXPECT_EQ(text.find("bad.c"), std::string::npos);
+    std::string elements = text.substr(text.find("ELEMENT_BEGIN"));
+    EXPECT_EQ(elements.rfind("ELEMENT_BEGIN"), 0u);  // one element, closed at the end
+    EXPECT_EQ(elements.find("ELEMENT_END\n"), elements.size() - 12);
+}
+
+TEST(ElementWriter, FailedCombineLeavesTheEarlierExportUntouched) {
+    struct Case {
+        const char* title;
+        bool globals;
+        bool element;
+        std::string console;
+    };
+    const Case cases[] = {
+        {"nothing written", false, false,
+         "\n\nERROR:\t No Label Information Found in File: labelstmpfile000.tmp: \n\n"},
+        {"globals but no element", true, false,
+         "\n\nERROR:  No Versions Information Found in File: versionstmpfile000.tmp: \n\n"},
+    };
+    for (const Case& c : cases) {
+        InScratchDir scratch;
+        spit("partsExport.txt", "earlier\n");
+        // Scratch files left by an earlier run are not taken for this run's.
+        spit(kLabelsScratchFile, "stale\n");
+        spit(kVersionsScratchFile, "stale\n");
+        WriterFixture f(ServerKind::Corvane);
+        if (c.globals) {
+            ASSERT_EQ(f.writer.write_globals(), 0);
+        }
+        EXPECT_EQ(f.writer.combine_export_files(), -1) << c.title;
+        EXPECT_EQ(f.console.outText, c.console) << c.title;
+        EXPECT_EQ(slurp("partsExport.txt"), "earlier\n") << c.title;
+        EXPECT_FALSE(fs::exists("partsExport.txt.tmp")) << c.title;
+    }
+}
+
+TEST(ElementWriter, LookupFailureEndsTheVersionBlock) {
+    InScratchDir scratch;
+    WriterFixture f(ServerKind::Vandor);
+    f.shell.answers[kReleaseScratchFile] = "";
+    OrderedEntry e;
+    e.version = {"f.c", "2.3", "9", "0", ""};
+    ASSERT_EQ(f.writer.write_element_header(e), 0);
+    EXPECT_EQ(f.writer.write_version_block(e), -1);
+    EXPECT_EQ(f.console.outText,
+              "\n\n\t\t Retrieving  ReleaseName for file: f.c and SID : 2.3\n\n"
+              "\n\nERROR:  Can't retrieve the Release for file: f.c and sid: 2.3\n\n"
+              "\n\nERROR:  Can't retrieve the Release for file: f.c and sid: 2.3\n\n");
+    EXPECT_TRUE(fs::exists(kReleaseScratchFile));  // kept for a look at the answer
+}

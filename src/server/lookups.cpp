@@ -1,0 +1,118 @@
+// lookup_revision_sid and lookup_sid_release: compose, run, read the first answer.
+#include "lookups.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "fields.h"
+#include "platform.h"
+
+std::string sql_literal_text(std::string_view value) {
+    std::string text;
+    text.reserve(value.size());
+    for (char c : value) {
+        text += c;
+        if (c == '\'') text += '\'';
+    }
+    return text;
+}
+
+std::string escape_in_double_quotes(std::string_view value) {
+    std::string text;
+    text.reserve(value.size());
+    for (char c : value) {
+#ifdef _WIN32
+        // cmd.exe toggles its quoting at every '"': a doubled quote toggles twice and
+        // reaches the client as one literal quote; '%' is escaped outside the quotes.
+        if (c == '"')
+            text += "\"\"";
+        else if (c == '%')
+            text += "\"^%\"";
+        else
+            text += c;
+#else
+        // Between double quotes the shell still expands these four.
+        if (c == '"' || c == '\\' || c == '$' || c == '`') text += '\\';
+        text += c;
+#endif
+    }
+    return text;
+}
+
+namespace {
+
+/// A server value as it goes into a quoted SQL literal on the command line.
+std::string literal(std::string_view value) { return escape_in_double_quotes(sql_literal_text(value)); }
+
+/// The answer line: the first line holding "|", else the last line of the file.
+/// false when the file cannot be opened.
+bool read_answer(const char* fileName, std::string& answer) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) return false;
+    answer.clear();
+    std::string line;
+    while (read_line(in, line)) {
+        answer = line;
+        if (line.find('|') != std::string::npos) break;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string compose_revision_sid_command(std::string_view revisionName, std::string_view partPath) {
+    std::string name = literal(revisionName);
+    return "cvnselect \"sid,releasename from versions where revisionname='" + name + "' and sourceid in" +
+           " (select oid from revisionview where revisionname='" + name + "'" + " and nupathname='" +
+           literal(partPath) + "')\" > " + kSidScratchFile;
+}
+
+std::string compose_sid_release_command(std::string_view sid, std::string_view partPath) {
+    return "Report -general Fileview -select \"releasename\" -where \"versionsid ='" + literal(sid) +
+           "' and pathname='" + literal(partPath) + "'\" > " + kReleaseScratchFile;
+}
+
+int lookup_revision_sid(Shell& shell, Console& console, const std::string& revisionName,
+                        const std::string& partPath, std::string& sid, std::string& release) {
+    platform::set_env("CVN_MIGRATE", "1");
+    std::string command = compose_revision_sid_command(revisionName, partPath);
+    console.print("\n\n\t    Retrieving Revision Data for Revisionname: %s: \n\n", revisionName.c_str());
+    if (shell.run(command) != 0) return -1;
+    std::string answer;
+    if (!read_answer(kSidScratchFile, answer)) {
+        console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", kSidScratchFile);
+        return -1;
+    }
+    if (answer.empty()) {
+        console.print("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n", revisionName.c_str());
+        return -1;
+    }
+    std::vector<std::string> fields = split_fields(answer);
+    sid = field_at(fields, 0);
+    release = field_at(fields, 1);
+    std::error_code ec;
+    std::filesystem::remove(kSidScratchFile, ec);
+    return 0;
+}
+
+int lookup_sid_release(Shell& shell, Console& console, const std::string& sid, const std::string& partPath,
+                       std::string& release, std::string& sidResult) {
+    std::string command = compose_sid_release_command(sid, partPath);
+    console.print("\n\n\t\t Retrieving  ReleaseName for file: %s and SID : %s\n\n", partPath.c_str(), sid.c_str());
+    if (shell.run(command) != 0) return -1;
+    std::string answer;
+    if (!read_answer(kReleaseScratchFile, answer)) {
+        console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", kReleaseScratchFile);
+        return -1;
+    }
+    if (answer.empty()) {
+        console.print("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n", partPath.c_str(),
+                      sid.c_str());
+        return -1;
+    }
+    release = field_at(split_fields(answer), 0);
+    sidResult = sid;
+    std::error_code ec;
+    std::filesystem::remove(kReleaseScratchFile, ec);
+    return 0;
+}
