@@ -1,0 +1,161 @@
+// SID and release lookups: command text, values that must not change its meaning,
+// and the reading of the answer file.
+#include "lookups.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class InScratchDir {
+public:
+    InScratchDir() : previous_(fs::current_path()) {
+        dir_ = fs::temp_directory_path() /
+               (std::string("ferrox_lookups_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fs::current_path(dir_);
+    }
+    ~InScratchDir() {
+        fs::current_path(previous_);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+private:
+    fs::path previous_;
+    fs::path dir_;
+};
+
+std::string slurp(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// Records the command and, unless told not to, writes the canned answer file.
+class AnswerShell : public Shell {
+public:
+    AnswerShell(std::string file, std::string answer) : file_(std::move(file)), answer_(std::move(answer)) {}
+    int run(const std::string& commandLine) override {
+        commands.push_back(commandLine);
+        if (writeAnswer) std::ofstream(file_, std::ios::binary) << answer_;
+        return status;
+    }
+    std::vector<std::string> commands;
+    bool writeAnswer = true;
+    int status = 0;
+
+private:
+    std::string file_;
+    std::string answer_;
+};
+
+}  // namespace
+
+TEST(Lookups, ComposeTheDocumentedCommands) {
+    EXPECT_EQ(compose_revision_sid_command("r5", "src/a.c"),
+              "cvnselect \"sid,releasename from versions where revisionname='r5' and sourceid in (select oid "
+              "from revisionview where revisionname='r5' and nupathname='src/a.c')\" > tmpsid000.raw");
+    EXPECT_EQ(compose_sid_release_command("1.4", "lib/f.c"),
+              "Report -general Fileview -select \"releasename\" -where \"versionsid ='1.4' and "
+              "pathname='lib/f.c'\" > tmprel000.raw");
+    EXPECT_EQ(sql_literal_text("o'neil''s"), "o''neil''''s");
+}
+
+TEST(Lookups, ServerValuesCannotChangeTheCommandsMeaning) {
+    // The composed line is run by the real command interpreter with the client
+    // replaced by printf: the client must receive the intended text, nothing ran.
+    InScratchDir scratch;
+    const std::string hostile[] = {
+        "a'b",
+        "x\" ; touch pwned ; \"",
+        "$(touch pwned)`touch pwned`$HOME",
+        "back\\slash\\",
+        "semi;colon|pipe&amp>gt<lt",
+    };
+    for (const std::string& value : hostile) {
+        std::string command = compose_sid_release_command(value, value);
+        ASSERT_EQ(command.rfind("Report ", 0), 0u);
+        command.replace(0, 7, "printf '%s|' ");
+        ASSERT_EQ(platform::run_command(command), 0) << command;
+        std::string sql = sql_literal_text(value);
+        EXPECT_EQ(slurp(kReleaseScratchFile), "-general|Fileview|-select|releasename|-where|versionsid ='" + sql +
+                                                  "' and pathname='" + sql + "'|")
+            << value;
+        EXPECT_FALSE(fs::exists("pwned")) << value;
+    }
+}
+
+TEST(Lookups, RevisionSidReadsTheFirstAnswerLine) {
+    struct Case {
+        const char* title;
+        std::string answer;
+        int status;
+        bool writeAnswer;
+        int result;
+        std::string sid;
+        std::string release;
+        std::string console;  // after the "Retrieving" line
+        bool fileKept;
+    };
+    const Case cases[] = {
+        {"sid and release", "1.4|R9\n", 0, true, 0, "1.4", "R9", "", false},
+        {"the first line with a separator", "header\r\n1.5|R8\r\n1.6|R7\r\n", 0, true, 0, "1.5", "R8", "", false},
+        {"a line without a separator", "1.9", 0, true, 0, "1.9", "", "", false},
+        {"an empty answer", "", 0, true, -1, "", "",
+         "\n\nERROR:  Can't retrieve the SID and Release for Revision r5\n\n", true},
+        {"the command fails", "1.4|R9\n", 3, false, -1, "", "", "", false},
+        {"no answer file", "", 0, false, -1, "", "",
+         "\n\nERROR:\t Can't open temporary work file tmpsid000.raw\n\n", false},
+    };
+    for (const Case& c : cases) {
+        InScratchDir scratch;
+        AnswerShell shell(kSidScratchFile, c.answer);
+        shell.status = c.status;
+        shell.writeAnswer = c.writeAnswer;
+        BufferConsole console;
+        std::string sid, release;
+        EXPECT_EQ(lookup_revision_sid(shell, console, "r5", "src/a.c", sid, release), c.result) << c.title;
+        EXPECT_EQ(sid, c.sid) << c.title;
+        EXPECT_EQ(release, c.release) << c.title;
+        EXPECT_EQ(console.outText, "\n\n\t    Retrieving Revision Data for Revisionname: r5: \n\n" + c.console)
+            << c.title;
+        EXPECT_EQ(fs::exists(kSidScratchFile), c.fileKept) << c.title;
+        EXPECT_EQ(shell.commands.size(), 1u) << c.title;
+    }
+    EXPECT_EQ(platform::get_env("CVN_MIGRATE").value_or(""), "1");
+}
+
+TEST(Lookups, SidReleaseReadsTheReleaseAndKeepsTheSid) {
+    struct Case {
+        std::string answer;
+        int result;
+        std::string release;
+        std::string sidResult;
+        std::string console;
+    };
+    const Case cases[] = {
+        {"R3\n", 0, "R3", "2.3", ""},
+        {"R3|extra\n", 0, "R3", "2.3", ""},
+        {"\n", -1, "", "", "\n\nERROR:  Can't retrieve the Release for file: lib/f.c and sid: 2.3\n\n"},
+    };
+    for (const Case& c : cases) {
+        InScratchDir scratch;
+        AnswerShell shell(kReleaseScratchFile, c.answer);
+        BufferConsole console;
+        std::string release, sidResult;
+        EXPECT_EQ(lookup_sid_release(shell, console, "2.3", "lib/f.c", release, sidResult), c.result) << c.answer;
+        EXPECT_EQ(release, c.release) << c.answer;
+        EXPECT_EQ(sidResult, c.sidResult) << c.answer;
+        EXPECT_EQ(console.outText, "\n\n\t\t Retrieving  ReleaseName for file: lib/f.c and SID : 2.3\n\n" + c.console);
+    }
+}
