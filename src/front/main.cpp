@@ -4,6 +4,8 @@
 
 #include "driver.h"
 
+// The run status is the exit status: 0 success, -1 failure (which POSIX systems report
+// as 255), or a failing export's own status.
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
     StdConsole console;

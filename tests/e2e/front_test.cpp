@@ -285,3 +285,27 @@ TEST(FrontEnd, AFailedViewReportEndsTheRunWithoutAFileName) {
         }
     }
 }
+
+TEST(FrontEnd, TheWholeInvocationPathChoosesTheServerKind) {
+    struct Case {
+        const char* path;  // where the program file is copied, inside a scratch folder
+        const std::string& usage;
+    };
+    const Case cases[] = {
+        {"tools_vandor/ferrox_cvn", kVandorUsageError},
+        {"tools/ferrox_vandor", kVandorUsageError},
+        {"tools/FERROX_VANDOR", kCorvaneUsageError},
+        {"tools/ferrox", kCorvaneUsageError},
+    };
+    for (const Case& c : cases) {
+        e2e::ScratchDir folder;
+        const fs::path copy = folder / c.path;
+        fs::create_directories(copy.parent_path());
+        fs::copy_file(e2e::bin_dir() + "/ferrox", copy);
+        e2e::RunOptions options;
+        options.cwd = folder.path();
+        e2e::RunResult r = e2e::run_program(copy.string(), {"-defects"}, options);
+        EXPECT_EQ(r.status, kFailure) << c.path;
+        EXPECT_EQ(r.out, kBanner + c.usage) << c.path;
+    }
+}
