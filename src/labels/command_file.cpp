@@ -2,6 +2,7 @@
 #include "command_file.h"
 
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 
 #ifdef _WIN32
@@ -14,9 +15,48 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// File names are taken as the C library takes them; a name that std::filesystem cannot
+// convert (it may read narrow names as UTF-8 on Windows) throws, and the questions below
+// then get the answers of an ordinary, missing file.
 bool exists(const std::string& name) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(name, error));
+    try {
+        std::error_code error;
+        return fs::exists(fs::symlink_status(name, error));
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Where an existing target that is no regular file gets written directly.
+bool is_special_file(const std::string& name) {
+    try {
+        std::error_code error;
+        fs::file_status status = fs::status(name, error);
+        return fs::exists(status) && !fs::is_regular_file(status);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The file a symbolic link points to, so the link itself survives the rename.
+std::string link_target(const std::string& name) {
+    try {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(name, error))) return name;
+        fs::path linked = fs::canonical(name, error);
+        return error ? name : linked.string();
+    } catch (const std::exception&) {
+        return name;
+    }
+}
+
+void copy_permissions(const std::string& from, const std::string& to) {
+    try {
+        std::error_code error;
+        fs::file_status old = fs::status(from, error);
+        if (fs::is_regular_file(old)) fs::permissions(to, old.permissions(), error);
+    } catch (const std::exception&) {
+    }
 }
 
 }  // namespace
@@ -33,14 +73,8 @@ bool replace_file(const std::string& from, const std::string& to) {
 
 bool CommandFile::open(const std::string& target) {
     discard();
-    std::error_code error;
-    fs::file_status status = fs::status(target, error);
-    direct_ = fs::exists(status) && !fs::is_regular_file(status);
-    std::string replaced = target;
-    if (!direct_ && fs::is_symlink(fs::symlink_status(target, error))) {
-        fs::path linked = fs::canonical(target, error);
-        if (!error) replaced = linked.string();
-    }
+    direct_ = is_special_file(target);
+    std::string replaced = direct_ ? target : link_target(target);
 
     std::string name = replaced;
     if (!direct_) {
@@ -86,9 +120,7 @@ bool CommandFile::commit() {
         return false;
     }
     // A replaced file keeps its permissions.
-    std::error_code error;
-    fs::file_status old = fs::status(target_, error);
-    if (fs::is_regular_file(old)) fs::permissions(temporaryName_, old.permissions(), error);
+    copy_permissions(target_, temporaryName_);
     if (!replace_file(temporaryName_, target_)) {
         close_and_remove();
         return false;
