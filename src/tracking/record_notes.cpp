@@ -28,29 +28,29 @@ std::string compose_notes_command(ServerKind server, ExportKind kind,
 
 std::size_t read_note(std::istream& in, std::string& noteText) {
     noteText.clear();
-    std::size_t length = 0;
-    bool pendingCr = false;  // a CR at the end of one chunk may pair with the next LF
-    auto take = [&](char c) {
-        if (noteText.size() < kNoteLimit) noteText += c;
-        ++length;
-    };
+    std::size_t length = 0;   // bytes of the note as the server wrote them
+    bool pendingCr = false;   // a kept CR that may be the first half of a CR LF pair
     std::array<char, 65536> chunk;
     while (in) {
         in.read(chunk.data(), chunk.size());
         const std::streamsize got = in.gcount();
-        for (std::streamsize i = 0; i < got; ++i) {
+        for (std::streamsize i = 0; i < got; ++i, ++length) {
             const char c = chunk[static_cast<std::size_t>(i)];
+            if (length > kNoteLimit) continue;  // past the limit: only counted
             if (pendingCr) {
                 pendingCr = false;
-                if (c != '\n') take('\r');
+                // A pair cut by the limit still ends its line.
+                noteText += c == '\n' ? '\n' : '\r';
+                if (c == '\n' || length == kNoteLimit) continue;
             }
+            if (length == kNoteLimit) continue;
             if (c == '\r')
                 pendingCr = true;
             else
-                take(c);
+                noteText += c;
         }
     }
-    if (pendingCr) take('\r');
+    if (pendingCr) noteText += '\r';
     return length;
 }
 

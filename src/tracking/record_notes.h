@@ -25,9 +25,10 @@ std::string notes_file_name(ExportKind kind, const std::string& recordName);
 std::string compose_notes_command(ServerKind server, ExportKind kind,
                                   const std::string& recordName);
 
-/// Reads a note from `in`: CR LF pairs become line feeds; at most kNoteLimit bytes are
-/// kept in `noteText`. Returns the note's whole length after that conversion, so the
-/// caller can tell (and say) that it was cut. Memory stays bounded by the limit.
+/// Reads a note from `in`: the first kNoteLimit bytes are kept in `noteText`, their
+/// CR LF pairs turned into line feeds. Returns the note's whole length in bytes as the
+/// server wrote it, so the caller can tell (and say) that it was cut. Memory stays
+/// bounded by the limit however long the note is.
 std::size_t read_note(std::istream& in, std::string& noteText);
 
 /// Fills `noteText` with the long view of `recordId` for the run's export kind and

@@ -51,13 +51,18 @@ TEST(ReadNote, JoinsCrLfPairsAndKeepsAtMostTheLimit) {
     const std::string straddling = std::string(65535, 'a') + "\r\nb";
     const Case cases[] = {
         {"empty", "", "", 0},
-        {"crlf", "one\r\ntwo\r\n", "one\ntwo\n", 8},
+        {"crlf", "one\r\ntwo\r\n", "one\ntwo\n", 10},
         {"lone cr kept", "a\rb\r", "a\rb\r", 4},
         {"exactly the limit", limit, limit, kNoteLimit},
         {"one past the limit", limit + "x", limit, kNoteLimit + 1},
-        {"crlf counted as one", std::string(kNoteLimit - 1, 'n') + "\r\n",
-         std::string(kNoteLimit - 1, 'n') + "\n", kNoteLimit},
-        {"straddling chunks", straddling, std::string(kNoteLimit, 'a'), 65537},
+        {"crlf within the limit", std::string(kNoteLimit - 2, 'n') + "\r\n",
+         std::string(kNoteLimit - 2, 'n') + "\n", kNoteLimit},
+        {"crlf pair cut by the limit", std::string(kNoteLimit - 1, 'n') + "\r\nmore",
+         std::string(kNoteLimit - 1, 'n') + "\n", kNoteLimit + 5},
+        {"cr just past the limit", limit + "\r\n", limit, kNoteLimit + 2},
+        {"counted across chunks", straddling, std::string(kNoteLimit, 'a'), 65538},
+        {"crlf pairs before the limit", "x\r\n" + limit, "x\n" + limit.substr(0, kNoteLimit - 3),
+         kNoteLimit + 3},
     };
     for (const Case& c : cases) {
         std::istringstream in(c.file);
