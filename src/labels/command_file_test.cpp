@@ -94,12 +94,6 @@ TEST_F(CommandFileTest, TemporaryNameNeverTakesAnExistingFile) {
     EXPECT_EQ(read("out.txt"), "x\n");
 }
 
-TEST_F(CommandFileTest, OpenFailsWhereNoFileCanBeCreated) {
-    CommandFile file;
-    EXPECT_FALSE(file.open(path("missing-folder/out.txt")));
-    EXPECT_FALSE(file.commit());
-}
-
 TEST_F(CommandFileTest, ReplacedFileKeepsItsPermissions) {
     write("out.txt", "old\n");
     fs::permissions(path("out.txt"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
