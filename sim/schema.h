@@ -15,8 +15,8 @@ CREATE TABLE Users (
   login TEXT, name TEXT, info TEXT, email TEXT, area TEXT,
   addDate TEXT, lastUpdate TEXT, superUser TEXT, dropDate TEXT);
 CREATE TABLE configInfo (recordKind TEXT, seq INTEGER, line TEXT);
-CREATE TABLE defectLong (name TEXT PRIMARY KEY, note BLOB) WITHOUT ROWID;
-CREATE TABLE featureLong (name TEXT PRIMARY KEY, note BLOB) WITHOUT ROWID;
+CREATE TABLE defectLong (name TEXT PRIMARY KEY, note BLOB);
+CREATE TABLE featureLong (name TEXT PRIMARY KEY, note BLOB);
 CREATE TABLE simInfo (key TEXT PRIMARY KEY, value TEXT);
 )sql";
 
@@ -59,6 +59,7 @@ CREATE TABLE committedVersions (
 CREATE INDEX committedVersions_path ON committedVersions (pathname);
 CREATE TABLE versions (sid TEXT, id TEXT, previousid TEXT, changedate TEXT, sourceid TEXT);
 CREATE INDEX versions_source ON versions (sourceid, changedate);
+CREATE INDEX versions_id ON versions (id);
 )sql";
 
 }  // namespace sim
