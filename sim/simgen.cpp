@@ -602,7 +602,7 @@ std::vector<Revision> make_tree(Context& c, std::int64_t from, std::int64_t span
                 branched = true;
             }
         }
-        if (!branched && lines.size() > 1 && c.random.chance(0.5))
+        if (!branched && lines.size() > 1 && c.random.chance(0.3))
             lineIndex = static_cast<std::size_t>(c.random.below(static_cast<int>(lines.size())));
         Line& line = lines[lineIndex];
         Revision revision;
