@@ -340,7 +340,9 @@ TEST(SimEnvironment, FailPatternFailsOnlyMatchingCommandsSilently) {
     EXPECT_NE(bad.err.find("SIM_FAIL is not a valid regular expression"), std::string::npos) << bad.err;
 }
 
-TEST(SimEnvironment, DelayPatternSlowsOnlyMatchingCommands) {
+// A sleep gives a lower bound that holds however busy the machine is; an upper bound
+// would not, so the unmatched call is only checked to answer.
+TEST(SimEnvironment, DelayPatternSlowsMatchingCommands) {
     e2e::ScratchDir dir;
     ASSERT_TRUE(e2e::create_server(SimKind::vandor, dir / "v.db"));
     auto env = e2e::sim_env(SimKind::vandor, dir / "v.db");
@@ -354,7 +356,8 @@ TEST(SimEnvironment, DelayPatternSlowsOnlyMatchingCommands) {
             .count();
     };
     EXPECT_GE(elapsed_ms("Defect", {"-view", "1001", "-long"}), 300);
-    EXPECT_LT(elapsed_ms("Feature", {"-view", "5001", "-long"}), 300);
+    RunResult unmatched = client("Feature", {"-view", "5001", "-long"}, env);
+    EXPECT_EQ(unmatched.status, 0) << unmatched.err;
 }
 
 // --- The generator.
@@ -528,9 +531,7 @@ TEST(SimGenerator, LargeRevisionTreesAreConsistentAndBranched) {
     std::set<SimKind> created;
     for (const auto& c : cases) {
         if (!created.count(c.kind)) {
-            auto start = std::chrono::steady_clock::now();
             ASSERT_TRUE(e2e::create_server_generated(c.kind, dir / (std::string(e2e::kind_name(c.kind)) + ".db"), params));
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
             created.insert(c.kind);
         }
         // The select tool runs plain SQL over either kind's database.
@@ -541,15 +542,12 @@ TEST(SimGenerator, LargeRevisionTreesAreConsistentAndBranched) {
     }
 }
 
-TEST(SimGenerator, TwentyThousandDefectsWithTwoKilobyteNotesTakeSeconds) {
+TEST(SimGenerator, TwentyThousandDefectsWithTwoKilobyteNotes) {
     e2e::ScratchDir dir;
     e2e::SimGenParams params;
     params.defects = 20000;
     params.noteSize = 2048;
-    auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(e2e::create_server_generated(SimKind::corvane, dir / "c.db", params));
-    auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took, std::chrono::seconds(15));
     RunResult result = client("cvnselect", {"count(*), avg(length(note)) between 1900 and 2200 from defectLong"},
                               e2e::sim_env(SimKind::corvane, dir / "c.db"));
     EXPECT_EQ(result.out, "20000|1\n") << result.err;
