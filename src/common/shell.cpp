@@ -4,3 +4,17 @@
 #include "platform.h"
 
 int SystemShell::run(const std::string& commandLine) { return platform::run_command(commandLine); }
+
+namespace {
+
+class SeriesShell : public Shell {
+public:
+    int run(const std::string& commandLine) override { return session_.run(commandLine); }
+
+private:
+    platform::CommandSession session_;
+};
+
+}  // namespace
+
+std::unique_ptr<Shell> SystemShell::start_series() { return std::make_unique<SeriesShell>(); }

@@ -1,6 +1,7 @@
 // Runs server command lines; tests substitute a recorder that writes canned answers.
 #pragma once
 
+#include <memory>
 #include <string>
 
 class Shell {
@@ -9,10 +10,15 @@ public:
     /// Runs one command line (redirection included) through the command interpreter;
     /// returns its exit status, 0 meaning success.
     virtual int run(const std::string& commandLine) = 0;
+    /// A shell for a long series of command lines (one per exported record) that runs
+    /// each line exactly as run() would, only cheaper; nothing means: use this one.
+    virtual std::unique_ptr<Shell> start_series() { return nullptr; }
 };
 
 /// The real thing: the platform's command interpreter.
 class SystemShell : public Shell {
 public:
     int run(const std::string& commandLine) override;
+    /// One interpreter kept running for the series (platform::CommandSession).
+    std::unique_ptr<Shell> start_series() override;
 };

@@ -1,6 +1,7 @@
 // The thin operating-system layer: everything that differs between Windows and POSIX.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,28 @@ namespace platform {
 /// returns the command's exit status: 0 for success, anything else for failure.
 /// A command that could not be started or was killed by a signal gives -1.
 int run_command(const std::string& commandLine);
+
+/// One command interpreter kept running for a long series of command lines, so that a
+/// line costs what it costs as a line of a shell script rather than a new interpreter
+/// each time. Meant for a series of plain client command lines: each line is run as a
+/// script line, with standard input from the null device, and its exit status is
+/// returned; a syntax error fails only its line, and a line that exits the interpreter
+/// returns that status and the next line gets a fresh interpreter. A line that changes
+/// the interpreter's own state (its folder, its variables) does so for the lines after
+/// it. Where no interpreter can be kept (Windows, or when it cannot be started), each
+/// line goes to run_command.
+class CommandSession {
+public:
+    CommandSession();
+    ~CommandSession();
+    CommandSession(const CommandSession&) = delete;
+    CommandSession& operator=(const CommandSession&) = delete;
+    int run(const std::string& commandLine);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 /// Where a command's output goes to be discarded: "nul" on Windows, "/dev/null" elsewhere.
 const char* null_device();

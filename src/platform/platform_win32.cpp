@@ -16,6 +16,14 @@ int run_command(const std::string& commandLine) {
     return std::system(commandLine.c_str());
 }
 
+// cmd.exe reports exit codes reliably only per invocation: every line gets its own.
+struct CommandSession::Impl {};
+
+CommandSession::CommandSession() : impl_(std::make_unique<Impl>()) {}
+CommandSession::~CommandSession() = default;
+
+int CommandSession::run(const std::string& commandLine) { return run_command(commandLine); }
+
 const char* null_device() { return "nul"; }
 
 std::optional<std::string> get_env(const char* name) {

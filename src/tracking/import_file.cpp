@@ -42,6 +42,11 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ctx.console.print("\n\nGenerating Export File %s\n\n", outputName.c_str());
     ctx.console.flush();
 
+    // One note command per record: the real interpreter is kept running for the series,
+    // so a record costs the client call and not a new interpreter as well.
+    const std::unique_ptr<Shell> series = ctx.shell.start_series();
+    RunContext notesCtx{ctx.settings, ctx.identity, ctx.console, series ? *series : ctx.shell};
+
     int written = 0;
     std::string line;
     std::string record;
@@ -51,7 +56,7 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     while (read_line(raw, line)) {
         const std::vector<std::string> fields = split_fields(line);
         record = layout.columns(fields);
-        fetch_record_notes(ctx, field_at(fields, 1), noteText);
+        fetch_record_notes(notesCtx, field_at(fields, 1), noteText);
         record += ',';
         record += notes_column(noteText);
         record += '\n';
