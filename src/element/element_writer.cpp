@@ -181,6 +181,13 @@ void ElementWriter::drop_open_element() {
     // The part failed before its end: none of it reaches the file or the totals.
     element_.clear();
     elementOpen_ = false;
+    if (elementSpilled_) {
+        versions_.close();
+        std::error_code ec;
+        fs::resize_file(kVersionsScratchFile, elementStart_, ec);
+        versions_.open(kVersionsScratchFile, std::ios::out | std::ios::app);
+        elementSpilled_ = false;
+    }
     elementCount_ = elementsBefore_;
     versionCount_ = versionsBefore_;
 }
@@ -208,6 +215,8 @@ int ElementWriter::write_element_header(const OrderedEntry& entry) {
     if (identity_.eventName.empty()) identity_.eventName = "guest";
     if (identity_.hostName.empty()) identity_.hostName = "myhostname";
 
+    elementStart_ = static_cast<std::uintmax_t>(versions_.tellp());
+    elementSpilled_ = false;
     elementsBefore_ = elementCount_;
     versionsBefore_ = versionCount_;
     element_ = "ELEMENT_BEGIN\n" + encode_text_line("Name", path) +
@@ -289,7 +298,12 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
                         encode_number_line("EventTime", entry.changeTime) + encode_text_line("ExtractCmd", command);
 
     // The first failing declaration is the block's result; the block is still whole.
-    int result = declare_part_directories(path);
+    // Every version of a part has the part's directories: they are registered once.
+    int result = 0;
+    if (path != directoriesDoneFor_) {
+        result = declare_part_directories(path);
+        directoriesDoneFor_ = path;
+    }
     auto keep = [&result](int rc) {
         if (rc != 0 && result == 0) result = rc;
     };
@@ -311,6 +325,13 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
     block += "VERSION_END\n";
     element_ += block;
     ++versionCount_;
+    if (element_.size() >= kElementSpill) {
+        // A long element goes out in pieces; a failure before its end cuts the file
+        // back to where the element began.
+        if (int rc = write_to(versions_, element_); rc != 0) return rc;
+        element_.clear();
+        elementSpilled_ = true;
+    }
     return result;
 }
 
@@ -320,6 +341,7 @@ int ElementWriter::write_element_end() {
     elementOpen_ = false;
     int rc = write_to(versions_, element_);
     element_.clear();
+    elementSpilled_ = false;
     return rc;
 }
 

@@ -2,6 +2,7 @@
 // to three scratch files, which combine_export_files joins into the output file.
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -31,8 +32,9 @@ std::string branch_form(std::string_view branchPath, std::string_view prefix);
 
 /// Writer state for one parts export: the scratch files, the types section, the
 /// counts. Directories, label types and branch types are registered in the model's
-/// registries and declared once each. An element is kept whole in memory until its
-/// end is written, so a part that fails half-way leaves no partial element behind.
+/// registries and declared once each. A part that fails half-way leaves no partial
+/// element behind: the element is held until its end is written, and a long one
+/// that went out in pieces is cut back off the file.
 class ElementWriter : public VersionSink {
 public:
     ElementWriter(const RunSettings& settings, ExportIdentity& identity, Console& console, Shell& shell,
@@ -86,8 +88,13 @@ private:
     bool headerWritten_ = false;
     bool typesBegun_ = false;
 
+    // The open element: its lines not yet written, and where it began in the file.
+    static constexpr std::size_t kElementSpill = 1 << 20;
+    std::string directoriesDoneFor_;  // the part path whose directories are declared
     bool elementOpen_ = false;
-    std::string element_;  // the open element's lines
+    std::string element_;
+    std::uintmax_t elementStart_ = 0;
+    bool elementSpilled_ = false;
     int elementsBefore_ = 0;
     int versionsBefore_ = 0;
     int elementCount_ = 0;

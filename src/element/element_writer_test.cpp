@@ -367,3 +367,34 @@ TEST(ElementWriter, LookupFailureEndsTheVersionBlock) {
               "\n\nERROR:  Can't retrieve the Release for file: f.c and sid: 2.3\n\n");
     EXPECT_TRUE(fs::exists(kReleaseScratchFile));  // kept for a look at the answer
 }
+
+TEST(ElementWriter, AFailedLongElementIsCutBackOffTheFile) {
+    InScratchDir scratch;
+    WriterFixture f(ServerKind::Corvane);
+    f.settings.targetNT = false;
+    auto part = [&f](const std::string& path, int versions, bool end) {
+        for (int i = 0; i < versions; ++i) {
+            OrderedEntry e = cvn_entry(path, "r" + std::to_string(i), i);
+            e.partRow = cvn_row("R1", "", "");
+            if (i == 0) {
+                ASSERT_EQ(f.writer.write_element_header(e), 0);
+            }
+            ASSERT_EQ(f.writer.write_version_block(e), 0);
+        }
+        if (end) {
+            ASSERT_EQ(f.writer.write_element_end(), 0);
+        }
+    };
+    ASSERT_EQ(f.writer.write_globals(), 0);
+    part("first.c", 2, true);
+    part("long.c", 5000, false);  // well past what is held in memory at once
+    part("last.c", 1, true);
+    EXPECT_EQ(f.writer.elementCount(), 2);
+    EXPECT_EQ(f.writer.versionCount(), 3);
+    ASSERT_EQ(f.writer.combine_export_files(), 0);
+    std::string text = slurp("partsExport.txt");
+    EXPECT_EQ(text.find("long.c"), std::string::npos);
+    std::string tail = text.substr(text.find("ELEMENT_BEGIN\nName 7:first.c"));
+    EXPECT_EQ(tail.find("ELEMENT_BEGIN\nName 6:last.c"), tail.find("ELEMENT_END\n") + 12);
+    EXPECT_EQ(tail.size() - tail.rfind("ELEMENT_END\n"), 12u);
+}

@@ -113,17 +113,17 @@ VersionRecord parse_version_row(std::string_view line, std::string_view partPath
 // --- NameList -------------------------------------------------------------------
 
 bool NameList::contains(std::string_view name) const {
-    if (!index_.empty()) return index_.count(std::string(name)) != 0;
+    if (index_) return index_->count(std::string(name)) != 0;
     return std::find(names_.begin(), names_.end(), name) != names_.end();
 }
 
 bool NameList::add(std::string_view name) {
     if (contains(name)) return false;
     names_.emplace_back(name);
-    if (!index_.empty()) {
-        index_.insert(names_.back());
+    if (index_) {
+        index_->insert(names_.back());
     } else if (names_.size() > kIndexFrom) {
-        index_.insert(names_.begin(), names_.end());
+        index_ = std::make_unique<std::unordered_set<std::string>>(names_.begin(), names_.end());
     }
     return true;
 }
@@ -134,37 +134,29 @@ HistoryModel::HistoryModel(ServerKind kind) : kind_(kind), roles_(&role_table(ki
 
 int HistoryModel::append_part_row(const PartFullViewRecord& row) {
     if (kind_ != ServerKind::Corvane) return -1;
-    PartRowNode node;
-    node.partRow = row;
     partRowsByName_[row.revisionname].push_back(partRows_.size());
-    partRows_.push_back(std::move(node));
+    partRows_.emplace_back().partRow = row;
     return 0;
 }
 
 int HistoryModel::append_part_row(const CommittedVersionRecord& row) {
     if (kind_ != ServerKind::Vandor) return -1;
     if (row.versionid == "0") return 0;
-    PartRowNode node;
-    node.committedRow = row;
     partRowsByName_[row.versionid].push_back(partRows_.size());
-    partRows_.push_back(std::move(node));
+    partRows_.emplace_back().committedRow = row;
     return 0;
 }
 
 int HistoryModel::append_revision(const RevisionRecord& row) {
     if (kind_ != ServerKind::Corvane) return -1;
-    RevisionNode node;
-    node.revision = row;
-    revisions_.push_back(std::move(node));
+    revisions_.emplace_back().revision = row;
     index_revision(revisions_.size() - 1);
     return 0;
 }
 
 int HistoryModel::append_revision(const VersionRecord& row) {
     if (kind_ != ServerKind::Vandor) return -1;
-    RevisionNode node;
-    node.version = row;
-    revisions_.push_back(std::move(node));
+    revisions_.emplace_back().version = row;
     index_revision(revisions_.size() - 1);
     return 0;
 }
@@ -224,11 +216,18 @@ int HistoryModel::add_subbranch(RevisionNode& node, std::string_view path) {
 
 int HistoryModel::register_declared_name(std::string_view name) {
     if (name.empty()) return 1;
-    return declaredNames_.emplace(name).second ? 0 : 1;
+    // Look before inserting: most calls find the name, and need no new node then.
+    std::string key(name);
+    if (declaredNames_.count(key) != 0) return 1;
+    declaredNames_.insert(std::move(key));
+    return 0;
 }
 
 int HistoryModel::register_branch_type(std::string_view branchPath) {
-    return branchTypes_.emplace(last_component(branchPath)).second ? 0 : 1;
+    std::string key(last_component(branchPath));
+    if (branchTypes_.count(key) != 0) return 1;
+    branchTypes_.insert(std::move(key));
+    return 0;
 }
 
 int HistoryModel::release_history(bool all) {

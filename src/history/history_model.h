@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,9 @@ VersionRecord parse_version_row(std::string_view line, std::string_view partPath
 /// A list of names without repeats that keeps the order of first addition.
 class NameList {
 public:
+    NameList() = default;
+    NameList(NameList&&) noexcept = default;
+    NameList& operator=(NameList&&) noexcept = default;
     /// Appends `name` unless present; true when appended.
     bool add(std::string_view name);
     bool contains(std::string_view name) const;
@@ -81,7 +85,7 @@ private:
     // thousands of branches still adds in constant time.
     static constexpr std::size_t kIndexFrom = 16;
     std::vector<std::string> names_;
-    std::unordered_set<std::string> index_;
+    std::unique_ptr<std::unordered_set<std::string>> index_;
 };
 
 /// One part row; exactly one record is set, by the server kind.
@@ -101,8 +105,10 @@ struct RevisionNode {
     NameList subbranches;
     NameList labels;
     RevisionRecord revision;                            // Corvane
-    std::optional<PartFullViewRecord> partRow;          // Corvane: first matched part row
-    std::optional<CommittedVersionRecord> committedRow;  // Vandor: first matched part row
+    // The first part row matched to the version; held apart, since most versions of a
+    // long history have none and the nodes are walked many times.
+    std::unique_ptr<PartFullViewRecord> partRow;          // Corvane
+    std::unique_ptr<CommittedVersionRecord> committedRow;  // Vandor
     VersionRecord version;                              // Vandor
     std::size_t ancestor = kNoNode;                     // index in the revision list
     std::vector<std::size_t> children;                  // indices, in revision-list order

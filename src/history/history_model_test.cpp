@@ -99,7 +99,7 @@ TEST(HistoryModel, VandorRootsAndKeysFollowTheRoleTable) {
     // The change date falls back to the matched row's commit date.
     RevisionNode& node = m.revisions()[0];
     EXPECT_EQ(roles.changeDate(node), "");
-    node.committedRow = CommittedVersionRecord{};
+    node.committedRow = std::make_unique<CommittedVersionRecord>();
     node.committedRow->commitdate = "2020/01/01 00:00:00";
     EXPECT_EQ(roles.changeDate(node), "2020/01/01 00:00:00");
     node.version.changedate = "2021/01/01 00:00:00";

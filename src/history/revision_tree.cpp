@@ -5,6 +5,7 @@
 #include <climits>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -240,8 +241,9 @@ int mark_important_nodes(HistorySteps& s) {
             return -1;
         }
         RevisionNode& node = revs[found];
-        if (row.partRow && !node.partRow) node.partRow = row.partRow;
-        if (row.committedRow && !node.committedRow) node.committedRow = row.committedRow;
+        if (row.partRow && !node.partRow) node.partRow = std::make_unique<PartFullViewRecord>(*row.partRow);
+        if (row.committedRow && !node.committedRow)
+            node.committedRow = std::make_unique<CommittedVersionRecord>(*row.committedRow);
         add_row_labels(node, row, s.settings);
         node.important = true;
     }
@@ -286,34 +288,41 @@ int create_ordered_list(HistorySteps& s) {
     std::optional<std::int64_t> since;
     if (!s.settings.sinceDate.empty()) since = parse_change_time(s.settings.sinceDate);
 
+    // Order first, then build each entry once in its place: entries are large, and
+    // sorting them would move every one of them several times.
+    std::vector<std::pair<std::int64_t, std::size_t>> keep;
+    for (std::size_t i = 0; i < revs.size(); ++i) {
+        if (!revs[i].important) continue;
+        std::int64_t t = parse_change_time(roles.changeDate(revs[i]));
+        if (since && t < *since) continue;
+        keep.emplace_back(t, i);
+        if (corvane(s) && !revs[i].partRow)
+            s.console.print("\n\nWARNING:  No PartFullView Data Found for Revisionname: %s: \n\n",
+                            revs[i].revision.revisionname.c_str());
+    }
+    // Equal times keep revision-list order.
+    std::stable_sort(keep.begin(), keep.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+
     std::vector<OrderedEntry>& ordered = s.model.ordered();
     ordered.clear();
-    for (const RevisionNode& node : revs) {
-        if (!node.important) continue;
-        std::int64_t t = parse_change_time(roles.changeDate(node));
-        if (since && t < *since) continue;
-        OrderedEntry entry;
+    ordered.reserve(keep.size());
+    for (const auto& [t, i] : keep) {
+        const RevisionNode& node = revs[i];
+        OrderedEntry& entry = ordered.emplace_back();
         entry.changeTime = t;
         entry.onbranch = node.onbranch;
         entry.branchPath = node.branchPath;
         if (corvane(s)) {
             entry.revision = node.revision;
-            entry.partRow = node.partRow;
-            if (!node.partRow)
-                s.console.print("\n\nWARNING:  No PartFullView Data Found for Revisionname: %s: \n\n",
-                                node.revision.revisionname.c_str());
+            if (node.partRow) entry.partRow = *node.partRow;
         } else {
             entry.version = node.version;
-            entry.committedRow = node.committedRow;
+            if (node.committedRow) entry.committedRow = *node.committedRow;
         }
         entry.subbranches = node.subbranches.names();
         entry.labels = node.labels.names();
-        ordered.push_back(std::move(entry));
     }
-    // Equal times keep revision-list order.
-    std::stable_sort(ordered.begin(), ordered.end(), [](const OrderedEntry& a, const OrderedEntry& b) {
-        return a.changeTime < b.changeTime;
-    });
     return 0;
 }
 
