@@ -63,30 +63,6 @@ TEST(DefectRecordWalk, ShortLinesReadAsEmptyFields) {
         EXPECT_EQ(mapped_defect_columns(split_fields(c.line), ServerKind::Corvane), c.mapped);
 }
 
-TEST(DefectRecordWalk, PlainLayoutSkipsCorvanesExtraFieldsAndMatchesTheHeader) {
-    const std::vector<std::string> config = {"Symptom", "Frequency", "Work\"around"};
-    const std::string header = defect_header(false, config);
-    const std::string corvane = plain_defect_columns(
-        split_fields(raw_line(29, {{8, "say \"hi\""}, {0, "  lead"}})), ServerKind::Corvane, 3);
-    const std::string vandor =
-        plain_defect_columns(split_fields(raw_line(27, {})), ServerKind::Vandor, 3);
-    std::string fixed;
-    for (int i = 0; i < 24; ++i)
-        fixed += (i ? ",\"v" : "\"v") + std::to_string(i) + "\"";
-    EXPECT_EQ(vandor, fixed + ",\"v24\",\"v25\",\"v26\"");
-    // Leading blanks go, as read_field drops them; the quotes are doubled.
-    std::string corvaneFixed = fixed;
-    corvaneFixed.replace(0, 4, "\"lead\"");
-    corvaneFixed.replace(corvaneFixed.find("\"v8\""), 4, "\"say \"\"hi\"\"\"");
-    EXPECT_EQ(corvane, corvaneFixed + ",\"v26\",\"v27\",\"v28\"");
-    // 24 fixed + 3 configurable + Notes_Log.
-    EXPECT_EQ(tracking_test::parse_csv(header).at(0).size(), 28u);
-    EXPECT_EQ(tracking_test::parse_csv(vandor).at(0).size(), 27u);
-    EXPECT_TRUE(
-        header.ends_with(",\"originArea\",\"Symptom\",\"Frequency\",\"Work\"\"around\",\"Notes_Log\"\n"))
-        << header;
-}
-
 class DefectFile : public ExportTest {};
 
 TEST_F(DefectFile, MappedCorvaneFileWithNotes) {
@@ -151,19 +127,4 @@ TEST_F(DefectFile, FailuresAndEmptyInput) {
     write_text("defectRawFile000.raw", "");
     EXPECT_EQ(write_defect_file(ctx, "defectRawFile000.raw", {}), 0);
     EXPECT_TRUE(files().empty());
-}
-
-TEST_F(DefectFile, NamesThatCannotNameAFileStillExportTheRecord) {
-    settings.exportKind = ExportKind::Defects;
-    write_text("defectRawFile000.raw", "p|../up|c\np|$(touch x)|c\n");
-    server.notes["$(touch x)"] = "real note";
-    EXPECT_EQ(write_defect_file(ctx, "defectRawFile000.raw", {}), 0);
-    const auto records = tracking_test::parse_csv(read_text("defectsExport.txt"));
-    ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[1][0], "../up");
-    EXPECT_EQ(records[1][9], "Migrated Note");
-    EXPECT_EQ(records[2][0], "$(touch x)");
-    EXPECT_EQ(records[2][9], "real note");
-    EXPECT_NE(console.outText.find("WARNING: Defect ../up has a name"), std::string::npos);
-    EXPECT_EQ(server.commands.size(), 1u);
 }

@@ -7,7 +7,6 @@
 #include "tracking_test_support.h"
 
 using tracking_test::ExportTest;
-using tracking_test::parse_csv;
 using tracking_test::read_text;
 using tracking_test::write_text;
 
@@ -42,29 +41,6 @@ TEST(FeatureRecordWalk, MappedColumnsOfBothServerKinds) {
               expected);
     EXPECT_EQ(mapped_feature_columns(split_fields(numbered_line(24, vandor)), ServerKind::Vandor),
               expected);
-}
-
-TEST(FeatureRecordWalk, PlainColumnsAgreeWithTheHeaderForEachServerKind) {
-    struct Case {
-        ServerKind server;
-        std::size_t fixed;
-        std::size_t firstConfig;
-    };
-    const std::vector<std::string> config = {"Symptom", "Frequency"};
-    for (const Case& c : {Case{ServerKind::Corvane, 21, 23}, Case{ServerKind::Vandor, 19, 19}}) {
-        const auto header = parse_csv(feature_header(false, c.server, config)).at(0);
-        const auto record =
-            parse_csv(plain_feature_columns(split_fields(numbered_line(30, {})), c.server, 2))
-                .at(0);
-        ASSERT_EQ(header.size(), c.fixed + 3);
-        ASSERT_EQ(record.size(), c.fixed + 2);
-        EXPECT_EQ(header[c.fixed - 1], c.server == ServerKind::Corvane ? "answer" : "originArea");
-        EXPECT_EQ(header[c.fixed], "Symptom");
-        EXPECT_EQ(header.back(), "Notes_Log");
-        EXPECT_EQ(record[c.fixed - 1], "v" + std::to_string(c.fixed - 1));
-        EXPECT_EQ(record[c.fixed], "v" + std::to_string(c.firstConfig));
-        EXPECT_EQ(record[c.fixed + 1], "v" + std::to_string(c.firstConfig + 1));
-    }
 }
 
 class FeatureFile : public ExportTest {};
