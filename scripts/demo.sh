@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The main job: builds everything, creates a small Corvane and a small Vandor server with
+# the bundled simulator, and runs ferrox's exports against each in build/demo/<kind>/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+scripts/setup.sh
+scripts/build.sh >/dev/null
+
+export PATH="$root/build/sim-bin:$PATH"
+status=0
+for kind in corvane vandor; do
+  dir="$root/build/demo/$kind"
+  rm -rf "$dir" && mkdir -p "$dir"
+  simgen "$kind" "$dir/server.db" \
+         --seed 7 --defects 25 --features 10 --users 12 --parts 6 --revisions 12 >/dev/null
+  if [ "$kind" = corvane ]; then
+    program="$root/build/bin/ferrox_cvn"; export CVN_FAMILY="$dir/server.db"
+  else
+    program="$root/build/bin/ferrox_vandor"; export VANDOR_FAMILY="$dir/server.db"
+  fi
+  cd "$dir"
+  # A run needs at least two words after the program name.
+  for run in "-defects -map" "-defects -nomap -o defectsPlain.txt" "-features -map" "-users -map"; do
+    echo "=== $(basename "$program") $run"
+    # shellcheck disable=SC2086
+    if "$program" $run >"run.log" 2>&1; then
+      tail -n 3 run.log | sed '/^$/d'
+    else
+      echo "FAILED (status $?):"; tail -n 20 run.log; status=1
+    fi
+  done
+  cd "$root"
+  echo "--- $kind export files in build/demo/$kind:"
+  ls -l "$dir" | grep -E 'Export|Plain' || true
+done
+exit $status
