@@ -274,6 +274,8 @@ TEST(ElementWriter, BranchAndSubBranchLines) {
         std::string extract = "ExtractCmd 54:corv Part -extract a.c -nokeys  -release R1  -stdout >\n";
         EXPECT_NE(text.find(extract + c.lines + "VERSION_END\n"), std::string::npos) << c.branchPath << "\n" << text;
         EXPECT_NE(text.find("TYPES_BEGIN\n" + c.types + "TYPES_END\n"), std::string::npos) << c.branchPath;
+        // A part at the top level declares no directory; the "." block is still there.
+        EXPECT_EQ(slurp(kSavedDirsFile), "DIR_BEGIN\nDirName 1:.\nDIR_END\n");
     }
 }
 
