@@ -103,8 +103,14 @@ int ElementWriter::write_globals() {
         }
         labelsOpened_ = true;
     }
-    std::error_code ec;
-    std::string cwd = fs::current_path(ec).string();
+    std::string cwd;
+    try {
+        std::error_code ec;
+        cwd = fs::current_path(ec).string();
+    } catch (const std::exception&) {
+        // A folder name the narrow character set cannot hold is written as empty.
+        cwd.clear();
+    }
     std::string text = encode_number_line("EXPORT_FORMAT", 5) + "GLOBALS_BEGIN\n" +
                        encode_text_line("ExportFromDir", cwd) + encode_number_line("NumElements", 0) +
                        encode_number_line("NumVersions", 0) +

@@ -47,7 +47,7 @@ const RoleTable kVandorRoles{vdr_node_name, vdr_ancestor_key, vdr_is_root, vdr_m
 
 template <typename Map>
 std::size_t first_at_or_after(const Map& map, std::string_view key, std::size_t start) {
-    auto it = map.find(std::string(key));
+    auto it = map.find(key);
     if (it == map.end()) return kNoNode;
     const std::vector<std::size_t>& indices = it->second;
     auto pos = std::lower_bound(indices.begin(), indices.end(), start);
@@ -113,7 +113,7 @@ VersionRecord parse_version_row(std::string_view line, std::string_view partPath
 // --- NameList -------------------------------------------------------------------
 
 bool NameList::contains(std::string_view name) const {
-    if (index_) return index_->count(std::string(name)) != 0;
+    if (index_) return index_->find(name) != index_->end();
     return std::find(names_.begin(), names_.end(), name) != names_.end();
 }
 
@@ -123,7 +123,7 @@ bool NameList::add(std::string_view name) {
     if (index_) {
         index_->insert(names_.back());
     } else if (names_.size() > kIndexFrom) {
-        index_ = std::make_unique<std::unordered_set<std::string>>(names_.begin(), names_.end());
+        index_ = std::make_unique<NameSet>(names_.begin(), names_.end());
     }
     return true;
 }
@@ -172,12 +172,12 @@ void HistoryModel::index_revision(std::size_t index) {
 
 std::size_t HistoryModel::find_revision_by_name(std::string_view name) const {
     if (name.empty()) return kNoNode;
-    auto it = byName_.find(std::string(name));
+    auto it = byName_.find(name);
     return it == byName_.end() ? kNoNode : it->second;
 }
 
 std::size_t HistoryModel::find_revision_by_source(std::string_view key) const {
-    auto it = bySource_.find(std::string(key));
+    auto it = bySource_.find(key);
     return it == bySource_.end() ? kNoNode : it->second;
 }
 
@@ -191,13 +191,13 @@ std::size_t HistoryModel::find_part_row_from(std::string_view name, std::size_t 
 
 const std::vector<std::size_t>& HistoryModel::children_named(std::string_view name) const {
     static const std::vector<std::size_t> none;
-    auto it = byAncestorKey_.find(std::string(name));
+    auto it = byAncestorKey_.find(name);
     return it == byAncestorKey_.end() ? none : it->second;
 }
 
 const std::vector<std::size_t>& HistoryModel::part_rows_named(std::string_view name) const {
     static const std::vector<std::size_t> none;
-    auto it = partRowsByName_.find(std::string(name));
+    auto it = partRowsByName_.find(name);
     return it == partRowsByName_.end() ? none : it->second;
 }
 
@@ -217,16 +217,15 @@ int HistoryModel::add_subbranch(RevisionNode& node, std::string_view path) {
 int HistoryModel::register_declared_name(std::string_view name) {
     if (name.empty()) return 1;
     // Look before inserting: most calls find the name, and need no new node then.
-    std::string key(name);
-    if (declaredNames_.count(key) != 0) return 1;
-    declaredNames_.insert(std::move(key));
+    if (declaredNames_.find(name) != declaredNames_.end()) return 1;
+    declaredNames_.emplace(name);
     return 0;
 }
 
 int HistoryModel::register_branch_type(std::string_view branchPath) {
-    std::string key(last_component(branchPath));
-    if (branchTypes_.count(key) != 0) return 1;
-    branchTypes_.insert(std::move(key));
+    std::string_view leaf = last_component(branchPath);
+    if (branchTypes_.find(leaf) != branchTypes_.end()) return 1;
+    branchTypes_.emplace(leaf);
     return 0;
 }
 

@@ -67,6 +67,15 @@ RevisionRecord parse_revision_row(std::string_view line);
 std::optional<CommittedVersionRecord> parse_committed_row(std::string_view line, int mode);
 VersionRecord parse_version_row(std::string_view line, std::string_view partPath);
 
+/// Hashing for maps keyed by names, so a lookup by string_view builds no string.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+};
+using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+template <typename Value>
+using NameMap = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;
+
 /// A list of names without repeats that keeps the order of first addition.
 class NameList {
 public:
@@ -85,7 +94,7 @@ private:
     // thousands of branches still adds in constant time.
     static constexpr std::size_t kIndexFrom = 16;
     std::vector<std::string> names_;
-    std::unique_ptr<std::unordered_set<std::string>> index_;
+    std::unique_ptr<NameSet> index_;
 };
 
 /// One part row; exactly one record is set, by the server kind.
@@ -212,15 +221,15 @@ private:
     std::vector<PartRowNode> partRows_;
     std::vector<RevisionNode> revisions_;
     std::vector<OrderedEntry> ordered_;
-    std::unordered_set<std::string> declaredNames_;
-    std::unordered_set<std::string> branchTypes_;
+    NameSet declaredNames_;
+    NameSet branchTypes_;
 
     // Indexes that stand in for the linear searches: first node by name and by match
     // key, every child candidate and every part row by key, in list order.
-    std::unordered_map<std::string, std::size_t> byName_;
-    std::unordered_map<std::string, std::size_t> bySource_;
-    std::unordered_map<std::string, std::vector<std::size_t>> byAncestorKey_;
-    std::unordered_map<std::string, std::vector<std::size_t>> partRowsByName_;
+    NameMap<std::size_t> byName_;
+    NameMap<std::size_t> bySource_;
+    NameMap<std::vector<std::size_t>> byAncestorKey_;
+    NameMap<std::vector<std::size_t>> partRowsByName_;
 };
 
 /// The text after the last "/" of `path`, or `path` itself when it has none.

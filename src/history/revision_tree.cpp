@@ -333,12 +333,15 @@ int write_ordered_list(HistorySteps& s) {
     }
     const std::vector<OrderedEntry>& ordered = s.model.ordered();
     if (ordered.empty()) {
-        // Every version is older than "-since": the part has nothing to export.
+        // Every version is older than "-since" (or none was marked): nothing to export.
         std::string path = s.model.revisions().empty()
                                ? std::string()
                                : std::string(s.model.roles().partPath(s.model.revisions().front()));
-        s.console.print("\nNo versions of Part %s changed since %s: nothing written\n", path.c_str(),
-                        s.settings.sinceDate.c_str());
+        if (s.settings.sinceDate.empty())
+            s.console.print("\nNo versions of Part %s to export: nothing written\n", path.c_str());
+        else
+            s.console.print("\nNo versions of Part %s changed since %s: nothing written\n", path.c_str(),
+                            s.settings.sinceDate.c_str());
         s.model.release_history(false);
         return 0;
     }
