@@ -400,3 +400,33 @@ TEST(ElementWriter, AFailedLongElementIsCutBackOffTheFile) {
     EXPECT_EQ(tail.find("ELEMENT_BEGIN\nName 6:last.c"), tail.find("ELEMENT_END\n") + 12);
     EXPECT_EQ(tail.size() - tail.rfind("ELEMENT_END\n"), 12u);
 }
+
+TEST(ElementWriter, LongValuesAreCarriedWholeAndStayDistinct) {
+    InScratchDir scratch;
+    WriterFixture f(ServerKind::Corvane);
+    f.settings.targetNT = false;
+    // Past every field width the server's reports use: a 300-character path, labels
+    // and a branch that agree in their first 70 characters.
+    std::string dir(250, 'd');
+    std::string path = dir + "/" + std::string(49, 'f');
+    std::string common(70, 'x');
+    OrderedEntry e = cvn_entry(path, "r1", 1);
+    e.partRow = cvn_row("R1", "", "");
+    e.labels = {common + "-one", common + "-two"};
+    e.onbranch = true;
+    e.branchPath = common + "/" + common + "b";
+    ASSERT_EQ(f.writer.write_globals(), 0);
+    ASSERT_EQ(f.writer.write_element_header(e), 0);
+    ASSERT_EQ(f.writer.write_version_block(e), 0);
+    ASSERT_EQ(f.writer.write_element_end(), 0);
+    ASSERT_EQ(f.writer.combine_export_files(), 0);
+    std::string text = slurp("partsExport.txt");
+    for (const std::string& line :
+         {encode_text_line("Name", path), encode_text_line("DirName", dir),
+          encode_text_line("Label", "CVN-" + common + "-one"), encode_text_line("Label", "CVN-" + common + "-two"),
+          encode_text_line("LbType", "CVN-" + common + "-one"), encode_text_line("LbType", "CVN-" + common + "-two"),
+          encode_text_line("OnBranch", "CVN-BRANCH-" + common + "/CVN-BRANCH-" + common + "b"),
+          encode_text_line("BrType", "CVN-BRANCH-" + common + "b")})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    EXPECT_EQ(path.size(), 300u);
+}
