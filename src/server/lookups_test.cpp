@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform.h"
@@ -157,5 +158,75 @@ TEST(Lookups, SidReleaseReadsTheReleaseAndKeepsTheSid) {
         EXPECT_EQ(release, c.release) << c.answer;
         EXPECT_EQ(sidResult, c.sidResult) << c.answer;
         EXPECT_EQ(console.outText, "\n\n\t\t Retrieving  ReleaseName for file: lib/f.c and SID : 2.3\n\n" + c.console);
+    }
+}
+
+namespace {
+
+/// The simulated server's client folder beside this test's build folder, or empty.
+fs::path sim_bin_dir() {
+    std::error_code ec;
+    fs::path self = fs::canonical("/proc/self/exe", ec);
+    if (ec) return {};
+    fs::path dir = self.parent_path().parent_path() / "sim-bin";
+    return fs::exists(dir / "simgen") && fs::exists(dir / "cvnselect") ? dir : fs::path();
+}
+
+/// Sets an environment variable for one test and puts the old value back after it.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)), old_(platform::get_env(name_.c_str())) {
+        platform::set_env(name_, value);
+    }
+    ~ScopedEnv() { platform::set_env(name_, old_.value_or("")); }
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace
+
+TEST(Lookups, AnswerAgainstTheSimulatedServer) {
+    fs::path sim = sim_bin_dir();
+    if (sim.empty()) GTEST_SKIP() << "the simulated server client is not built";
+    InScratchDir scratch;
+    fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "sim" / "fixtures";
+    ASSERT_EQ(platform::run_command((sim / "simgen").string() + " corvane c.db --fixture " +
+                                    platform::quote_argument((source / "corvane.sql").string())), 0);
+    ASSERT_EQ(platform::run_command((sim / "simgen").string() + " vandor v.db --fixture " +
+                                    platform::quote_argument((source / "vandor.sql").string())), 0);
+    ScopedEnv path("PATH", sim.string() + ":" + platform::get_env("PATH").value_or(""));
+    ScopedEnv cvn("CVN_FAMILY", (fs::current_path() / "c.db").string());
+    ScopedEnv vandor("VANDOR_FAMILY", (fs::current_path() / "v.db").string());
+    SystemShell shell;
+
+    struct Case {
+        bool corvane;
+        std::string key;  // revision name or SID
+        std::string path;
+        int result;
+        std::string first;   // SID or release
+        std::string second;  // release or SID
+    };
+    const Case cases[] = {
+        {true, "2.1.1", "src/main.c", 0, "1.2.1.1", "R2"},
+        {true, "2", "docs/Read Me.txt", 0, "1.2", "R2"},
+        {true, "x'y", "src/main.c", -1, "", ""},  // a valid query that finds nothing
+        {false, "1.2", "src/main.c", 0, "R1", "1.2"},
+        {false, "1.1", "it's.c", -1, "", ""},
+    };
+    for (const Case& c : cases) {
+        BufferConsole console;
+        std::string first, second;
+        int result = c.corvane ? lookup_revision_sid(shell, console, c.key, c.path, first, second)
+                               : lookup_sid_release(shell, console, c.key, c.path, first, second);
+        EXPECT_EQ(result, c.result) << c.key << console.outText;
+        EXPECT_EQ(first, c.first) << c.key;
+        EXPECT_EQ(second, c.second) << c.key;
+        // No answer is the lookup's own message: the command itself ran without fault.
+        if (c.result != 0) {
+            EXPECT_NE(console.outText.find("Can't retrieve"), std::string::npos) << c.key;
+        }
     }
 }
