@@ -308,7 +308,7 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
     int result = 0;
     if (path != directoriesDoneFor_) {
         result = declare_part_directories(path);
-        directoriesDoneFor_ = path;
+        if (result == 0) directoriesDoneFor_ = path;
     }
     auto keep = [&result](int rc) {
         if (rc != 0 && result == 0) result = rc;
@@ -418,6 +418,9 @@ int ElementWriter::combine_export_files() {
     std::error_code ec;
     fs::remove(kVersionsScratchFile, ec);
     replace_file(kDirsScratchFile, kSavedDirsFile);
+    // Everything is closed and handed over: a later export starts from the beginning.
     labelsOpened_ = dirsOpened_ = versionsOpened_ = false;
+    headerWritten_ = typesBegun_ = false;
+    directoriesDoneFor_.clear();
     return result;
 }
