@@ -10,6 +10,9 @@ namespace {
 class SeriesShell : public Shell {
 public:
     int run(const std::string& commandLine) override { return session_.run(commandLine); }
+    std::vector<int> run_each(const std::vector<std::string>& commandLines) override {
+        return session_.run_all(commandLines);
+    }
 
 private:
     platform::CommandSession session_;

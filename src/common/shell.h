@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class Shell {
 public:
@@ -13,6 +14,13 @@ public:
     /// A shell for a long series of command lines (one per exported record) that runs
     /// each line exactly as run() would, only cheaper; nothing means: use this one.
     virtual std::unique_ptr<Shell> start_series() { return nullptr; }
+    /// Runs the lines one after another, each as run() would, and returns their
+    /// statuses in order.
+    virtual std::vector<int> run_each(const std::vector<std::string>& commandLines) {
+        std::vector<int> statuses;
+        for (const std::string& line : commandLines) statuses.push_back(run(line));
+        return statuses;
+    }
 };
 
 /// The real thing: the platform's command interpreter.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -29,6 +30,10 @@ public:
     CommandSession(const CommandSession&) = delete;
     CommandSession& operator=(const CommandSession&) = delete;
     int run(const std::string& commandLine);
+    /// Runs the lines one after another as run() would and returns their statuses in
+    /// order; all are handed over at once, so the interpreter goes from one to the next
+    /// without waiting for this process.
+    std::vector<int> run_all(const std::vector<std::string>& commandLines);
 
 private:
     struct Impl;

@@ -113,12 +113,12 @@ struct CommandSession::Impl {
 CommandSession::CommandSession() : impl_(std::make_unique<Impl>()) {}
 CommandSession::~CommandSession() = default;
 
-int CommandSession::run(const std::string& commandLine) {
-    if (!impl_->started) impl_->start();
-    if (impl_->broken) return run_command(commandLine);
-    // The line goes to eval inside single quotes, so the interpreter sees it exactly as
-    // system() would hand it over; "command" keeps a syntax error from ending the
-    // interpreter, which only a line's own "exit" does.
+namespace {
+
+// The line goes to eval inside single quotes, so the interpreter sees it exactly as
+// system() would hand it over; "command" keeps a syntax error from ending the
+// interpreter, which only a line's own "exit" does.
+std::string session_script(const std::string& commandLine) {
     std::string script = "command eval '";
     for (char c : commandLine) {
         if (c == '\'')
@@ -127,15 +127,46 @@ int CommandSession::run(const std::string& commandLine) {
             script += c;
     }
     script += "' </dev/null 3>&-; echo $? >&3\n";
-    if (!impl_->send_line(script)) {
-        impl_->broken = true;
-        impl_->stop();
-        return run_command(commandLine);
+    return script;
+}
+
+}  // namespace
+
+int CommandSession::run(const std::string& commandLine) { return run_all({commandLine}).front(); }
+
+std::vector<int> CommandSession::run_all(const std::vector<std::string>& commandLines) {
+    std::vector<int> statuses;
+    statuses.reserve(commandLines.size());
+    std::size_t next = 0;
+    while (next < commandLines.size()) {
+        if (!impl_->started) impl_->start();
+        if (impl_->broken) {
+            for (; next < commandLines.size(); ++next) statuses.push_back(run_command(commandLines[next]));
+            break;
+        }
+        std::string scripts;
+        for (std::size_t i = next; i < commandLines.size(); ++i) scripts += session_script(commandLines[i]);
+        if (!impl_->send_line(scripts)) {
+            // Nothing can be told about what ran: the interpreter is given up on and
+            // the lines go to run_command.
+            impl_->broken = true;
+            impl_->stop();
+            continue;
+        }
+        for (; next < commandLines.size(); ++next) {
+            int status = -1;
+            if (!impl_->read_status(status)) {
+                // The line exited the interpreter: its status is the interpreter's; the
+                // lines after it are run again by a fresh one.
+                statuses.push_back(impl_->stop());
+                ++next;
+                break;
+            }
+            // Like run_command: a command ended by a signal (above 128) reports -1.
+            statuses.push_back(status > 128 ? -1 : status);
+        }
     }
-    int status = -1;
-    if (!impl_->read_status(status)) return impl_->stop();
-    // Like run_command: a command ended by a signal (status above 128) reports -1.
-    return status > 128 ? -1 : status;
+    return statuses;
 }
 
 const char* null_device() { return "/dev/null"; }

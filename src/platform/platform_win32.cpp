@@ -24,6 +24,12 @@ CommandSession::~CommandSession() = default;
 
 int CommandSession::run(const std::string& commandLine) { return run_command(commandLine); }
 
+std::vector<int> CommandSession::run_all(const std::vector<std::string>& commandLines) {
+    std::vector<int> statuses;
+    for (const std::string& line : commandLines) statuses.push_back(run_command(line));
+    return statuses;
+}
+
 const char* null_device() { return "nul"; }
 
 std::optional<std::string> get_env(const char* name) {

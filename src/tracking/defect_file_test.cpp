@@ -128,3 +128,23 @@ TEST_F(DefectFile, FailuresAndEmptyInput) {
     EXPECT_EQ(write_defect_file(ctx, "defectRawFile000.raw", {}), 0);
     EXPECT_TRUE(files().empty());
 }
+
+TEST_F(DefectFile, EveryRecordGetsItsOwnNoteAcrossBatchesAndRepeatedNames) {
+    settings.exportKind = ExportKind::Defects;
+    std::string raw;
+    for (int i = 0; i < 70; ++i) {
+        // Every fifth record repeats the name before it: both share one scratch file.
+        const std::string name = "N" + std::to_string(i % 5 == 4 ? i - 1 : i);
+        raw += "p|" + name + "\n";
+        server.notes[name] = "note of " + name;
+    }
+    write_text("defectRawFile000.raw", raw);
+    ASSERT_EQ(write_defect_file(ctx, "defectRawFile000.raw", {}), 0);
+    const auto records = tracking_test::parse_csv(read_text("defectsExport.txt"));
+    ASSERT_EQ(records.size(), 71u);
+    for (std::size_t i = 1; i < records.size(); ++i)
+        EXPECT_EQ(records[i][9], "note of " + records[i][0]) << "record " << i;
+    EXPECT_EQ(server.commands.size(), 70u);
+    EXPECT_TRUE(console.outText.ends_with("\r 70\t Defects Processed ")) << console.outText;
+    EXPECT_EQ(files(), std::vector<std::string>{"defectsExport.txt"});
+}

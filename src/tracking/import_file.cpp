@@ -1,11 +1,21 @@
 // Writes the header and the records of a tracking import file, one raw line at a time.
 #include "import_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "fields.h"
 #include "record_notes.h"
+
+namespace {
+
+// Records whose note commands are handed to the interpreter at once. Their scratch
+// files exist together, so the batch is small.
+constexpr std::size_t kNotesBatch = 32;
+
+}  // namespace
 
 void append_column(std::string& record, std::string_view value) {
     if (!record.empty()) record += ',';
@@ -42,27 +52,70 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ctx.console.print("\n\nGenerating Export File %s\n\n", outputName.c_str());
     ctx.console.flush();
 
-    // One note command per record: the real interpreter is kept running for the series,
-    // so a record costs the client call and not a new interpreter as well.
+    // One note command per record. The commands of up to kNotesBatch records go to the
+    // interpreter together, so that it runs them back to back as a script would; each
+    // record is still written, with its messages, in raw file order.
     const std::unique_ptr<Shell> series = ctx.shell.start_series();
-    RunContext notesCtx{ctx.settings, ctx.identity, ctx.console, series ? *series : ctx.shell};
+    Shell& shell = series ? *series : ctx.shell;
 
+    struct Pending {
+        std::vector<std::string> fields;
+        NoteFetch fetch;
+    };
+    std::vector<Pending> batch;
+    std::optional<Pending> carried;
+    std::vector<std::string> commands;
     int written = 0;
     std::string line;
     std::string record;
     std::string noteText;
-    // Every raw line is one record, a blank line and an unended last line included;
-    // each counts, so a file whose only record lacks a line end is kept.
-    while (read_line(raw, line)) {
-        const std::vector<std::string> fields = split_fields(line);
-        record = layout.columns(fields);
-        fetch_record_notes(notesCtx, field_at(fields, 1), noteText);
-        record += ',';
-        record += notes_column(noteText);
-        record += '\n';
-        out << record;
-        ++written;
-        ctx.console.print(layout.progressFormat, written);
+    bool rawLeft = true;
+    while (true) {
+        batch.clear();
+        commands.clear();
+        if (carried) {
+            batch.push_back(std::move(*carried));
+            carried.reset();
+        }
+        // Every raw line is one record, a blank line and an unended last line included.
+        while (batch.size() < kNotesBatch && rawLeft) {
+            if (!read_line(raw, line)) {
+                rawLeft = false;
+                break;
+            }
+            std::vector<std::string> fields = split_fields(line);
+            NoteFetch fetch = plan_note_fetch(ctx.settings, field_at(fields, 1));
+            Pending pending{std::move(fields), std::move(fetch)};
+            // Two records of one name share a scratch file: the second waits for the
+            // next batch.
+            if (pending.fetch.kind == NoteFetch::Kind::Command && !batch.empty() &&
+                std::any_of(batch.begin(), batch.end(), [&](const Pending& p) {
+                    return p.fetch.scratch == pending.fetch.scratch;
+                })) {
+                carried = std::move(pending);
+                break;
+            }
+            batch.push_back(std::move(pending));
+        }
+        if (batch.empty()) break;
+        for (const Pending& pending : batch)
+            if (pending.fetch.kind == NoteFetch::Kind::Command) commands.push_back(pending.fetch.command);
+        const std::vector<int> statuses = shell.run_each(commands);
+        std::size_t nextStatus = 0;
+        for (const Pending& pending : batch) {
+            int status = 0;
+            if (pending.fetch.kind == NoteFetch::Kind::Command)
+                status = nextStatus < statuses.size() ? statuses[nextStatus++] : -1;
+            record = layout.columns(pending.fields);
+            finish_note_fetch(ctx, pending.fetch, status, noteText);
+            record += ',';
+            record += notes_column(noteText);
+            record += '\n';
+            out << record;
+            // Each record counts, so a file whose only record lacks a line end is kept.
+            ++written;
+            ctx.console.print(layout.progressFormat, written);
+        }
     }
     out.close();
     if (!out) {

@@ -54,40 +54,62 @@ std::size_t read_note(std::istream& in, std::string& noteText) {
     return length;
 }
 
-int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText) {
-    noteText.clear();
-    if (recordId.empty()) return -1;
-    const ExportKind kind = ctx.settings.exportKind;
-    const bool features = kind == ExportKind::Features;
+NoteFetch plan_note_fetch(const RunSettings& settings, const std::string& recordId) {
+    NoteFetch fetch;
+    fetch.recordId = recordId;
+    if (recordId.empty()) return fetch;
     if (!platform::is_plain_file_name(recordId)) {
-        // The name would put the scratch file outside the current folder or cannot name
-        // a file at all: the record is exported without its note.
-        ctx.console.print(
-            "\nWARNING: %s %s has a name that cannot be part of a file name; its note is "
-            "not exported\n",
-            features ? "Feature" : "Defect", recordId.c_str());
-        return -1;
+        fetch.kind = NoteFetch::Kind::NotAFileName;
+        return fetch;
     }
-    const std::string scratch = notes_file_name(kind, recordId);
-    const int status = ctx.shell.run(compose_notes_command(ctx.settings.serverKind, kind, recordId));
+    fetch.kind = NoteFetch::Kind::Command;
+    fetch.scratch = notes_file_name(settings.exportKind, recordId);
+    fetch.command = compose_notes_command(settings.serverKind, settings.exportKind, recordId);
+    return fetch;
+}
+
+int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::string& noteText) {
+    noteText.clear();
+    const bool features = ctx.settings.exportKind == ExportKind::Features;
+    const char* name = fetch.recordId.c_str();
+    switch (fetch.kind) {
+        case NoteFetch::Kind::NoName:
+            return -1;
+        case NoteFetch::Kind::NotAFileName:
+            // The name would put the scratch file outside the current folder or cannot
+            // name a file at all: the record is exported without its note.
+            ctx.console.print(
+                "\nWARNING: %s %s has a name that cannot be part of a file name; its note is "
+                "not exported\n",
+                features ? "Feature" : "Defect", name);
+            return -1;
+        case NoteFetch::Kind::Command:
+            break;
+    }
     int result = 0;
     if (status != 0) {
         ctx.console.print(features ? "\nFeature Information Not Found for Feature %s\n"
                                    : "\nDefect Information Not Found for Defect %s\n",
-                          recordId.c_str());
+                          name);
         result = -1;
     } else {
-        std::ifstream in(scratch, std::ios::binary);
+        std::ifstream in(fetch.scratch, std::ios::binary);
         if (in) {
             const std::size_t length = read_note(in, noteText);
             if (length > kNoteLimit)
-                ctx.console.print(kNoteTruncatedMessage, recordId.c_str(),
-                                  static_cast<int>(length), static_cast<int>(kNoteLimit));
+                ctx.console.print(kNoteTruncatedMessage, name, static_cast<int>(length),
+                                  static_cast<int>(kNoteLimit));
         }
     }
     std::error_code ignored;
-    std::filesystem::remove(scratch, ignored);
+    std::filesystem::remove(fetch.scratch, ignored);
     return result;
+}
+
+int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText) {
+    const NoteFetch fetch = plan_note_fetch(ctx.settings, recordId);
+    const int status = fetch.kind == NoteFetch::Kind::Command ? ctx.shell.run(fetch.command) : 0;
+    return finish_note_fetch(ctx, fetch, status, noteText);
 }
 
 std::string notes_column(const std::string& noteText) {

@@ -31,6 +31,24 @@ std::string compose_notes_command(ServerKind server, ExportKind kind,
 /// bounded by the limit however long the note is.
 std::size_t read_note(std::istream& in, std::string& noteText);
 
+/// How the note of one record is fetched: planned first, so that the commands of
+/// several records can run as one series, then finished record by record.
+struct NoteFetch {
+    enum class Kind { NoName, NotAFileName, Command } kind = Kind::NoName;
+    std::string recordId;
+    std::string command;  // for Kind::Command: the long view command line
+    std::string scratch;  // for Kind::Command: the file it writes
+};
+
+/// The fetch of `recordId` for the run's export kind and server kind: no command for an
+/// empty name or one that cannot be part of a scratch file name in the current folder.
+NoteFetch plan_note_fetch(const RunSettings& settings, const std::string& recordId);
+
+/// Completes a planned fetch once its command has run with `status` (ignored when no
+/// command was planned): prints the record's messages, fills `noteText` and removes the
+/// scratch file. Result as fetch_record_notes.
+int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::string& noteText);
+
 /// Fills `noteText` with the long view of `recordId` for the run's export kind and
 /// server kind. Result 0 on success (the note may still be empty when the client wrote
 /// nothing), -1 when the name is empty, cannot be part of a scratch file name (a

@@ -43,3 +43,16 @@ TEST_F(SeriesShell, EachLineRunsAsThroughTheInterpreterOfItsOwn) {
     EXPECT_EQ(read_text("out 1.txt"), "it's\n");
     EXPECT_EQ(read_text("after.txt"), "after\n");
 }
+
+TEST_F(SeriesShell, ASeriesHandedOverAtOnceKeepsEachLinesStatus) {
+    SystemShell system;
+    const std::unique_ptr<Shell> series = system.start_series();
+    ASSERT_TRUE(series);
+    // A line that exits the interpreter stops nothing after it: the rest run in a new one.
+    const std::vector<std::string> lines = {"true",      "exit 4",         "echo a > a.txt",
+                                            "echo 'bad", "sh -c 'exit 9'", "echo b > b.txt"};
+    EXPECT_EQ(series->run_each(lines), (std::vector<int>{0, 4, 0, 2, 9, 0}));
+    EXPECT_EQ(read_text("a.txt"), "a\n");
+    EXPECT_EQ(read_text("b.txt"), "b\n");
+    EXPECT_EQ(series->run_each({}), std::vector<int>{});
+}
