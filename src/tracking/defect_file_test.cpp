@@ -133,8 +133,10 @@ TEST_F(DefectFile, EveryRecordGetsItsOwnNoteAcrossBatchesAndRepeatedNames) {
     settings.exportKind = ExportKind::Defects;
     std::string raw;
     for (int i = 0; i < 70; ++i) {
-        // Every fifth record repeats the name before it: both share one scratch file.
-        const std::string name = "N" + std::to_string(i % 5 == 4 ? i - 1 : i);
+        // Every fifth record repeats the name before it, every seventh differs from it
+        // in letter case only: each pair may share one scratch file.
+        std::string name = "N" + std::to_string(i % 5 == 4 ? i - 1 : i);
+        if (i % 7 == 6) name = "n" + std::to_string(i - 1);
         raw += "p|" + name + "\n";
         server.notes[name] = "note of " + name;
     }

@@ -15,6 +15,14 @@ namespace {
 // files exist together, so the batch is small.
 constexpr std::size_t kNotesBatch = 32;
 
+// Scratch names compared as a file system that ignores letter case would see them.
+bool same_scratch_file(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
 }  // namespace
 
 void append_column(std::string& record, std::string_view value) {
@@ -86,11 +94,12 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             std::vector<std::string> fields = split_fields(line);
             NoteFetch fetch = plan_note_fetch(ctx.settings, field_at(fields, 1));
             Pending pending{std::move(fields), std::move(fetch)};
-            // Two records of one name share a scratch file: the second waits for the
+            // Two records of one name (or, where letter case does not count, of names
+            // that differ only in case) share a scratch file: the second waits for the
             // next batch.
             if (pending.fetch.kind == NoteFetch::Kind::Command && !batch.empty() &&
                 std::any_of(batch.begin(), batch.end(), [&](const Pending& p) {
-                    return p.fetch.scratch == pending.fetch.scratch;
+                    return same_scratch_file(p.fetch.scratch, pending.fetch.scratch);
                 })) {
                 carried = std::move(pending);
                 break;
