@@ -81,11 +81,11 @@ OrderedEntry cvn_entry(std::string path, std::string name, std::int64_t time) {
     return e;
 }
 
-PartFullViewRecord cvn_row(std::string release, std::string workArea, std::string fmode) {
-    PartFullViewRecord r;
-    r.releasename = std::move(release);
-    r.workareaname = std::move(workArea);
-    r.fmode = std::move(fmode);
+std::unique_ptr<PartFullViewRecord> cvn_row(std::string release, std::string workArea, std::string fmode) {
+    auto r = std::make_unique<PartFullViewRecord>();
+    r->releasename = std::move(release);
+    r->workareaname = std::move(workArea);
+    r->fmode = std::move(fmode);
     return r;
 }
 
@@ -171,7 +171,7 @@ TEST(ElementWriter, VandorExportWithoutTypesStillHasACompleteTypesSection) {
     OrderedEntry e;
     e.changeTime = 4102444800;  // 2100: past 32 bits
     e.version = {"lib/f.c", "1.1", "7", "0", ""};
-    e.committedRow = CommittedVersionRecord{};
+    e.committedRow = std::make_unique<CommittedVersionRecord>();
     e.committedRow->releasename = "R1";
     e.committedRow->sid = "1.1";
     e.committedRow->fmode = "7";
@@ -227,7 +227,7 @@ TEST(ElementWriter, ExtractCommandForms) {
         e.version = {c.path, "2.3", "9", "0", ""};
         if (c.withRow) {
             e.partRow = cvn_row("R1", "w1", "");
-            e.committedRow = CommittedVersionRecord{};
+            e.committedRow = std::make_unique<CommittedVersionRecord>();
             e.committedRow->releasename = "R1";
         }
         ASSERT_EQ(f.writer.write_element_header(e), 0) << c.title;

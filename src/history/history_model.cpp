@@ -135,7 +135,7 @@ HistoryModel::HistoryModel(ServerKind kind) : kind_(kind), roles_(&role_table(ki
 int HistoryModel::append_part_row(const PartFullViewRecord& row) {
     if (kind_ != ServerKind::Corvane) return -1;
     partRowsByName_[row.revisionname].push_back(partRows_.size());
-    partRows_.emplace_back().partRow = row;
+    partRows_.emplace_back().partRow = std::make_unique<PartFullViewRecord>(row);
     return 0;
 }
 
@@ -143,7 +143,7 @@ int HistoryModel::append_part_row(const CommittedVersionRecord& row) {
     if (kind_ != ServerKind::Vandor) return -1;
     if (row.versionid == "0") return 0;
     partRowsByName_[row.versionid].push_back(partRows_.size());
-    partRows_.emplace_back().committedRow = row;
+    partRows_.emplace_back().committedRow = std::make_unique<CommittedVersionRecord>(row);
     return 0;
 }
 

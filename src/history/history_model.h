@@ -99,8 +99,8 @@ private:
 
 /// One part row; exactly one record is set, by the server kind.
 struct PartRowNode {
-    std::optional<PartFullViewRecord> partRow;          // Corvane
-    std::optional<CommittedVersionRecord> committedRow;  // Vandor
+    std::unique_ptr<PartFullViewRecord> partRow;          // Corvane
+    std::unique_ptr<CommittedVersionRecord> committedRow;  // Vandor
 };
 
 inline constexpr std::size_t kNoNode = static_cast<std::size_t>(-1);
@@ -131,8 +131,8 @@ struct OrderedEntry {
     bool onbranch = false;
     std::string branchPath;
     RevisionRecord revision;
-    std::optional<PartFullViewRecord> partRow;
-    std::optional<CommittedVersionRecord> committedRow;
+    std::unique_ptr<PartFullViewRecord> partRow;          // none when no part row matched
+    std::unique_ptr<CommittedVersionRecord> committedRow;  // none when no part row matched
     VersionRecord version;
     std::vector<std::string> subbranches;
     std::vector<std::string> labels;

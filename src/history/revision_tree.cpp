@@ -315,10 +315,10 @@ int create_ordered_list(HistorySteps& s) {
         entry.branchPath = node.branchPath;
         if (corvane(s)) {
             entry.revision = node.revision;
-            if (node.partRow) entry.partRow = *node.partRow;
+            if (node.partRow) entry.partRow = std::make_unique<PartFullViewRecord>(*node.partRow);
         } else {
             entry.version = node.version;
-            if (node.committedRow) entry.committedRow = *node.committedRow;
+            if (node.committedRow) entry.committedRow = std::make_unique<CommittedVersionRecord>(*node.committedRow);
         }
         entry.subbranches = node.subbranches.names();
         entry.labels = node.labels.names();
