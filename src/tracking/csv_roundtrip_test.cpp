@@ -1,8 +1,8 @@
 // Import files read back with an independent RFC 4180 reader give the server's values.
 #include <gtest/gtest.h>
 
-#include "feature_file.h"
 #include "defect_file.h"
+#include "feature_file.h"
 #include "record_notes.h"
 #include "tracking_test_support.h"
 
@@ -15,12 +15,24 @@ namespace {
 
 // Texts that break naive CSV writers and readers. Raw report fields hold no "|" and
 // no line end; notes hold anything.
-const std::vector<std::string> kValues = {
-    "plain", "with \"quotes\"", "\"", "\"\"", "a,b", ",", "trailing blank ", "caf\xc3\xa9 \xe2\x82\xac",
-    "'single'", "", "x\"y,z\"", "tab\tin", "back\\slash", "semi;colon", "  blank-led"};
+const std::vector<std::string> kValues = {"plain",
+                                          "with \"quotes\"",
+                                          "\"",
+                                          "\"\"",
+                                          "a,b",
+                                          ",",
+                                          "trailing blank ",
+                                          "caf\xc3\xa9 \xe2\x82\xac",
+                                          "'single'",
+                                          "",
+                                          "x\"y,z\"",
+                                          "tab\tin",
+                                          "back\\slash",
+                                          "semi;colon",
+                                          "  blank-led"};
 const std::vector<std::string> kNotes = {
-    "one line", "two\nlines", "crlf\r\nlines\r\n", "\"quoted\"\n\"again\"", ",,,", "",
-    "\xe2\x9c\x93 non-ascii\n", "ends with quote\""};
+    "one line", "two\nlines", "crlf\r\nlines\r\n",        "\"quoted\"\n\"again\"",
+    ",,,",      "",           "\xe2\x9c\x93 non-ascii\n", "ends with quote\""};
 
 }  // namespace
 

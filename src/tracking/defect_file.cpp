@@ -11,10 +11,10 @@
 namespace {
 
 const std::vector<std::string> kFixedNames = {
-    "prefix",   "name",       "compName",   "releaseName", "ownerLogin",   "state",
-    "answer",   "severity",   "abstract",   "age",         "envName",      "driverName",
+    "prefix",    "name",       "compName",  "releaseName", "ownerLogin",   "state",
+    "answer",    "severity",   "abstract",  "age",         "envName",      "driverName",
     "duplicate", "lastUpdate", "addDate",   "assignDate",  "responseDate", "endDate",
-    "ownerName", "ownerArea", "reference",  "originLogin", "originName",   "originArea"};
+    "ownerName", "ownerArea",  "reference", "originLogin", "originName",   "originArea"};
 
 // Where the configurable fields begin: Corvane has two unexported fields before them.
 std::size_t first_config_position(ServerKind server) {
@@ -25,8 +25,8 @@ std::size_t first_config_position(ServerKind server) {
 
 std::string defect_header(bool mapValues, const std::vector<std::string>& configFieldNames) {
     if (mapValues)
-        return compose_header({"old_id", "Owner", "State", "Severity", "Headline",
-                               "Submit_Date", "Submitter", "Symptoms", "Priority", "Notes_Log"});
+        return compose_header({"old_id", "Owner", "State", "Severity", "Headline", "Submit_Date",
+                               "Submitter", "Symptoms", "Priority", "Notes_Log"});
     std::vector<std::string> names = kFixedNames;
     const std::size_t count = std::min(configFieldNames.size(), kMaxConfigFields);
     names.insert(names.end(), configFieldNames.begin(), configFieldNames.begin() + count);
@@ -34,7 +34,7 @@ std::string defect_header(bool mapValues, const std::vector<std::string>& config
     return compose_header(names);
 }
 
-std::string mapped_defect_columns(const std::vector<std::string>& fields, ServerKind server) {
+std::string write_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server) {
     const std::size_t config = first_config_position(server);
     std::string mapped;
     std::string record;
@@ -54,8 +54,8 @@ std::string mapped_defect_columns(const std::vector<std::string>& fields, Server
     return record;
 }
 
-std::string plain_defect_columns(const std::vector<std::string>& fields, ServerKind server,
-                                 std::size_t configFieldCount) {
+std::string write_plain_defect_record(const std::vector<std::string>& fields, ServerKind server,
+                                      std::size_t configFieldCount) {
     const std::size_t config = first_config_position(server);
     std::string record;
     for (std::size_t pos = 0; pos < kFixedNames.size(); ++pos)
@@ -74,11 +74,11 @@ int write_defect_file(RunContext& ctx, const std::string& rawFileName,
     layout.header = defect_header(mapValues, configFieldNames);
     if (mapValues)
         layout.columns = [server](const std::vector<std::string>& fields) {
-            return mapped_defect_columns(fields, server);
+            return write_mapped_defect_record(fields, server);
         };
     else
         layout.columns = [server, configCount](const std::vector<std::string>& fields) {
-            return plain_defect_columns(fields, server, configCount);
+            return write_plain_defect_record(fields, server, configCount);
         };
     layout.missingInputMessage = "\n\nERROR:  No Defects Input File Found: %s \n\n";
     layout.defaultOutputName = "defectsExport.txt";

@@ -29,9 +29,10 @@ std::string raw_line(std::size_t count, const std::map<std::size_t, std::string>
 TEST(DefectRecordWalk, TakesEachColumnFromItsPositionForEachServerKind) {
     // Corvane's configurable fields start at 26, Vandor's at 24; the symptom is the
     // first of them and the priority the fourth.
-    const std::map<std::size_t, std::string> common = {
-        {1, "D1"}, {4, "ann"}, {5, "verify"}, {7, "2"}, {8, "a \"b\""}, {14, "2020/01/02 03:04:05"},
-        {21, "bob"}};
+    const std::map<std::size_t, std::string> common = {{1, "D1"},      {4, "ann"},
+                                                       {5, "verify"},  {7, "2"},
+                                                       {8, "a \"b\""}, {14, "2020/01/02 03:04:05"},
+                                                       {21, "bob"}};
     auto corvane = common;
     corvane.insert({{24, "core_dump"}, {26, "lost_data"}, {29, "mustfix"}, {27, "n/a"}});
     auto vandor = common;
@@ -39,9 +40,9 @@ TEST(DefectRecordWalk, TakesEachColumnFromItsPositionForEachServerKind) {
     const std::string expected =
         "\"D1\",\"ann\",\"Resolved\",\"2-Major\",\"a \"\"b\"\"\",\"2020/01/02 03:04:05\","
         "\"bob\",\"Data Loss\",\"1-Resolve Immediately\"";
-    EXPECT_EQ(mapped_defect_columns(split_fields(raw_line(30, corvane)), ServerKind::Corvane),
+    EXPECT_EQ(write_mapped_defect_record(split_fields(raw_line(30, corvane)), ServerKind::Corvane),
               expected);
-    EXPECT_EQ(mapped_defect_columns(split_fields(raw_line(28, vandor)), ServerKind::Vandor),
+    EXPECT_EQ(write_mapped_defect_record(split_fields(raw_line(28, vandor)), ServerKind::Vandor),
               expected);
 }
 
@@ -60,7 +61,7 @@ TEST(DefectRecordWalk, ShortLinesReadAsEmptyFields) {
          "\"\",\"\",\"\",\"4-Minor\",\"\",\"\",\"\",\"Unexpected Behavior\",\"3-Normal Queue\""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(mapped_defect_columns(split_fields(c.line), ServerKind::Corvane), c.mapped);
+        EXPECT_EQ(write_mapped_defect_record(split_fields(c.line), ServerKind::Corvane), c.mapped);
 }
 
 class DefectFile : public ExportTest {};
@@ -69,8 +70,13 @@ TEST_F(DefectFile, MappedCorvaneFileWithNotes) {
     settings.exportKind = ExportKind::Defects;
     settings.outputFileName = "out.csv";
     write_text("defectRawFile000.raw",
-               raw_line(30, {{1, "D1"}, {4, "o\"neil"}, {5, "working"}, {7, "1"}, {8, "crash"},
-                             {26, "core_dump"}, {29, "candidate"}}) +
+               raw_line(30, {{1, "D1"},
+                             {4, "o\"neil"},
+                             {5, "working"},
+                             {7, "1"},
+                             {8, "crash"},
+                             {26, "core_dump"},
+                             {29, "candidate"}}) +
                    "\r\n" + raw_line(26, {{1, "D2"}, {5, "closed"}, {8, "x"}}) + "\n");
     server.notes["D1"] = "first line\r\nsecond \"quoted\" line\r\n";
     EXPECT_EQ(write_defect_file(ctx, "defectRawFile000.raw", {}), 0);
@@ -85,9 +91,9 @@ TEST_F(DefectFile, MappedCorvaneFileWithNotes) {
     EXPECT_EQ(console.outText,
               "\n\nGenerating Export File out.csv\n\n"
               "\r 1\t Defects Processed \r 2\t Defects Processed ");
-    EXPECT_EQ(server.commands, (std::vector<std::string>{
-                                   "corv defect -view 'D1' -long > 'defectD1.out'",
-                                   "corv defect -view 'D2' -long > 'defectD2.out'"}));
+    EXPECT_EQ(server.commands,
+              (std::vector<std::string>{"corv defect -view 'D1' -long > 'defectD1.out'",
+                                        "corv defect -view 'D2' -long > 'defectD2.out'"}));
     // The scratch raw file and the notes files are gone.
     EXPECT_EQ(files(), std::vector<std::string>{"out.csv"});
 }

@@ -12,10 +12,9 @@ namespace {
 
 // Vandor records stop after originArea; Corvane ones carry releaseName and answer too.
 const std::vector<std::string> kFixedNames = {
-    "prefix",     "name",     "compName",   "ownerLogin", "ownerName",    "state",
-    "abstract",   "age",      "duplicate",  "lastUpdate", "addDate",      "assignDate",
-    "responseDate", "endDate", "ownerArea", "reference",  "originLogin",  "originName",
-    "originArea", "releaseName", "answer"};
+    "prefix",    "name",      "compName",    "ownerLogin", "ownerName",  "state",        "abstract",
+    "age",       "duplicate", "lastUpdate",  "addDate",    "assignDate", "responseDate", "endDate",
+    "ownerArea", "reference", "originLogin", "originName", "originArea", "releaseName",  "answer"};
 
 std::size_t fixed_count(ServerKind server) { return server == ServerKind::Corvane ? 21 : 19; }
 
@@ -29,17 +28,16 @@ std::size_t first_config_position(ServerKind server) {
 std::string feature_header(bool mapValues, ServerKind server,
                            const std::vector<std::string>& configFieldNames) {
     if (mapValues)
-        return compose_header({"old_id", "Owner", "state", "Severity", "Headline",
-                               "Submit_Date", "Submitter", "Priority", "Notes_Log"});
-    std::vector<std::string> names(kFixedNames.begin(),
-                                   kFixedNames.begin() + fixed_count(server));
+        return compose_header({"old_id", "Owner", "state", "Severity", "Headline", "Submit_Date",
+                               "Submitter", "Priority", "Notes_Log"});
+    std::vector<std::string> names(kFixedNames.begin(), kFixedNames.begin() + fixed_count(server));
     const std::size_t count = std::min(configFieldNames.size(), kMaxConfigFields);
     names.insert(names.end(), configFieldNames.begin(), configFieldNames.begin() + count);
     names.push_back("Notes_Log");
     return compose_header(names);
 }
 
-std::string mapped_feature_columns(const std::vector<std::string>& fields, ServerKind server) {
+std::string write_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server) {
     std::string mapped;
     std::string record;
     append_column(record, field_at(fields, 1));
@@ -55,8 +53,8 @@ std::string mapped_feature_columns(const std::vector<std::string>& fields, Serve
     return record;
 }
 
-std::string plain_feature_columns(const std::vector<std::string>& fields, ServerKind server,
-                                  std::size_t configFieldCount) {
+std::string write_plain_feature_record(const std::vector<std::string>& fields, ServerKind server,
+                                       std::size_t configFieldCount) {
     const std::size_t config = first_config_position(server);
     std::string record;
     for (std::size_t pos = 0; pos < fixed_count(server); ++pos)
@@ -75,11 +73,11 @@ int write_feature_file(RunContext& ctx, const std::string& rawFileName,
     layout.header = feature_header(mapValues, server, configFieldNames);
     if (mapValues)
         layout.columns = [server](const std::vector<std::string>& fields) {
-            return mapped_feature_columns(fields, server);
+            return write_mapped_feature_record(fields, server);
         };
     else
         layout.columns = [server, configCount](const std::vector<std::string>& fields) {
-            return plain_feature_columns(fields, server, configCount);
+            return write_plain_feature_record(fields, server, configCount);
         };
     layout.missingInputMessage = "\n\nERROR:  No Features Input File Found: %s \n\n";
     layout.defaultOutputName = "FeatureExport.out";

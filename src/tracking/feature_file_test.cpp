@@ -28,7 +28,7 @@ TEST(FeatureRecordWalk, MappedColumnsOfBothServerKinds) {
     // The priority is the first configurable field: 23 on Corvane, 19 on Vandor. The
     // severity is constant whatever the server holds.
     const std::map<std::size_t, std::string> common = {
-        {1, "F1"}, {3, "ann"}, {5, "closed"}, {6, "a, \"b\""}, {10, "2021/01/01 00:00:00"},
+        {1, "F1"},  {3, "ann"}, {5, "closed"}, {6, "a, \"b\""}, {10, "2021/01/01 00:00:00"},
         {16, "bob"}};
     auto corvane = common;
     corvane.insert({{19, "candidate"}, {23, "mustfix"}});
@@ -37,10 +37,12 @@ TEST(FeatureRecordWalk, MappedColumnsOfBothServerKinds) {
     const std::string expected =
         "\"F1\",\"ann\",\"Closed\",\"5-Enhancement\",\"a, \"\"b\"\"\",\"2021/01/01 00:00:00\","
         "\"bob\",\"1-Resolve Immediately\"";
-    EXPECT_EQ(mapped_feature_columns(split_fields(numbered_line(24, corvane)), ServerKind::Corvane),
-              expected);
-    EXPECT_EQ(mapped_feature_columns(split_fields(numbered_line(24, vandor)), ServerKind::Vandor),
-              expected);
+    EXPECT_EQ(
+        write_mapped_feature_record(split_fields(numbered_line(24, corvane)), ServerKind::Corvane),
+        expected);
+    EXPECT_EQ(
+        write_mapped_feature_record(split_fields(numbered_line(24, vandor)), ServerKind::Vandor),
+        expected);
 }
 
 class FeatureFile : public ExportTest {};

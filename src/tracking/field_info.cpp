@@ -44,8 +44,7 @@ namespace {
 
 using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<std::string>&);
 
-int export_tracking_records(RunContext& ctx, const char* missingInputMessage,
-                            FileWriter writer) {
+int export_tracking_records(RunContext& ctx, const char* missingInputMessage, FileWriter writer) {
     std::string rawFileName;
     // The report's status is not decisive: the raw file it leaves is checked instead.
     generate_view_report(ctx, rawFileName);

@@ -28,8 +28,10 @@ TEST(ConfigFieldNames, TakesTheThirdFieldOfEveryFieldLine) {
          "defect|2|Frequency|text|64\n",
          {"Symptom", "Frequency"}},
         {"severity inside a longer name skips the line too",
-         "defect|1|OldSeverityCode|text|8\ndefect|2|Work around|text|8\n", {"Work around"}},
-        {"crlf line ends and leading blanks", "defect|1|  Symptom\r\ndefect|2|Freq|t\r\n",
+         "defect|1|OldSeverityCode|text|8\ndefect|2|Work around|text|8\n",
+         {"Work around"}},
+        {"crlf line ends and leading blanks",
+         "defect|1|  Symptom\r\ndefect|2|Freq|t\r\n",
          {"Symptom", "Freq"}},
         {"more than twenty: the first twenty", many, first20},
         {"a long name is carried whole", "defect|1|" + longName + "|text|64\n", {longName}},
@@ -98,14 +100,16 @@ TEST_F(ExportEntry, StopsBeforeWritingWhenTheRawReportIsMissingOrEmpty) {
          "\n\nERROR:  No Defects Input File Found: defectRawFile000.raw \n\n"},
         {ExportKind::Features, 2, "",
          "\n\nERROR:  No Features Input File Found: featureRawFile000.raw \n\n"},
-        {ExportKind::Defects, 0, "", "\n\nERROR: No Records Found in File: defectRawFile000.raw \n\n"},
+        {ExportKind::Defects, 0, "",
+         "\n\nERROR: No Records Found in File: defectRawFile000.raw \n\n"},
     };
     for (const Case& c : cases) {
         settings.exportKind = c.kind;
         server.reportStatus = c.reportStatus;
         server.rawAnswer = c.raw;
         console.outText.clear();
-        const int status = c.kind == ExportKind::Defects ? export_defects(ctx) : export_features(ctx);
+        const int status =
+            c.kind == ExportKind::Defects ? export_defects(ctx) : export_features(ctx);
         EXPECT_EQ(status, -1);
         EXPECT_TRUE(console.outText.ends_with(c.lastMessage)) << console.outText;
         // No output file; an empty raw file stays for inspection.

@@ -18,7 +18,9 @@ constexpr std::size_t kNotesBatch = 32;
 // Scratch names compared as a file system that ignores letter case would see them.
 bool same_scratch_file(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         return lower(x) == lower(y);
     });
 }
@@ -108,7 +110,8 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
         }
         if (batch.empty()) break;
         for (const Pending& pending : batch)
-            if (pending.fetch.kind == NoteFetch::Kind::Command) commands.push_back(pending.fetch.command);
+            if (pending.fetch.kind == NoteFetch::Kind::Command)
+                commands.push_back(pending.fetch.command);
         const std::vector<int> statuses = shell.run_each(commands);
         std::size_t nextStatus = 0;
         for (const Pending& pending : batch) {

@@ -28,8 +28,8 @@ std::string compose_notes_command(ServerKind server, ExportKind kind,
 
 std::size_t read_note(std::istream& in, std::string& noteText) {
     noteText.clear();
-    std::size_t length = 0;   // bytes of the note as the server wrote them
-    bool pendingCr = false;   // a kept CR that may be the first half of a CR LF pair
+    std::size_t length = 0;  // bytes of the note as the server wrote them
+    bool pendingCr = false;  // a kept CR that may be the first half of a CR LF pair
     std::array<char, 65536> chunk;
     while (in) {
         in.read(chunk.data(), chunk.size());

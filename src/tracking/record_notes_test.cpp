@@ -91,7 +91,8 @@ TEST_F(FetchNotes, AnnouncesOnlyANoteThatIsCut) {
     EXPECT_EQ(console.outText, "");
     EXPECT_EQ(fetch_record_notes(ctx, "over", note), 0);
     EXPECT_EQ(note, std::string(kNoteLimit, 'y'));
-    EXPECT_EQ(console.outText, "\nNote size\t for defect over is 64001, will be truncated to 64000");
+    EXPECT_EQ(console.outText,
+              "\nNote size\t for defect over is 64001, will be truncated to 64000");
     EXPECT_TRUE(files().empty()) << "scratch notes file left behind";
 }
 

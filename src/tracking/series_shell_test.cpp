@@ -24,9 +24,9 @@ TEST_F(SeriesShell, EachLineRunsAsThroughTheInterpreterOfItsOwn) {
         {"exit 3", 3},
         {"false", 1},
         {"printf '%s\\n' \"it's\" > 'out 1.txt'", 0},
-        {"cd / && X=1; exit 0", 0},                    // the next line gets a fresh interpreter
+        {"cd / && X=1; exit 0", 0},  // the next line gets a fresh interpreter
         {"test -z \"$X\" && test -f 'out 1.txt'", 0},
-        {"echo 'unclosed", 2},                         // a syntax error ends only its line
+        {"echo 'unclosed", 2},  // a syntax error ends only its line
         {"exit 7", 7},
         {"no-such-command-here 2> /dev/null", 127},
         {"echo after > after.txt", 0},

@@ -70,7 +70,7 @@ inline std::vector<std::string> shell_words(const std::string& line) {
 /// would: report commands write `rawAnswer` / `configAnswer`, long views write the note
 /// of the named record. Every command line is recorded.
 class FakeServer : public Shell {
-public:
+  public:
     int run(const std::string& commandLine) override {
         commands.push_back(commandLine);
         const std::vector<std::string> words = shell_words(commandLine);
@@ -110,7 +110,7 @@ public:
 
 /// A run of one export in a fresh current folder, restored afterwards.
 class ExportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
         std::random_device seed;
@@ -140,7 +140,7 @@ protected:
     FakeServer server;
     RunContext ctx{settings, identity, console, server};
 
-private:
+  private:
     std::filesystem::path previous_;
     std::filesystem::path dir_;
 };

@@ -15,9 +15,9 @@ TEST(SuperuserFlag, GrantsOnlyForTheWordYes) {
         bool set;
     };
     const Case cases[] = {
-        {"yes", true},       {"yes ", true},  {"yes, admin", true}, {"yesterday", false},
-        {"Yes", false},      {"YES", false},  {"", false},          {"ye", false},
-        {" yes", false},     {"yes1", false}, {"no", false},
+        {"yes", true},   {"yes ", true},  {"yes, admin", true}, {"yesterday", false},
+        {"Yes", false},  {"YES", false},  {"", false},          {"ye", false},
+        {" yes", false}, {"yes1", false}, {"no", false},
     };
     for (const Case& c : cases) EXPECT_EQ(superuser_flag_set(c.flag), c.set) << c.flag;
 }
@@ -51,10 +51,11 @@ TEST_F(UsersFile, OneBlockPerLineWithABarAndTheScratchRawFileRemoved) {
     settings.outputFileName = "users.txt";
     server.rawAnswer = "ann|Ann|i|a@x|ar|d|u|yes|\r\nno separators here\n\nbob|Bob|||||||";
     EXPECT_EQ(export_users(ctx), 0);
-    EXPECT_EQ(read_text("users.txt"), compose_user_block({"ann", "Ann", "i", "a@x", "ar", "d", "u", "yes", ""}) +
-                                          compose_user_block({"bob", "Bob", "", "", "", "", "", "", ""}));
-    EXPECT_TRUE(console.outText.ends_with(
-        "\n\nGenerating Users Export File\n\n\n2 Users exported.\n\n"))
+    EXPECT_EQ(read_text("users.txt"),
+              compose_user_block({"ann", "Ann", "i", "a@x", "ar", "d", "u", "yes", ""}) +
+                  compose_user_block({"bob", "Bob", "", "", "", "", "", "", ""}));
+    EXPECT_TRUE(
+        console.outText.ends_with("\n\nGenerating Users Export File\n\n\n2 Users exported.\n\n"))
         << console.outText;
     EXPECT_EQ(files(), std::vector<std::string>{"users.txt"});
 }

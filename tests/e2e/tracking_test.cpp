@@ -2,13 +2,13 @@
 // ferrox_vandor against the simulated server: whole import files and console text
 // compared with expected files, generated servers read back with an independent CSV
 // reader, and record names that must not reach the command interpreter as code.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "e2e_support.h"
 #include "sim_support.h"
@@ -39,10 +39,12 @@ void expect_file(const std::string& name, const std::string& actual) {
 
 /// One server of one kind, kept apart from the folder the exporter runs in.
 class TrackingRun {
-public:
+  public:
     explicit TrackingRun(SimKind kind) : kind_(kind) {}
 
-    bool fixture(const std::string& extraSql = "") { return e2e::create_server(kind_, db(), extraSql); }
+    bool fixture(const std::string& extraSql = "") {
+        return e2e::create_server(kind_, db(), extraSql);
+    }
     bool generated(const e2e::SimGenParams& params) {
         return e2e::create_server_generated(kind_, db(), params);
     }
@@ -73,9 +75,11 @@ public:
         return names;
     }
 
-    std::string output(const std::string& name) const { return e2e::read_file(work_.path() / name); }
+    std::string output(const std::string& name) const {
+        return e2e::read_file(work_.path() / name);
+    }
 
-private:
+  private:
     fs::path db() const { return server_.path() / "server.db"; }
 
     SimKind kind_;
@@ -224,9 +228,9 @@ TEST(TrackingExports, GeneratedServersReadBackAsTheServersValues) {
             }
             return run.client(command, args);
         };
-        std::vector<std::string> reportArgs = {"Report", "-raw", "-view",
-                                               defects ? "DefectView" : "FeatureView", "-where",
-                                               "1=1 order by name"};
+        std::vector<std::string> reportArgs = {"Report", "-raw",
+                                               "-view",  defects ? "DefectView" : "FeatureView",
+                                               "-where", "1=1 order by name"};
         if (corv.empty()) reportArgs.erase(reportArgs.begin());
         const std::string raw = run.client(corv.empty() ? "Report" : "corv", reportArgs);
         std::vector<std::string> lines = split(raw, '\n');
@@ -239,7 +243,8 @@ TEST(TrackingExports, GeneratedServersReadBackAsTheServersValues) {
         for (const std::string& line : split(client({"-configInfo", "-raw"}), '\n')) {
             const auto f = split(line, '|');
             if (f.size() > 2 && !f[1].empty() &&
-                f[1].find_first_not_of("0123456789") == std::string::npos && configNames.size() < 20)
+                f[1].find_first_not_of("0123456789") == std::string::npos &&
+                configNames.size() < 20)
                 configNames.push_back(f[2]);
         }
         ASSERT_EQ(configNames.size(), 20u);
@@ -248,7 +253,8 @@ TEST(TrackingExports, GeneratedServersReadBackAsTheServersValues) {
         ASSERT_EQ(records.size(), lines.size() + 1);
         std::vector<std::string> header = records[0];
         ASSERT_EQ(header.size(), c.fixed + 21);
-        EXPECT_EQ(std::vector<std::string>(header.begin() + c.fixed, header.end() - 1), configNames);
+        EXPECT_EQ(std::vector<std::string>(header.begin() + c.fixed, header.end() - 1),
+                  configNames);
         EXPECT_EQ(header.back(), "Notes_Log");
 
         std::size_t cut = 0;
@@ -264,7 +270,8 @@ TEST(TrackingExports, GeneratedServersReadBackAsTheServersValues) {
                 // The first 64000 bytes the server wrote; a CR LF pair cut in two still
                 // ends its line.
                 ++cut;
-                EXPECT_NE(r.out.find("\nNote size\t for defect " + without_leading_blanks(fields[1]) + " is " +
+                EXPECT_NE(r.out.find("\nNote size\t for defect " +
+                                     without_leading_blanks(fields[1]) + " is " +
                                      std::to_string(note.size()) + ", will be truncated to 64000"),
                           std::string::npos);
                 note = note.substr(0, note.compare(63999, 2, "\r\n") == 0 ? 64001 : 64000);
@@ -272,12 +279,14 @@ TEST(TrackingExports, GeneratedServersReadBackAsTheServersValues) {
             for (std::size_t p; (p = note.find("\r\n")) != std::string::npos;) note.erase(p, 1);
             expected.push_back(note.empty() ? "Migrated Note" : note);
             EXPECT_TRUE(records[n + 1] == expected)
-                << "record " << n << ": " << ::testing::PrintToString(records[n + 1]).substr(0, 2000);
+                << "record " << n << ": "
+                << ::testing::PrintToString(records[n + 1]).substr(0, 2000);
         }
         // Exactly one note is over the limit, and only it is announced.
         EXPECT_EQ(cut, 1u);
         std::size_t announced = 0;
-        for (std::size_t p = 0; (p = r.out.find("Note size", p)) != std::string::npos; ++p) ++announced;
+        for (std::size_t p = 0; (p = r.out.find("Note size", p)) != std::string::npos; ++p)
+            ++announced;
         EXPECT_EQ(announced, 1u);
     }
 }
@@ -286,12 +295,9 @@ TEST(TrackingExports, RecordNamesNeverRunAsCommands) {
     // Names the command interpreter would otherwise take as code or as two words, and
     // names that cannot be part of a scratch file name in the current folder.
     const std::vector<std::pair<std::string, std::string>> names = {
-        {"1;touch x", "semicolon note"},
-        {"$(touch x)", "substitution note"},
-        {"a b", "blank note"},
-        {"it's", "quote note"},
-        {"`touch x`", "backtick note"},
-        {"a/b", "never fetched"},
+        {"1;touch x", "semicolon note"}, {"$(touch x)", "substitution note"},
+        {"a b", "blank note"},           {"it's", "quote note"},
+        {"`touch x`", "backtick note"},  {"a/b", "never fetched"},
         {"../x", "never fetched"},
     };
     for (SimKind kind : {SimKind::corvane, SimKind::vandor}) {
@@ -301,7 +307,8 @@ TEST(TrackingExports, RecordNamesNeverRunAsCommands) {
             std::string quoted = name;
             for (std::size_t p = 0; (p = quoted.find('\'', p)) != std::string::npos; p += 2)
                 quoted.insert(p, "'");
-            sql += "INSERT INTO DefectView(prefix, name, state) VALUES('d', '" + quoted + "', 'open');\n";
+            sql += "INSERT INTO DefectView(prefix, name, state) VALUES('d', '" + quoted +
+                   "', 'open');\n";
             sql += "INSERT INTO defectLong VALUES('" + quoted + "', '" + note + "');\n";
         }
         TrackingRun run(kind);
@@ -317,9 +324,10 @@ TEST(TrackingExports, RecordNamesNeverRunAsCommands) {
         for (const auto& [name, note] : names) {
             const bool plain = name.find('/') == std::string::npos;
             EXPECT_EQ(notes[name], plain ? note : "Migrated Note") << name;
-            EXPECT_EQ(r.out.find("WARNING: Defect " + name + " has a name that cannot be part of a file name") !=
-                          std::string::npos,
-                      !plain)
+            EXPECT_EQ(
+                r.out.find("WARNING: Defect " + name +
+                           " has a name that cannot be part of a file name") != std::string::npos,
+                !plain)
                 << name;
         }
     }
@@ -336,7 +344,8 @@ TEST(TrackingExports, GeneratedUsersGetPrivilegesOnlyFromTheWordYes) {
         ASSERT_EQ(r.status, 0) << r.out << r.err;
         std::vector<std::string> reportArgs = {"Report", "-raw", "-view", "Users", "-where", "1=1"};
         if (kind == SimKind::vandor) reportArgs.erase(reportArgs.begin());
-        const std::string raw = run.client(kind == SimKind::corvane ? "corv" : "Report", reportArgs);
+        const std::string raw =
+            run.client(kind == SimKind::corvane ? "corv" : "Report", reportArgs);
         // login -> the flag every privilege line of the block must carry.
         std::map<std::string, std::string> wanted;
         std::size_t active = 0;
@@ -346,20 +355,26 @@ TEST(TrackingExports, GeneratedUsersGetPrivilegesOnlyFromTheWordYes) {
             ASSERT_GE(f.size(), 9u);
             if (!f[8].empty()) continue;  // dropped users are not exported
             ++active;
-            const std::map<std::string, std::string> flags = {
-                {"yes", "TRUE"}, {"yesterday", "FALSE"}, {"Yes", "FALSE"}, {"no", "FALSE"}, {"", "FALSE"}};
+            const std::map<std::string, std::string> flags = {{"yes", "TRUE"},
+                                                              {"yesterday", "FALSE"},
+                                                              {"Yes", "FALSE"},
+                                                              {"no", "FALSE"},
+                                                              {"", "FALSE"}};
             if (flags.count(f[7])) wanted[f[0]] = flags.at(f[7]);
         }
         // Every active user has one of the five flags, "yesterday" among them.
         EXPECT_EQ(wanted.size(), active) << raw;
         EXPECT_NE(raw.find("|yesterday|"), std::string::npos);
         const std::string text = run.output("users.txt");
-        EXPECT_NE(r.out.find("\n" + std::to_string(active) + " Users exported.\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("\n" + std::to_string(active) + " Users exported.\n"),
+                  std::string::npos)
+            << r.out;
         for (const auto& [login, flag] : wanted) {
             const std::size_t block = text.find("USER\t" + login + "\n");
             ASSERT_NE(block, std::string::npos) << login;
-            const std::string expected = "   is_superuser\t  = " + flag + "\n   is_appbuilder  = " + flag +
-                                         "\n   is_packagehacker = FALSE\n   is_user_maint  = " + flag + "\n";
+            const std::string expected =
+                "   is_superuser\t  = " + flag + "\n   is_appbuilder  = " + flag +
+                "\n   is_packagehacker = FALSE\n   is_user_maint  = " + flag + "\n";
             EXPECT_EQ(text.find(expected, block), text.find("   is_superuser", block)) << login;
         }
     }
