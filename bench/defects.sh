@@ -11,7 +11,7 @@ build="${1:-build}"
 runs="${2:-3}"
 defects="${3:-20000}"
 small=$((defects / 4))
-ferrox="$(realpath "$build/bin/ferrox_cvn")"
+ferrox="$(cd "$build/bin" && pwd)/ferrox_cvn"   # its name picks the server kind: no realpath
 simbin="$(realpath "$build/sim-bin")"
 [ -x "$ferrox" ] || { echo "no $ferrox: build the ferrox target first" >&2; exit 1; }
 [ -x "$simbin/simgen" ] || { echo "no $simbin/simgen: build the sim target first" >&2; exit 1; }
