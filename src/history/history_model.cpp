@@ -128,9 +128,65 @@ bool NameList::add(std::string_view name) {
     return true;
 }
 
+// --- FirstNodeIndex -------------------------------------------------------------
+
+namespace {
+
+std::uint32_t hash_of(std::string_view key) {
+    std::uint64_t h = std::hash<std::string_view>{}(key);
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+}  // namespace
+
+bool FirstNodeIndex::add(const std::vector<RevisionNode>& nodes, std::size_t index) {
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    std::string_view key = keyOf_(nodes[index]);
+    std::uint32_t hash = hash_of(key);
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        Slot& slot = slots_[at];
+        if (slot.node == 0) {
+            slot = {hash, static_cast<std::uint32_t>(index + 1)};
+            ++used_;
+            return true;
+        }
+        if (slot.hash == hash && keyOf_(nodes[slot.node - 1]) == key) return false;
+    }
+}
+
+std::size_t FirstNodeIndex::find(const std::vector<RevisionNode>& nodes, std::string_view key) const {
+    if (slots_.empty()) return kNoNode;
+    std::uint32_t hash = hash_of(key);
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.node == 0) return kNoNode;
+        if (slot.hash == hash && keyOf_(nodes[slot.node - 1]) == key) return slot.node - 1;
+    }
+}
+
+void FirstNodeIndex::grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+    std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.node == 0) continue;
+        std::size_t at = slot.hash & mask;
+        while (slots_[at].node != 0) at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
+
+void FirstNodeIndex::clear() {
+    slots_ = {};
+    used_ = 0;
+}
+
 // --- HistoryModel ---------------------------------------------------------------
 
-HistoryModel::HistoryModel(ServerKind kind) : kind_(kind), roles_(&role_table(kind)) {}
+HistoryModel::HistoryModel(ServerKind kind)
+    : kind_(kind), roles_(&role_table(kind)), byName_(roles_->nodeName), bySource_(roles_->revisionMatchKey) {}
 
 int HistoryModel::append_part_row(const PartFullViewRecord& row) {
     if (kind_ != ServerKind::Corvane) return -1;
@@ -162,37 +218,30 @@ int HistoryModel::append_revision(const VersionRecord& row) {
 }
 
 void HistoryModel::index_revision(std::size_t index) {
-    const RevisionNode& node = revisions_[index];
-    // emplace keeps an existing entry: the first node of a name or key wins.
-    byName_.emplace(std::string(roles_->nodeName(node)), index);
-    bySource_.emplace(std::string(roles_->revisionMatchKey(node)), index);
-    if (!roles_->isRoot(node))
-        byAncestorKey_[std::string(roles_->ancestorKey(node))].push_back(index);
+    // An index keeps its existing entry: the first node of a name or key wins.
+    if (!byName_.add(revisions_, index)) repeatedNames_ = true;
+    bySource_.add(revisions_, index);
 }
 
 std::size_t HistoryModel::find_revision_by_name(std::string_view name) const {
     if (name.empty()) return kNoNode;
-    auto it = byName_.find(name);
-    return it == byName_.end() ? kNoNode : it->second;
+    return byName_.find(revisions_, name);
 }
 
 std::size_t HistoryModel::find_revision_by_source(std::string_view key) const {
-    auto it = bySource_.find(key);
-    return it == bySource_.end() ? kNoNode : it->second;
+    return bySource_.find(revisions_, key);
 }
 
 std::size_t HistoryModel::find_child_from(std::string_view name, std::size_t start) const {
-    return first_at_or_after(byAncestorKey_, name, start);
+    for (std::size_t i = start; i < revisions_.size(); ++i) {
+        const RevisionNode& node = revisions_[i];
+        if (!roles_->isRoot(node) && roles_->ancestorKey(node) == name) return i;
+    }
+    return kNoNode;
 }
 
 std::size_t HistoryModel::find_part_row_from(std::string_view name, std::size_t start) const {
     return first_at_or_after(partRowsByName_, name, start);
-}
-
-const std::vector<std::size_t>& HistoryModel::children_named(std::string_view name) const {
-    static const std::vector<std::size_t> none;
-    auto it = byAncestorKey_.find(name);
-    return it == byAncestorKey_.end() ? none : it->second;
 }
 
 const std::vector<std::size_t>& HistoryModel::part_rows_named(std::string_view name) const {
@@ -234,8 +283,8 @@ int HistoryModel::release_history(bool all) {
     revisions_.clear();
     ordered_.clear();
     byName_.clear();
+    repeatedNames_ = false;
     bySource_.clear();
-    byAncestorKey_.clear();
     if (all) {
         declaredNames_.clear();
         branchTypes_.clear();

@@ -156,6 +156,32 @@ struct RoleTable {
 
 const RoleTable& role_table(ServerKind kind);
 
+/// The first node of each key (a node name or a match key), found by hashing: an
+/// open-addressed table of node indices that reads the keys from the nodes, so a
+/// long history costs no key copies and one probe per lookup.
+class FirstNodeIndex {
+public:
+    using KeyOf = std::string_view (*)(const RevisionNode&);
+    explicit FirstNodeIndex(KeyOf keyOf) : keyOf_(keyOf) {}
+    /// Records node `index` under its key unless the key has a node already; true
+    /// when recorded.
+    bool add(const std::vector<RevisionNode>& nodes, std::size_t index);
+    /// The node recorded for `key`, or kNoNode.
+    std::size_t find(const std::vector<RevisionNode>& nodes, std::string_view key) const;
+    void clear();
+
+private:
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t node = 0;  // node index + 1; 0 marks a free slot
+    };
+    void grow();
+
+    KeyOf keyOf_;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
 /// The history of the part being exported, and the registries of the whole export.
 /// The lists keep report order; every search returns the match nearest the front.
 /// Nodes may be changed through revisions() but not renamed: the name indexes are
@@ -180,12 +206,11 @@ public:
     /// First node whose match key equals `key`, or kNoNode.
     std::size_t find_revision_by_source(std::string_view key) const;
     /// First node at or after `start` whose ancestor key equals `name` and that
-    /// names a parent at all (roots are nobody's children), or kNoNode.
+    /// names a parent at all (roots are nobody's children), or kNoNode. A linear
+    /// walk: the history steps find all children at once from the ancestor links.
     std::size_t find_child_from(std::string_view name, std::size_t start) const;
     /// First part row at or after `start` whose name key equals `name`, or kNoNode.
     std::size_t find_part_row_from(std::string_view name, std::size_t start) const;
-    /// Every node find_child_from would find for `name`, in list order.
-    const std::vector<std::size_t>& children_named(std::string_view name) const;
     /// Every part row whose name key equals `name`, in list order.
     const std::vector<std::size_t>& part_rows_named(std::string_view name) const;
 
@@ -210,6 +235,8 @@ public:
     const std::vector<RevisionNode>& revisions() const { return revisions_; }
     std::vector<OrderedEntry>& ordered() { return ordered_; }
     const std::vector<OrderedEntry>& ordered() const { return ordered_; }
+    /// True when two revisions of the part share a node name.
+    bool hasRepeatedNames() const { return repeatedNames_; }
     std::size_t declaredNameCount() const { return declaredNames_.size(); }
     std::size_t branchTypeCount() const { return branchTypes_.size(); }
 
@@ -225,10 +252,10 @@ private:
     NameSet branchTypes_;
 
     // Indexes that stand in for the linear searches: first node by name and by match
-    // key, every child candidate and every part row by key, in list order.
-    NameMap<std::size_t> byName_;
-    NameMap<std::size_t> bySource_;
-    NameMap<std::vector<std::size_t>> byAncestorKey_;
+    // key, and every part row by name key, in list order.
+    FirstNodeIndex byName_;
+    bool repeatedNames_ = false;
+    FirstNodeIndex bySource_;
     NameMap<std::vector<std::size_t>> partRowsByName_;
 };
 

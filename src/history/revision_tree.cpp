@@ -195,7 +195,16 @@ int link_ancestors(HistorySteps& s) {
 
 int find_all_children(HistorySteps& s) {
     std::vector<RevisionNode>& revs = s.model.revisions();
-    for (RevisionNode& node : revs) node.children = s.model.children_named(s.model.roles().nodeName(node));
+    // A node's children are the nodes whose ancestor key names it. The first node of
+    // a name is the parent link_ancestors gave them, so they are gathered there in
+    // list order; a later node of the same name has the very same children.
+    for (RevisionNode& node : revs) node.children.clear();
+    for (std::size_t i = 0; i < revs.size(); ++i)
+        if (revs[i].ancestor != kNoNode) revs[revs[i].ancestor].children.push_back(i);
+    for (std::size_t i = 0; s.model.hasRepeatedNames() && i < revs.size(); ++i) {
+        std::size_t first = s.model.find_revision_by_name(s.model.roles().nodeName(revs[i]));
+        if (first != kNoNode && first != i) revs[i].children = revs[first].children;
+    }
     // Repeated node names can give a node children it is not the ancestor of, and so
     // a cycle that the ancestor links alone do not show. 0 unseen, 1 open, 2 done.
     std::vector<unsigned char> state(revs.size(), 0);
