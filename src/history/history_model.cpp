@@ -45,15 +45,6 @@ const RoleTable kCorvaneRoles{cvn_node_name,       cvn_ancestor_key, cvn_is_root
 const RoleTable kVandorRoles{vdr_node_name, vdr_ancestor_key, vdr_is_root, vdr_match_key,
                              vdr_row_key,   vdr_row_key,      vdr_change_date, vdr_part_path};
 
-template <typename Map>
-std::size_t first_at_or_after(const Map& map, std::string_view key, std::size_t start) {
-    auto it = map.find(key);
-    if (it == map.end()) return kNoNode;
-    const std::vector<std::size_t>& indices = it->second;
-    auto pos = std::lower_bound(indices.begin(), indices.end(), start);
-    return pos == indices.end() ? kNoNode : *pos;
-}
-
 }  // namespace
 
 const RoleTable& role_table(ServerKind kind) {
@@ -128,78 +119,37 @@ bool NameList::add(std::string_view name) {
     return true;
 }
 
-// --- FirstNodeIndex -------------------------------------------------------------
-
-namespace {
-
-std::uint32_t hash_of(std::string_view key) {
-    std::uint64_t h = std::hash<std::string_view>{}(key);
-    return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
-
-}  // namespace
-
-bool FirstNodeIndex::add(const std::vector<RevisionNode>& nodes, std::size_t index) {
-    if ((used_ + 1) * 2 > slots_.size()) grow();
-    std::string_view key = keyOf_(nodes[index]);
-    std::uint32_t hash = hash_of(key);
-    std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        Slot& slot = slots_[at];
-        if (slot.node == 0) {
-            slot = {hash, static_cast<std::uint32_t>(index + 1)};
-            ++used_;
-            return true;
-        }
-        if (slot.hash == hash && keyOf_(nodes[slot.node - 1]) == key) return false;
-    }
-}
-
-std::size_t FirstNodeIndex::find(const std::vector<RevisionNode>& nodes, std::string_view key) const {
-    if (slots_.empty()) return kNoNode;
-    std::uint32_t hash = hash_of(key);
-    std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot& slot = slots_[at];
-        if (slot.node == 0) return kNoNode;
-        if (slot.hash == hash && keyOf_(nodes[slot.node - 1]) == key) return slot.node - 1;
-    }
-}
-
-void FirstNodeIndex::grow() {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
-    std::size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.node == 0) continue;
-        std::size_t at = slot.hash & mask;
-        while (slots_[at].node != 0) at = (at + 1) & mask;
-        slots_[at] = slot;
-    }
-}
-
-void FirstNodeIndex::clear() {
-    slots_ = {};
-    used_ = 0;
-}
-
 // --- HistoryModel ---------------------------------------------------------------
 
 HistoryModel::HistoryModel(ServerKind kind)
-    : kind_(kind), roles_(&role_table(kind)), byName_(roles_->nodeName), bySource_(roles_->revisionMatchKey) {}
+    : kind_(kind),
+      roles_(&role_table(kind)),
+      byName_(roles_->nodeName),
+      bySource_(roles_->revisionMatchKey),
+      firstRowNamed_(roles_->partRowNameKey) {}
+
+void HistoryModel::index_part_row(std::size_t row) {
+    nextNamedAlike_.push_back(kNoNode);
+    lastNamedAlike_.push_back(row);
+    std::size_t first = firstRowNamed_.add(partRows_, row);
+    if (first != row) {
+        nextNamedAlike_[lastNamedAlike_[first]] = row;
+        lastNamedAlike_[first] = row;
+    }
+}
 
 int HistoryModel::append_part_row(const PartFullViewRecord& row) {
     if (kind_ != ServerKind::Corvane) return -1;
-    partRowsByName_[row.revisionname].push_back(partRows_.size());
     partRows_.emplace_back().partRow = std::make_unique<PartFullViewRecord>(row);
+    index_part_row(partRows_.size() - 1);
     return 0;
 }
 
 int HistoryModel::append_part_row(const CommittedVersionRecord& row) {
     if (kind_ != ServerKind::Vandor) return -1;
     if (row.versionid == "0") return 0;
-    partRowsByName_[row.versionid].push_back(partRows_.size());
     partRows_.emplace_back().committedRow = std::make_unique<CommittedVersionRecord>(row);
+    index_part_row(partRows_.size() - 1);
     return 0;
 }
 
@@ -219,7 +169,7 @@ int HistoryModel::append_revision(const VersionRecord& row) {
 
 void HistoryModel::index_revision(std::size_t index) {
     // An index keeps its existing entry: the first node of a name or key wins.
-    if (!byName_.add(revisions_, index)) repeatedNames_ = true;
+    if (byName_.add(revisions_, index) != index) repeatedNames_ = true;
     bySource_.add(revisions_, index);
 }
 
@@ -241,13 +191,9 @@ std::size_t HistoryModel::find_child_from(std::string_view name, std::size_t sta
 }
 
 std::size_t HistoryModel::find_part_row_from(std::string_view name, std::size_t start) const {
-    return first_at_or_after(partRowsByName_, name, start);
-}
-
-const std::vector<std::size_t>& HistoryModel::part_rows_named(std::string_view name) const {
-    static const std::vector<std::size_t> none;
-    auto it = partRowsByName_.find(name);
-    return it == partRowsByName_.end() ? none : it->second;
+    std::size_t row = firstRowNamed_.find(partRows_, name);
+    while (row != kNoNode && row < start) row = nextNamedAlike_[row];
+    return row;
 }
 
 int HistoryModel::add_label(RevisionNode& node, std::string_view label) {
@@ -294,6 +240,8 @@ int HistoryModel::release_history(bool all) {
 
 int HistoryModel::release_part_rows() {
     partRows_.clear();
-    partRowsByName_.clear();
+    firstRowNamed_.clear();
+    nextNamedAlike_.clear();
+    lastNamedAlike_.clear();
     return 0;
 }

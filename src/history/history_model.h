@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -73,8 +72,6 @@ struct NameHash {
     std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
 };
 using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
-template <typename Value>
-using NameMap = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;
 
 /// A list of names without repeats that keeps the order of first addition.
 class NameList {
@@ -156,26 +153,72 @@ struct RoleTable {
 
 const RoleTable& role_table(ServerKind kind);
 
-/// The first node of each key (a node name or a match key), found by hashing: an
-/// open-addressed table of node indices that reads the keys from the nodes, so a
-/// long history costs no key copies and one probe per lookup.
+/// The first node of each key (a node name, a match key), found by hashing: an
+/// open-addressed table of indices into a node list that reads the keys from the
+/// nodes, so a long history costs no key copies and about one probe per lookup.
+template <typename Node>
 class FirstNodeIndex {
 public:
-    using KeyOf = std::string_view (*)(const RevisionNode&);
+    using KeyOf = std::string_view (*)(const Node&);
     explicit FirstNodeIndex(KeyOf keyOf) : keyOf_(keyOf) {}
-    /// Records node `index` under its key unless the key has a node already; true
-    /// when recorded.
-    bool add(const std::vector<RevisionNode>& nodes, std::size_t index);
+
+    /// Records node `index` under its key unless the key has a node already; returns
+    /// the node recorded for the key (so `index` itself when the key was new).
+    std::size_t add(const std::vector<Node>& nodes, std::size_t index) {
+        if ((used_ + 1) * 2 > slots_.size()) grow();
+        std::string_view key = keyOf_(nodes[index]);
+        std::uint32_t hash = hash_of(key);
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot& slot = slots_[at];
+            if (slot.node == 0) {
+                slot = {hash, static_cast<std::uint32_t>(index + 1)};
+                ++used_;
+                return index;
+            }
+            if (slot.hash == hash && keyOf_(nodes[slot.node - 1]) == key) return slot.node - 1;
+        }
+    }
+
     /// The node recorded for `key`, or kNoNode.
-    std::size_t find(const std::vector<RevisionNode>& nodes, std::string_view key) const;
-    void clear();
+    std::size_t find(const std::vector<Node>& nodes, std::string_view key) const {
+        if (slots_.empty()) return static_cast<std::size_t>(-1);
+        std::uint32_t hash = hash_of(key);
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            const Slot& slot = slots_[at];
+            if (slot.node == 0) return static_cast<std::size_t>(-1);
+            if (slot.hash == hash && keyOf_(nodes[slot.node - 1]) == key) return slot.node - 1;
+        }
+    }
+
+    void clear() {
+        slots_ = {};
+        used_ = 0;
+    }
 
 private:
     struct Slot {
         std::uint32_t hash = 0;
         std::uint32_t node = 0;  // node index + 1; 0 marks a free slot
     };
-    void grow();
+
+    static std::uint32_t hash_of(std::string_view key) {
+        std::uint64_t h = std::hash<std::string_view>{}(key);
+        return static_cast<std::uint32_t>(h ^ (h >> 32));
+    }
+
+    void grow() {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+        std::size_t mask = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.node == 0) continue;
+            std::size_t at = slot.hash & mask;
+            while (slots_[at].node != 0) at = (at + 1) & mask;
+            slots_[at] = slot;
+        }
+    }
 
     KeyOf keyOf_;
     std::vector<Slot> slots_;
@@ -211,8 +254,8 @@ public:
     std::size_t find_child_from(std::string_view name, std::size_t start) const;
     /// First part row at or after `start` whose name key equals `name`, or kNoNode.
     std::size_t find_part_row_from(std::string_view name, std::size_t start) const;
-    /// Every part row whose name key equals `name`, in list order.
-    const std::vector<std::size_t>& part_rows_named(std::string_view name) const;
+    /// The next part row after `row` with the same name key, or kNoNode.
+    std::size_t next_part_row_named_alike(std::size_t row) const { return nextNamedAlike_[row]; }
 
     /// 0 added or empty, 1 already present.
     static int add_label(RevisionNode& node, std::string_view label);
@@ -251,12 +294,15 @@ private:
     NameSet declaredNames_;
     NameSet branchTypes_;
 
-    // Indexes that stand in for the linear searches: first node by name and by match
-    // key, and every part row by name key, in list order.
-    FirstNodeIndex byName_;
+    // Indexes that stand in for the linear searches.
+    FirstNodeIndex<RevisionNode> byName_;
     bool repeatedNames_ = false;
-    FirstNodeIndex bySource_;
-    NameMap<std::vector<std::size_t>> partRowsByName_;
+    FirstNodeIndex<RevisionNode> bySource_;
+    // Part rows by name key: the first of each name, then a chain in list order.
+    FirstNodeIndex<PartRowNode> firstRowNamed_;
+    std::vector<std::size_t> nextNamedAlike_;
+    std::vector<std::size_t> lastNamedAlike_;  // for the first row of a name: its chain's end
+    void index_part_row(std::size_t row);
 };
 
 /// The text after the last "/" of `path`, or `path` itself when it has none.

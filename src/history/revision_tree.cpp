@@ -44,7 +44,8 @@ void add_row_labels(RevisionNode& node, const PartRowNode& row, const RunSetting
 
 /// Every part row named like the node adds its labels (branch points get theirs so).
 void labels_from_part_rows(HistorySteps& s, RevisionNode& node) {
-    for (std::size_t r : s.model.part_rows_named(s.model.roles().nodeName(node)))
+    for (std::size_t r = s.model.find_part_row_from(s.model.roles().nodeName(node), 0); r != kNoNode;
+         r = s.model.next_part_row_named_alike(r))
         add_row_labels(node, s.model.partRows()[r], s.settings);
 }
 
