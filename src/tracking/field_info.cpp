@@ -46,8 +46,9 @@ using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<st
 
 int export_tracking_records(RunContext& ctx, const char* missingInputMessage, FileWriter writer) {
     std::string rawFileName;
-    // The report's status is not decisive: the raw file it leaves is checked instead.
-    generate_view_report(ctx, rawFileName);
+    // A failed report may still have left part of its answer in the raw file; exporting
+    // that would report success for a partial export, so the failure ends the run here.
+    if (generate_view_report(ctx, rawFileName) != 0) return -1;
     {
         std::ifstream raw(rawFileName, std::ios::binary);
         if (!raw) {

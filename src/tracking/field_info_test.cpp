@@ -88,23 +88,28 @@ TEST_F(ExportEntry, NomapRunWithoutConfigurationInfoGoesOnWithTheFixedColumns) {
               std::string::npos);
 }
 
-TEST_F(ExportEntry, StopsBeforeWritingWhenTheRawReportIsMissingOrEmpty) {
+TEST_F(ExportEntry, StopsBeforeWritingWhenTheReportFailsOrTheRawFileIsMissingOrEmpty) {
     struct Case {
         ExportKind kind;
         int reportStatus;
         std::string raw;
+        std::string inFile;
         std::string lastMessage;
     };
     const Case cases[] = {
-        {ExportKind::Defects, 2, "",
-         "\n\nERROR:  No Defects Input File Found: defectRawFile000.raw \n\n"},
-        {ExportKind::Features, 2, "",
-         "\n\nERROR:  No Features Input File Found: featureRawFile000.raw \n\n"},
-        {ExportKind::Defects, 0, "",
+        // A failed report ends the export even when it left part of an answer behind.
+        {ExportKind::Defects, 2, "", "", "\n Corvane Command Unsuccessful \n"},
+        {ExportKind::Features, 2, "|f1|partial answer\n", "", "\n Corvane Command Unsuccessful \n"},
+        {ExportKind::Defects, 0, "", "missing.raw",
+         "\n\nERROR:  No Defects Input File Found: missing.raw \n\n"},
+        {ExportKind::Features, 0, "", "missing.raw",
+         "\n\nERROR:  No Features Input File Found: missing.raw \n\n"},
+        {ExportKind::Defects, 0, "", "",
          "\n\nERROR: No Records Found in File: defectRawFile000.raw \n\n"},
     };
     for (const Case& c : cases) {
         settings.exportKind = c.kind;
+        settings.inFile = c.inFile;
         server.reportStatus = c.reportStatus;
         server.rawAnswer = c.raw;
         console.outText.clear();
@@ -112,7 +117,7 @@ TEST_F(ExportEntry, StopsBeforeWritingWhenTheRawReportIsMissingOrEmpty) {
             c.kind == ExportKind::Defects ? export_defects(ctx) : export_features(ctx);
         EXPECT_EQ(status, -1);
         EXPECT_TRUE(console.outText.ends_with(c.lastMessage)) << console.outText;
-        // No output file; an empty raw file stays for inspection.
+        // No output file; a raw file stays for inspection.
         for (const std::string& name : files()) EXPECT_TRUE(name.ends_with(".raw")) << name;
     }
 }

@@ -101,6 +101,8 @@ int write_users_file(RunContext& ctx, const std::string& rawFileName,
 
 int export_users(RunContext& ctx) {
     std::string rawFileName;
-    generate_view_report(ctx, rawFileName);
+    // A failed report leaves an empty or partial raw file, which would otherwise be
+    // exported as a complete (possibly empty) user list.
+    if (generate_view_report(ctx, rawFileName) != 0) return -1;
     return write_users_file(ctx, rawFileName, ctx.settings.outputFileName);
 }

@@ -273,15 +273,19 @@ TEST(FrontEnd, InfileReadsTheGivenFileAndSendsNoViewReport) {
 }
 
 TEST(FrontEnd, AFailedViewReportEndsTheRunWithoutAFileName) {
-    // The server fails the view report, so the export finds no records: the run fails
-    // and names no export file.
+    // The server fails the view report: the run fails, names no export file and leaves
+    // no import file (an empty user list must not pass for a complete one).
     for (SimKind kind : {SimKind::corvane, SimKind::vandor}) {
-        for (const char* option : {"-defects", "-features"}) {
+        const std::string failed = kind == SimKind::corvane ? "\n Corvane Command Unsuccessful \n"
+                                                            : "\n VANDOR Command Unsuccessful \n";
+        for (const char* option : {"-defects", "-features", "-users"}) {
             FrontRun run(kind);
             ASSERT_TRUE(run.ready());
             e2e::RunResult r = run.run({option, "-map"}, {{"SIM_FAIL", "-raw -view"}});
             EXPECT_EQ(r.status, kFailure) << name_of(kind) << " " << option;
-            EXPECT_EQ(r.out.find("Export File Name"), std::string::npos) << r.out;
+            EXPECT_TRUE(r.out.ends_with(failed)) << r.out;
+            for (const char* file : {"defectsExport.txt", "featuresExport.txt", "usersExport.txt"})
+                EXPECT_FALSE(fs::exists(run.work() / file)) << option << " wrote " << file;
         }
     }
 }
