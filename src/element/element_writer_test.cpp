@@ -9,42 +9,16 @@
 #include <sstream>
 
 #include "lookups.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-/// Each test works in a fresh folder, since the scratch names are fixed.
-class InScratchDir {
-public:
-    InScratchDir() : previous_(fs::current_path()) {
-        dir_ = fs::temp_directory_path() /
-               ("ferrox_element_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    ~InScratchDir() {
-        fs::current_path(previous_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string cwd() const { return fs::current_path().string(); }
+using test_support::InScratchDir;
 
-private:
-    fs::path previous_;
-    fs::path dir_;
-};
-
-std::string slurp(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void spit(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
+using test_support::read_text;
+using test_support::write_text;
 
 /// Records every command line and writes the canned answer of the file it redirects to.
 class FakeShell : public Shell {
@@ -52,7 +26,7 @@ public:
     int run(const std::string& commandLine) override {
         commands.push_back(commandLine);
         for (const auto& [file, text] : answers)
-            if (commandLine.find(file) != std::string::npos) spit(file, text);
+            if (commandLine.find(file) != std::string::npos) write_text(file, text);
         return status;
     }
     std::map<std::string, std::string> answers;
@@ -101,7 +75,7 @@ const char* const kIdentityLines = "EventUser 3:joe\nEventGroup 3:dev\nEventName
 
 TEST(ElementWriter, WritesACorvaneExportWithTypesDirectoriesAndElements) {
     InScratchDir scratch;
-    spit("partsExport.txt", "an earlier export\n");
+    write_text("partsExport.txt", "an earlier export\n");
     WriterFixture f(ServerKind::Corvane);
     f.shell.answers[kSidScratchFile] = "1.4|R9\n";
 
@@ -150,9 +124,9 @@ TEST(ElementWriter, WritesACorvaneExportWithTypesDirectoriesAndElements) {
                            "ExtractCmd 77:cmd /c corv Part -extract top.c -nokeys  -release R9  -version 1.4  -stdout >\n"
                            "Label 14:CVN-RELEASE-R1\nVERSION_END\n"
                            "ELEMENT_END\n";
-    EXPECT_EQ(slurp("partsExport.txt"), globals(scratch.cwd(), true) + types + dirs + elements);
-    EXPECT_EQ(slurp(kSavedLabelsFile), globals(scratch.cwd(), true) + types);
-    EXPECT_EQ(slurp(kSavedDirsFile), dirs);
+    EXPECT_EQ(read_text("partsExport.txt"), globals(scratch.cwd(), true) + types + dirs + elements);
+    EXPECT_EQ(read_text(kSavedLabelsFile), globals(scratch.cwd(), true) + types);
+    EXPECT_EQ(read_text(kSavedDirsFile), dirs);
     for (const char* gone : std::initializer_list<const char*>{kLabelsScratchFile, kDirsScratchFile, kVersionsScratchFile, kSidScratchFile,
                              "partsExport.txt.tmp"})
         EXPECT_FALSE(fs::exists(gone)) << gone;
@@ -183,7 +157,7 @@ TEST(ElementWriter, VandorExportWithoutTypesStillHasACompleteTypesSection) {
     ASSERT_EQ(f.writer.combine_export_files(), 0);
 
     std::string who = "EventUser 5:guest\nEventGroup 5:staff\nEventName 5:guest\nEventHost 10:myhostname\n";
-    EXPECT_EQ(slurp("out.txt"), globals(scratch.cwd(), false) +
+    EXPECT_EQ(read_text("out.txt"), globals(scratch.cwd(), false) +
                                     "TYPES_BEGIN\nTYPES_END\n"
                                     "DIR_BEGIN\nDirName 1:.\nDIR_END\nDIR_BEGIN\nDirName 3:lib\nDIR_END\n"
                                     "ELEMENT_BEGIN\nName 7:lib/f.c\nMode 519\n" + who + "EventTime 4102444800\n"
@@ -233,7 +207,7 @@ TEST(ElementWriter, ExtractCommandForms) {
         ASSERT_EQ(f.writer.write_element_header(e), 0) << c.title;
         ASSERT_EQ(f.writer.write_version_block(e), 0) << c.title << f.console.outText;
         ASSERT_EQ(f.writer.write_element_end(), 0) << c.title;
-        std::string text = slurp(kVersionsScratchFile);
+        std::string text = read_text(kVersionsScratchFile);
         EXPECT_NE(text.find(encode_text_line("ExtractCmd", c.expected)), std::string::npos)
             << c.title << "\n" << text;
     }
@@ -270,12 +244,12 @@ TEST(ElementWriter, BranchAndSubBranchLines) {
         ASSERT_EQ(f.writer.write_version_block(e), 0);
         ASSERT_EQ(f.writer.write_element_end(), 0);
         ASSERT_EQ(f.writer.combine_export_files(), 0);
-        std::string text = slurp("partsExport.txt");
+        std::string text = read_text("partsExport.txt");
         std::string extract = "ExtractCmd 54:corv Part -extract a.c -nokeys  -release R1  -stdout >\n";
         EXPECT_NE(text.find(extract + c.lines + "VERSION_END\n"), std::string::npos) << c.branchPath << "\n" << text;
         EXPECT_NE(text.find("TYPES_BEGIN\n" + c.types + "TYPES_END\n"), std::string::npos) << c.branchPath;
         // A part at the top level declares no directory; the "." block is still there.
-        EXPECT_EQ(slurp(kSavedDirsFile), "DIR_BEGIN\nDirName 1:.\nDIR_END\n");
+        EXPECT_EQ(read_text(kSavedDirsFile), "DIR_BEGIN\nDirName 1:.\nDIR_END\n");
     }
 }
 
@@ -318,7 +292,7 @@ TEST(ElementWriter, FailedPartsLeaveNoPartialElement) {
     EXPECT_EQ(f.writer.elementCount(), 1);
     EXPECT_EQ(f.writer.versionCount(), 1);
     ASSERT_EQ(f.writer.combine_export_files(), 0);
-    std::string text = slurp("partsExport.txt");
+    std::string text = read_text("partsExport.txt");
     EXPECT_EQ(text.find("bad.c"), std::string::npos);
     std::string elements = text.substr(text.find("ELEMENT_BEGIN"));
     EXPECT_EQ(elements.rfind("ELEMENT_BEGIN"), 0u);  // one element, closed at the end
@@ -340,17 +314,17 @@ TEST(ElementWriter, FailedCombineLeavesTheEarlierExportUntouched) {
     };
     for (const Case& c : cases) {
         InScratchDir scratch;
-        spit("partsExport.txt", "earlier\n");
+        write_text("partsExport.txt", "earlier\n");
         // Scratch files left by an earlier run are not taken for this run's.
-        spit(kLabelsScratchFile, "stale\n");
-        spit(kVersionsScratchFile, "stale\n");
+        write_text(kLabelsScratchFile, "stale\n");
+        write_text(kVersionsScratchFile, "stale\n");
         WriterFixture f(ServerKind::Corvane);
         if (c.globals) {
             ASSERT_EQ(f.writer.write_globals(), 0);
         }
         EXPECT_EQ(f.writer.combine_export_files(), -1) << c.title;
         EXPECT_EQ(f.console.outText, c.console) << c.title;
-        EXPECT_EQ(slurp("partsExport.txt"), "earlier\n") << c.title;
+        EXPECT_EQ(read_text("partsExport.txt"), "earlier\n") << c.title;
         EXPECT_FALSE(fs::exists("partsExport.txt.tmp")) << c.title;
     }
 }
@@ -394,7 +368,7 @@ TEST(ElementWriter, AFailedLongElementIsCutBackOffTheFile) {
     EXPECT_EQ(f.writer.elementCount(), 2);
     EXPECT_EQ(f.writer.versionCount(), 3);
     ASSERT_EQ(f.writer.combine_export_files(), 0);
-    std::string text = slurp("partsExport.txt");
+    std::string text = read_text("partsExport.txt");
     EXPECT_EQ(text.find("long.c"), std::string::npos);
     std::string tail = text.substr(text.find("ELEMENT_BEGIN\nName 7:first.c"));
     EXPECT_EQ(tail.find("ELEMENT_BEGIN\nName 6:last.c"), tail.find("ELEMENT_END\n") + 12);
@@ -420,7 +394,7 @@ TEST(ElementWriter, LongValuesAreCarriedWholeAndStayDistinct) {
     ASSERT_EQ(f.writer.write_version_block(e), 0);
     ASSERT_EQ(f.writer.write_element_end(), 0);
     ASSERT_EQ(f.writer.combine_export_files(), 0);
-    std::string text = slurp("partsExport.txt");
+    std::string text = read_text("partsExport.txt");
     for (const std::string& line :
          {encode_text_line("Name", path), encode_text_line("DirName", dir),
           encode_text_line("Label", "CVN-" + common + "-one"), encode_text_line("Label", "CVN-" + common + "-two"),

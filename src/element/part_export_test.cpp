@@ -10,37 +10,16 @@
 #include "element_writer.h"
 #include "lookups.h"
 #include "platform.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class InScratchDir {
-public:
-    InScratchDir() : previous_(fs::current_path()) {
-        dir_ = fs::temp_directory_path() /
-               (std::string("ferrox_part_export_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    ~InScratchDir() {
-        fs::current_path(previous_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+using test_support::InScratchDir;
 
-private:
-    fs::path previous_;
-    fs::path dir_;
-};
-
-std::string slurp(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test_support::read_text;
+using test_support::write_text;
 
 class AnswerShell : public Shell {
 public:
@@ -101,7 +80,7 @@ ExportRun export_parts_of(ServerKind kind, const std::vector<RawPart>& parts, co
         model.release_part_rows();
     }
     EXPECT_EQ(writer.combine_export_files(), 0) << console.outText;
-    return {slurp("partsExport.txt"), console.outText, shell.commands, writer.elementCount(), writer.versionCount()};
+    return {read_text("partsExport.txt"), console.outText, shell.commands, writer.elementCount(), writer.versionCount()};
 }
 
 std::string who() { return "EventUser 3:joe\nEventGroup 3:dev\nEventName 3:joe\nEventHost 3:box\n"; }

@@ -10,37 +10,16 @@
 #include <sstream>
 
 #include "platform.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class InScratchDir {
-public:
-    InScratchDir() : previous_(fs::current_path()) {
-        dir_ = fs::temp_directory_path() /
-               (std::string("ferrox_lookups_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    ~InScratchDir() {
-        fs::current_path(previous_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+using test_support::InScratchDir;
 
-private:
-    fs::path previous_;
-    fs::path dir_;
-};
-
-std::string slurp(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test_support::read_text;
+using test_support::write_text;
 
 /// Records the command and, unless told not to, writes the canned answer file.
 class AnswerShell : public Shell {
@@ -89,7 +68,7 @@ TEST(Lookups, ServerValuesCannotChangeTheCommandsMeaning) {
         command.replace(0, 7, "printf '%s|' ");
         ASSERT_EQ(platform::run_command(command), 0) << command;
         std::string sql = sql_literal_text(value);
-        EXPECT_EQ(slurp(kReleaseScratchFile), "-general|Fileview|-select|releasename|-where|versionsid ='" + sql +
+        EXPECT_EQ(read_text(kReleaseScratchFile), "-general|Fileview|-select|releasename|-where|versionsid ='" + sql +
                                                   "' and pathname='" + sql + "'|")
             << value;
         EXPECT_FALSE(fs::exists("pwned")) << value;

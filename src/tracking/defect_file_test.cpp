@@ -11,21 +11,6 @@ using tracking_test::ExportTest;
 using tracking_test::read_text;
 using tracking_test::write_text;
 
-namespace {
-
-// A raw DefectView line of `count` fields; field i is "v<i>" unless `values` says else.
-std::string raw_line(std::size_t count, const std::map<std::size_t, std::string>& values) {
-    std::string line;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i) line += '|';
-        auto it = values.find(i);
-        line += it == values.end() ? "v" + std::to_string(i) : it->second;
-    }
-    return line;
-}
-
-}  // namespace
-
 TEST(DefectRecordWalk, TakesEachColumnFromItsPositionForEachServerKind) {
     // Corvane's configurable fields start at 26, Vandor's at 24; the symptom is the
     // first of them and the priority the fourth.
@@ -40,9 +25,9 @@ TEST(DefectRecordWalk, TakesEachColumnFromItsPositionForEachServerKind) {
     const std::string expected =
         "\"D1\",\"ann\",\"Resolved\",\"2-Major\",\"a \"\"b\"\"\",\"2020/01/02 03:04:05\","
         "\"bob\",\"Data Loss\",\"1-Resolve Immediately\"";
-    EXPECT_EQ(write_mapped_defect_record(split_fields(raw_line(30, corvane)), ServerKind::Corvane),
+    EXPECT_EQ(write_mapped_defect_record(split_fields(tracking_test::numbered_line(30, corvane)), ServerKind::Corvane),
               expected);
-    EXPECT_EQ(write_mapped_defect_record(split_fields(raw_line(28, vandor)), ServerKind::Vandor),
+    EXPECT_EQ(write_mapped_defect_record(split_fields(tracking_test::numbered_line(28, vandor)), ServerKind::Vandor),
               expected);
 }
 
@@ -53,7 +38,7 @@ TEST(DefectRecordWalk, ShortLinesReadAsEmptyFields) {
     };
     const Case cases[] = {
         // Ends before the configurable fields: empty symptom and priority.
-        {raw_line(24, {{1, "D2"}, {5, ""}, {7, "9"}}),
+        {tracking_test::numbered_line(24, {{1, "D2"}, {5, ""}, {7, "9"}}),
          "\"D2\",\"v4\",\"\",\"4-Minor\",\"v8\",\"v14\",\"v21\",\"Unexpected Behavior\","
          "\"3-Normal Queue\""},
         // A blank line: every server value empty.
@@ -70,14 +55,14 @@ TEST_F(DefectFile, MappedCorvaneFileWithNotes) {
     settings.exportKind = ExportKind::Defects;
     settings.outputFileName = "out.csv";
     write_text("defectRawFile000.raw",
-               raw_line(30, {{1, "D1"},
+               tracking_test::numbered_line(30, {{1, "D1"},
                              {4, "o\"neil"},
                              {5, "working"},
                              {7, "1"},
                              {8, "crash"},
                              {26, "core_dump"},
                              {29, "candidate"}}) +
-                   "\r\n" + raw_line(26, {{1, "D2"}, {5, "closed"}, {8, "x"}}) + "\n");
+                   "\r\n" + tracking_test::numbered_line(26, {{1, "D2"}, {5, "closed"}, {8, "x"}}) + "\n");
     server.notes["D1"] = "first line\r\nsecond \"quoted\" line\r\n";
     EXPECT_EQ(write_defect_file(ctx, "defectRawFile000.raw", {}), 0);
     EXPECT_EQ(read_text("out.csv"),
@@ -103,7 +88,7 @@ TEST_F(DefectFile, PlainVandorFileKeepsAnInFileAndAnUnendedLastLine) {
     settings.serverKind = ServerKind::Vandor;
     settings.mapValues = 0;
     settings.inFile = "kept.raw";
-    write_text("kept.raw", raw_line(25, {{1, "7"}}));
+    write_text("kept.raw", tracking_test::numbered_line(25, {{1, "7"}}));
     server.notes["7"] = "n";
     EXPECT_EQ(write_defect_file(ctx, "kept.raw", {"Symptom"}), 0);
     std::string expected = defect_header(false, {"Symptom"});

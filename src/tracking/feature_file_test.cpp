@@ -10,20 +10,6 @@ using tracking_test::ExportTest;
 using tracking_test::read_text;
 using tracking_test::write_text;
 
-namespace {
-
-std::string numbered_line(std::size_t count, const std::map<std::size_t, std::string>& values) {
-    std::string line;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i) line += '|';
-        auto it = values.find(i);
-        line += it == values.end() ? "v" + std::to_string(i) : it->second;
-    }
-    return line;
-}
-
-}  // namespace
-
 TEST(FeatureRecordWalk, MappedColumnsOfBothServerKinds) {
     // The priority is the first configurable field: 23 on Corvane, 19 on Vandor. The
     // severity is constant whatever the server holds.
@@ -38,10 +24,10 @@ TEST(FeatureRecordWalk, MappedColumnsOfBothServerKinds) {
         "\"F1\",\"ann\",\"Closed\",\"5-Enhancement\",\"a, \"\"b\"\"\",\"2021/01/01 00:00:00\","
         "\"bob\",\"1-Resolve Immediately\"";
     EXPECT_EQ(
-        write_mapped_feature_record(split_fields(numbered_line(24, corvane)), ServerKind::Corvane),
+        write_mapped_feature_record(split_fields(tracking_test::numbered_line(24, corvane)), ServerKind::Corvane),
         expected);
     EXPECT_EQ(
-        write_mapped_feature_record(split_fields(numbered_line(24, vandor)), ServerKind::Vandor),
+        write_mapped_feature_record(split_fields(tracking_test::numbered_line(24, vandor)), ServerKind::Vandor),
         expected);
 }
 
@@ -51,8 +37,8 @@ TEST_F(FeatureFile, MappedVandorFileWithItsOwnMessages) {
     settings.exportKind = ExportKind::Features;
     settings.serverKind = ServerKind::Vandor;
     write_text("featureRawFile000.raw",
-               numbered_line(20, {{1, "F1"}, {5, "working"}, {19, "n/a"}}) + "\n" +
-                   numbered_line(20, {{1, "F2"}, {5, ""}}) + "\n");
+               tracking_test::numbered_line(20, {{1, "F1"}, {5, "working"}, {19, "n/a"}}) + "\n" +
+                   tracking_test::numbered_line(20, {{1, "F2"}, {5, ""}}) + "\n");
     server.notes["F2"] = "tab\there";
     server.failing["F1"] = true;
     EXPECT_EQ(write_feature_file(ctx, "featureRawFile000.raw", {}), 0);

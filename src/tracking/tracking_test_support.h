@@ -5,28 +5,30 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "run_context.h"
+#include "test_support.h"
 
 namespace tracking_test {
 
-inline std::string read_text(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test_support::read_text;
+using test_support::write_text;
 
-inline void write_text(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+/// A raw record of `count` "|"-separated fields; field i is "v<i>" unless `values` says
+/// otherwise.
+inline std::string numbered_line(std::size_t count, const std::map<std::size_t, std::string>& values) {
+    std::string line;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i) line += '|';
+        auto it = values.find(i);
+        line += it == values.end() ? "v" + std::to_string(i) : it->second;
+    }
+    return line;
 }
 
 /// Splits a POSIX command line into words the way /bin/sh would for the simple lines
@@ -113,27 +115,12 @@ class FakeServer : public Shell {
 class ExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::random_device seed;
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tracking_test_" + std::to_string(seed()) + std::to_string(seed()));
-        std::filesystem::create_directories(dir_);
-        std::filesystem::current_path(dir_);
+        scratch_ = std::make_unique<test_support::InScratchDir>();
         settings.mapValues = 1;
     }
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    void TearDown() override { scratch_.reset(); }
     /// Files left in the current folder, sorted.
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> files() const { return scratch_->files(); }
 
     RunSettings settings;
     ExportIdentity identity;
@@ -142,8 +129,7 @@ class ExportTest : public ::testing::Test {
     RunContext ctx{settings, identity, console, server};
 
   private:
-    std::filesystem::path previous_;
-    std::filesystem::path dir_;
+    std::unique_ptr<test_support::InScratchDir> scratch_;
 };
 
 /// An RFC 4180 reader written independently of the exporter: quoted and unquoted

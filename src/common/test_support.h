@@ -1,0 +1,69 @@
+// Helpers for unit tests of ferrox's libraries: a fresh current folder per test (the
+// scratch file names are fixed) and whole-file reading and writing. Tests only.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+/// Makes a fresh, empty folder the current one for its lifetime, then restores the
+/// previous folder and removes the scratch folder with everything left in it.
+class InScratchDir {
+public:
+    InScratchDir() : previous_(std::filesystem::current_path()) {
+        std::random_device seed;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = info ? info->name() : "test";
+        std::replace(name.begin(), name.end(), '/', '_');
+        dir_ = std::filesystem::temp_directory_path() /
+               ("ferrox_unit_" + name + "_" + std::to_string(seed()) + std::to_string(seed()));
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+    }
+    ~InScratchDir() {
+        std::filesystem::current_path(previous_);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    InScratchDir(const InScratchDir&) = delete;
+    InScratchDir& operator=(const InScratchDir&) = delete;
+
+    const std::filesystem::path& path() const { return dir_; }
+    std::string cwd() const { return std::filesystem::current_path().string(); }
+
+    /// Names of the files left in the folder, sorted.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::filesystem::path previous_;
+    std::filesystem::path dir_;
+};
+
+/// The whole content of a file, byte for byte (empty when it cannot be read).
+inline std::string read_text(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// Replaces a file's content, byte for byte.
+inline void write_text(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+}  // namespace test_support
