@@ -200,6 +200,10 @@ public:
                                  nullptr);
         if (rc != SQLITE_OK) {
             std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+            // A failed open still hands back a handle that must be closed; the
+            // destructor does not run for a constructor that throws.
+            sqlite3_close(db_);
+            db_ = nullptr;
             throw Failure(kRefused, "cannot open server database " + path + ": " + why);
         }
     }
