@@ -21,17 +21,15 @@ std::size_t first_config_position(ServerKind server) {
     return server == ServerKind::Corvane ? 26 : 24;
 }
 
+PlainLayout plain_layout(ServerKind server) { return {kFixedNames, first_config_position(server)}; }
+
 }  // namespace
 
 std::string defect_header(bool mapValues, const std::vector<std::string>& configFieldNames) {
     if (mapValues)
         return compose_header({"old_id", "Owner", "State", "Severity", "Headline", "Submit_Date",
                                "Submitter", "Symptoms", "Priority", "Notes_Log"});
-    std::vector<std::string> names = kFixedNames;
-    const std::size_t count = std::min(configFieldNames.size(), kMaxConfigFields);
-    names.insert(names.end(), configFieldNames.begin(), configFieldNames.begin() + count);
-    names.push_back("Notes_Log");
-    return compose_header(names);
+    return plain_header(kFixedNames, configFieldNames);
 }
 
 std::string write_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server) {
@@ -56,13 +54,7 @@ std::string write_mapped_defect_record(const std::vector<std::string>& fields, S
 
 std::string write_plain_defect_record(const std::vector<std::string>& fields, ServerKind server,
                                       std::size_t configFieldCount) {
-    const std::size_t config = first_config_position(server);
-    std::string record;
-    for (std::size_t pos = 0; pos < kFixedNames.size(); ++pos)
-        append_column(record, field_at(fields, pos));
-    for (std::size_t i = 0; i < configFieldCount; ++i)
-        append_column(record, field_at(fields, config + i));
-    return record;
+    return plain_record(plain_layout(server), fields, configFieldCount);
 }
 
 int write_defect_file(RunContext& ctx, const std::string& rawFileName,

@@ -23,6 +23,11 @@ std::size_t first_config_position(ServerKind server) {
     return server == ServerKind::Corvane ? 23 : 19;
 }
 
+PlainLayout plain_layout(ServerKind server) {
+    return {std::span<const std::string>(kFixedNames).first(fixed_count(server)),
+            first_config_position(server)};
+}
+
 }  // namespace
 
 std::string feature_header(bool mapValues, ServerKind server,
@@ -30,11 +35,7 @@ std::string feature_header(bool mapValues, ServerKind server,
     if (mapValues)
         return compose_header({"old_id", "Owner", "state", "Severity", "Headline", "Submit_Date",
                                "Submitter", "Priority", "Notes_Log"});
-    std::vector<std::string> names(kFixedNames.begin(), kFixedNames.begin() + fixed_count(server));
-    const std::size_t count = std::min(configFieldNames.size(), kMaxConfigFields);
-    names.insert(names.end(), configFieldNames.begin(), configFieldNames.begin() + count);
-    names.push_back("Notes_Log");
-    return compose_header(names);
+    return plain_header(plain_layout(server).fixedNames, configFieldNames);
 }
 
 std::string write_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server) {
@@ -55,13 +56,7 @@ std::string write_mapped_feature_record(const std::vector<std::string>& fields, 
 
 std::string write_plain_feature_record(const std::vector<std::string>& fields, ServerKind server,
                                        std::size_t configFieldCount) {
-    const std::size_t config = first_config_position(server);
-    std::string record;
-    for (std::size_t pos = 0; pos < fixed_count(server); ++pos)
-        append_column(record, field_at(fields, pos));
-    for (std::size_t i = 0; i < configFieldCount; ++i)
-        append_column(record, field_at(fields, config + i));
-    return record;
+    return plain_record(plain_layout(server), fields, configFieldCount);
 }
 
 int write_feature_file(RunContext& ctx, const std::string& rawFileName,

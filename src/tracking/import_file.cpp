@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 
+#include "field_info.h"
 #include "fields.h"
 #include "record_notes.h"
 
@@ -39,6 +40,25 @@ std::string compose_header(const std::vector<std::string>& names) {
     for (const std::string& name : names) append_column(header, name);
     header += '\n';
     return header;
+}
+
+std::string plain_header(std::span<const std::string> fixedNames,
+                         const std::vector<std::string>& configFieldNames) {
+    std::vector<std::string> names(fixedNames.begin(), fixedNames.end());
+    const std::size_t count = std::min(configFieldNames.size(), kMaxConfigFields);
+    names.insert(names.end(), configFieldNames.begin(), configFieldNames.begin() + count);
+    names.push_back("Notes_Log");
+    return compose_header(names);
+}
+
+std::string plain_record(const PlainLayout& layout, const std::vector<std::string>& fields,
+                         std::size_t configFieldCount) {
+    std::string record;
+    for (std::size_t pos = 0; pos < layout.fixedNames.size(); ++pos)
+        append_column(record, field_at(fields, pos));
+    for (std::size_t i = 0; i < configFieldCount; ++i)
+        append_column(record, field_at(fields, layout.firstConfigPosition + i));
+    return record;
 }
 
 int write_tracking_file(RunContext& ctx, const std::string& rawFileName,

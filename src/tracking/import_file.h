@@ -1,7 +1,9 @@
 // The quoted, comma-separated tracking import file shared by the defect and feature exports.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,23 @@ void append_column(std::string& record, std::string_view value);
 
 /// A header line: every name quoted, separated by commas, ended by "\n".
 std::string compose_header(const std::vector<std::string>& names);
+
+/// The -nomap layout of a record kind: its fixed fields by name, at raw positions 0 on,
+/// and the raw position of its first configurable field.
+struct PlainLayout {
+    std::span<const std::string> fixedNames;
+    std::size_t firstConfigPosition;
+};
+
+/// The -nomap header: the fixed names, the configurable field names (at most
+/// kMaxConfigFields), "Notes_Log".
+std::string plain_header(std::span<const std::string> fixedNames,
+                         const std::vector<std::string>& configFieldNames);
+
+/// The -nomap columns of one raw record, notes column excluded: every fixed field, then
+/// `configFieldCount` configurable fields (fields between the two are not exported).
+std::string plain_record(const PlainLayout& layout, const std::vector<std::string>& fields,
+                         std::size_t configFieldCount);
 
 /// What distinguishes one tracking import file from another.
 struct TrackingFileLayout {
