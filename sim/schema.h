@@ -8,8 +8,9 @@ namespace sim {
 
 enum class ServerKind { corvane, vandor };
 
-/// Tables both kinds share. DefectView and FeatureView get the kind's own columns from
-/// corvane_schema/vandor_schema; configurable fields are appended later with ALTER TABLE.
+/// Tables both kinds share. DefectView and FeatureView are made of the fixed columns
+/// below (Corvane adds its own after them); configurable fields are appended later with
+/// ALTER TABLE.
 inline constexpr std::string_view common_schema = R"sql(
 CREATE TABLE Users (
   login TEXT, name TEXT, info TEXT, email TEXT, area TEXT,
@@ -32,6 +33,11 @@ inline constexpr std::string_view feature_fixed_columns =
     " abstract TEXT, age TEXT, duplicate TEXT, lastUpdate TEXT, addDate TEXT,"
     " assignDate TEXT, responseDate TEXT, endDate TEXT, ownerArea TEXT, reference TEXT,"
     " originLogin TEXT, originName TEXT, originArea TEXT";
+
+/// Appended to the fixed columns on a Corvane server.
+inline constexpr std::string_view corvane_defect_columns = ", ownerId TEXT, originId TEXT";
+inline constexpr std::string_view corvane_feature_columns =
+    ", releaseName TEXT, answer TEXT, ownerId TEXT, originId TEXT";
 
 inline constexpr std::string_view corvane_schema = R"sql(
 CREATE TABLE PartFullView (

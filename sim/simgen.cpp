@@ -253,28 +253,19 @@ std::vector<std::string> split_columns(std::string_view columns) {
     return names;
 }
 
-std::vector<std::string> defect_columns(ServerKind kind) {
-    auto names = split_columns(sim::defect_fixed_columns);
-    if (kind == ServerKind::corvane) names.insert(names.end(), {"ownerId", "originId"});
-    return names;
-}
-
-std::vector<std::string> feature_columns(ServerKind kind) {
-    auto names = split_columns(sim::feature_fixed_columns);
+/// The fixed columns of a record kind's view with their types, the server kind's own last.
+std::string view_columns(ServerKind kind, bool defect) {
+    std::string columns(defect ? sim::defect_fixed_columns : sim::feature_fixed_columns);
     if (kind == ServerKind::corvane)
-        names.insert(names.end(), {"releaseName", "answer", "ownerId", "originId"});
-    return names;
+        columns += defect ? sim::corvane_defect_columns : sim::corvane_feature_columns;
+    return columns;
 }
 
 void create_schema(Database& db, ServerKind kind) {
     db.exec(std::string(sim::common_schema), "schema");
-    std::string defect = "CREATE TABLE DefectView (" + std::string(sim::defect_fixed_columns);
-    std::string feature = "CREATE TABLE FeatureView (" + std::string(sim::feature_fixed_columns);
-    if (kind == ServerKind::corvane) {
-        defect += ", ownerId TEXT, originId TEXT";
-        feature += ", releaseName TEXT, answer TEXT, ownerId TEXT, originId TEXT";
-    }
-    db.exec(defect + ");\n" + feature + ");", "schema");
+    db.exec("CREATE TABLE DefectView (" + view_columns(kind, true) + ");\n"
+            "CREATE TABLE FeatureView (" + view_columns(kind, false) + ");",
+            "schema");
     db.exec(std::string(kind == ServerKind::corvane ? sim::corvane_schema : sim::vandor_schema),
             "schema");
     // The lines a server prints besides its field lines; readers skip them.
@@ -495,7 +486,7 @@ std::string config_value(Context& c, const std::string& name) {
 void generate_records(Context& c, const std::string& recordKind, int count) {
     bool defect = recordKind == "defect";
     ServerKind kind = c.options.kind;
-    std::vector<std::string> columns = defect ? defect_columns(kind) : feature_columns(kind);
+    std::vector<std::string> columns = split_columns(view_columns(kind, defect));
     int fields = defect ? c.defectFields : c.featureFields;
     std::vector<std::string> fieldNames;
     for (int f = 1; f <= fields; ++f) fieldNames.push_back(config_field_name(recordKind, f));
