@@ -444,8 +444,7 @@ struct Context {
     Random& random;
     std::vector<Person> people;
     std::vector<std::string> releases;
-    int defectFields = 0;
-    int featureFields = 0;
+    int configFields = 0;  // of each record kind
 };
 
 void generate_users(Context& c) {
@@ -487,9 +486,8 @@ void generate_records(Context& c, const std::string& recordKind, int count) {
     bool defect = recordKind == "defect";
     ServerKind kind = c.options.kind;
     std::vector<std::string> columns = split_columns(view_columns(kind, defect));
-    int fields = defect ? c.defectFields : c.featureFields;
     std::vector<std::string> fieldNames;
-    for (int f = 1; f <= fields; ++f) fieldNames.push_back(config_field_name(recordKind, f));
+    for (int f = 1; f <= c.configFields; ++f) fieldNames.push_back(config_field_name(recordKind, f));
     std::vector<std::string> all = columns;
     all.insert(all.end(), fieldNames.begin(), fieldNames.end());
     Inserter insert(c.db, defect ? "DefectView" : "FeatureView", all);
@@ -766,13 +764,13 @@ void generate_vandor_parts(Context& c) {
 
 void generate(Database& db, const Options& options) {
     Random random(options.seed);
-    Context c{options, db, random, {}, {}, 0, 0};
+    Context c{options, db, random, {}, {}, 0};
     c.people = make_people(random, std::max(options.users, 12));
     for (int r = 1; r <= options.releases; ++r) c.releases.push_back("R" + std::to_string(r));
-    int fields = options.configFields.value_or(options.generates() ? 4 : 0);
+    c.configFields = options.configFields.value_or(options.generates() ? 4 : 0);
     for (const char* recordKind : {"defect", "feature"})
-        for (int f = 1; f <= fields; ++f) add_config_field(db, recordKind, f, config_field_name(recordKind, f));
-    c.defectFields = c.featureFields = fields;
+        for (int f = 1; f <= c.configFields; ++f)
+            add_config_field(db, recordKind, f, config_field_name(recordKind, f));
     generate_users(c);
     generate_records(c, "defect", options.defects);
     generate_records(c, "feature", options.features);
