@@ -2,6 +2,7 @@
 #include "history_model.h"
 
 #include <algorithm>
+#include <span>
 
 #include "fields.h"
 
@@ -71,28 +72,25 @@ RevisionRecord parse_revision_row(std::string_view line) {
 }
 
 std::optional<CommittedVersionRecord> parse_committed_row(std::string_view line, int mode) {
+    using Column = std::string CommittedVersionRecord::*;
+    using R = CommittedVersionRecord;
+    // The record field each report column fills, in column order.
+    // Fileview: pathname, releasename, versionsid, versionid, compname, adddate, lastupdate, fmode.
+    static constexpr Column kFileview[] = {&R::pathname, &R::releasename, &R::sid,        &R::versionid,
+                                           &R::compname, &R::commitdate,  &R::changedate, &R::fmode};
+    // committedVersions: pathname, releasename, sid, versionid, changedate, levelname, commitdate.
+    static constexpr Column kCommitted[] = {&R::pathname,   &R::releasename, &R::sid, &R::versionid,
+                                            &R::changedate, &R::levelname,   &R::commitdate};
+    std::span<const Column> columns;
+    if (mode == 0)
+        columns = kFileview;
+    else if (mode == 1)
+        columns = kCommitted;
+    else
+        return std::nullopt;
     std::vector<std::string> f = split_fields(line);
     CommittedVersionRecord r;
-    if (mode == 0) {  // pathname, releasename, versionsid, versionid, compname, adddate, lastupdate, fmode
-        r.pathname = field_at(f, 0);
-        r.releasename = field_at(f, 1);
-        r.sid = field_at(f, 2);
-        r.versionid = field_at(f, 3);
-        r.compname = field_at(f, 4);
-        r.commitdate = field_at(f, 5);
-        r.changedate = field_at(f, 6);
-        r.fmode = field_at(f, 7);
-    } else if (mode == 1) {  // pathname, releasename, sid, versionid, changedate, levelname, commitdate
-        r.pathname = field_at(f, 0);
-        r.releasename = field_at(f, 1);
-        r.sid = field_at(f, 2);
-        r.versionid = field_at(f, 3);
-        r.changedate = field_at(f, 4);
-        r.levelname = field_at(f, 5);
-        r.commitdate = field_at(f, 6);
-    } else {
-        return std::nullopt;
-    }
+    for (std::size_t i = 0; i < columns.size(); ++i) r.*columns[i] = field_at(f, i);
     return r;
 }
 
