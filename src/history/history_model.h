@@ -281,7 +281,6 @@ public:
     /// True when two revisions of the part share a node name.
     bool hasRepeatedNames() const { return repeatedNames_; }
     std::size_t declaredNameCount() const { return declaredNames_.size(); }
-    std::size_t branchTypeCount() const { return branchTypes_.size(); }
 
 private:
     void index_revision(std::size_t index);
