@@ -60,6 +60,21 @@ bool copy_into(std::ofstream& to, const char* from) {
     return static_cast<bool>(to);
 }
 
+/// Appends this run's scratch file `file` to `out`; false after its message when the
+/// run made none, it is empty, or it cannot be read.
+bool append_scratch(Console& console, std::ofstream& out, bool opened, const char* file, const char* missingLead,
+                    const char* kind) {
+    if (!opened || !non_empty_file(file)) {
+        console.print("%s%s: \n\n", missingLead, file);
+        return false;
+    }
+    if (!copy_into(out, file)) {
+        console.print("\n\nERROR: Can't open %s File: %s\n\n", kind, file);
+        return false;
+    }
+    return true;
+}
+
 /// Renames over an existing file of the target name.
 bool replace_file(const fs::path& from, const fs::path& to) {
     std::error_code ec;
@@ -378,36 +393,21 @@ int ElementWriter::combine_export_files() {
     };
 
     // Only scratch files of this run count: one left by an earlier run is not ours.
-    if (!labelsOpened_ || !non_empty_file(kLabelsScratchFile)) {
-        console_.print("\n\nERROR:\t No Label Information Found in File: %s: \n\n", kLabelsScratchFile);
+    if (!append_scratch(console_, out, labelsOpened_, kLabelsScratchFile,
+                        "\n\nERROR:\t No Label Information Found in File: ", "Labels"))
         return fail();
-    }
-    if (!copy_into(out, kLabelsScratchFile)) {
-        console_.print("\n\nERROR: Can't open Labels File: %s\n\n", kLabelsScratchFile);
-        return fail();
-    }
 
     int result = 0;
     if (!dirsOpened_) result = declare_directory(".");
     if (dirs_.is_open()) dirs_.close();
-    if (!dirsOpened_ || !non_empty_file(kDirsScratchFile)) {
-        console_.print("\n\nERROR:\tNo Directory Information Found in File: %s: \n\n", kDirsScratchFile);
+    if (!append_scratch(console_, out, dirsOpened_, kDirsScratchFile,
+                        "\n\nERROR:\tNo Directory Information Found in File: ", "Directories"))
         return fail();
-    }
-    if (!copy_into(out, kDirsScratchFile)) {
-        console_.print("\n\nERROR: Can't open Directories File: %s\n\n", kDirsScratchFile);
-        return fail();
-    }
 
     if (versions_.is_open()) versions_.close();
-    if (!versionsOpened_ || !non_empty_file(kVersionsScratchFile)) {
-        console_.print("\n\nERROR:  No Versions Information Found in File: %s: \n\n", kVersionsScratchFile);
+    if (!append_scratch(console_, out, versionsOpened_, kVersionsScratchFile,
+                        "\n\nERROR:  No Versions Information Found in File: ", "Versions"))
         return fail();
-    }
-    if (!copy_into(out, kVersionsScratchFile)) {
-        console_.print("\n\nERROR: Can't open Versions File: %s\n\n", kVersionsScratchFile);
-        return fail();
-    }
     out.close();
     if (!out || !replace_file(temporary, target)) {
         console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
