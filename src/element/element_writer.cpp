@@ -370,8 +370,7 @@ int ElementWriter::combine_export_files() {
     drop_open_element();
     if (headerWritten_) {
         // The types section is closed whole even when no type was declared.
-        if (!typesBegun_) write_to(labels_, "TYPES_BEGIN\n");
-        typesBegun_ = true;
+        begin_types();
         write_to(labels_, "TYPES_END\n");
     }
     if (labels_.is_open()) labels_.close();
