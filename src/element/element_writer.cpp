@@ -100,6 +100,12 @@ std::string_view ElementWriter::part_path(const OrderedEntry& entry) const {
     return settings_.corvane() ? entry.revision.nupathname : entry.version.pathname;
 }
 
+std::string ElementWriter::event_lines(std::int64_t changeTime) const {
+    return encode_text_line("EventUser", identity_.userName) + encode_text_line("EventGroup", identity_.groupName) +
+           encode_text_line("EventName", identity_.eventName) + encode_text_line("EventHost", identity_.hostName) +
+           encode_number_line("EventTime", changeTime);
+}
+
 int ElementWriter::write_to(std::ofstream& file, const std::string& text) {
     file << text;
     file.flush();
@@ -242,9 +248,7 @@ int ElementWriter::write_element_header(const OrderedEntry& entry) {
     versionsBefore_ = versionCount_;
     element_ = "ELEMENT_BEGIN\n" + encode_text_line("Name", path) +
                encode_number_line("Mode", element_mode(fmode ? std::string_view(*fmode) : "")) +
-               encode_text_line("EventUser", identity_.userName) + encode_text_line("EventGroup", identity_.groupName) +
-               encode_text_line("EventName", identity_.eventName) + encode_text_line("EventHost", identity_.hostName) +
-               encode_number_line("EventTime", entry.changeTime);
+               event_lines(entry.changeTime);
     elementOpen_ = true;
     ++elementCount_;
     return 0;
@@ -312,11 +316,7 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
     if (int rc = compose_extract_command(entry, command); rc != 0) return rc;
 
     std::string block = "VERSION_BEGIN\n" + encode_text_line("VersionId", versionId) +
-                        encode_text_line("EventUser", identity_.userName) +
-                        encode_text_line("EventGroup", identity_.groupName) +
-                        encode_text_line("EventName", identity_.eventName) +
-                        encode_text_line("EventHost", identity_.hostName) +
-                        encode_number_line("EventTime", entry.changeTime) + encode_text_line("ExtractCmd", command);
+                        event_lines(entry.changeTime) + encode_text_line("ExtractCmd", command);
 
     // The first failing declaration is the block's result; the block is still whole.
     // Every version of a part has the part's directories: they are registered once.

@@ -66,6 +66,8 @@ public:
 private:
     std::string_view branch_prefix() const;
     std::string_view part_path(const OrderedEntry& entry) const;
+    /// Who made the element or version, and when: the lines both blocks carry.
+    std::string event_lines(std::int64_t changeTime) const;
     int ensure_globals();
     int begin_types();
     int write_to(std::ofstream& file, const std::string& text);
