@@ -5,11 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "lookups.h"
 #include "test_support.h"
+#include "writer_test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -20,19 +20,9 @@ using test_support::InScratchDir;
 using test_support::read_text;
 using test_support::write_text;
 
-/// Records every command line and writes the canned answer of the file it redirects to.
-class FakeShell : public Shell {
-public:
-    int run(const std::string& commandLine) override {
-        commands.push_back(commandLine);
-        for (const auto& [file, text] : answers)
-            if (commandLine.find(file) != std::string::npos) write_text(file, text);
-        return status;
-    }
-    std::map<std::string, std::string> answers;
-    std::vector<std::string> commands;
-    int status = 0;
-};
+using writer_test::FakeShell;
+using writer_test::globals;
+using writer_test::kIdentityLines;
 
 struct WriterFixture {
     explicit WriterFixture(ServerKind kind) : model(kind) {
@@ -62,14 +52,6 @@ std::unique_ptr<PartFullViewRecord> cvn_row(std::string release, std::string wor
     r->fmode = std::move(fmode);
     return r;
 }
-
-std::string globals(const std::string& cwd, bool corvane) {
-    return "EXPORT_FORMAT 5\nGLOBALS_BEGIN\nExportFromDir " + std::to_string(cwd.size()) + ":" + cwd +
-           "\nNumElements 0\nNumVersions 0\n" +
-           (corvane ? "ExporterKind 12\nNeedCmd 4:corv\n" : "ExporterKind 13\nNeedCmd 4:File\n") + "GLOBALS_END\n";
-}
-
-const char* const kIdentityLines = "EventUser 3:joe\nEventGroup 3:dev\nEventName 3:joe\nEventHost 3:box\n";
 
 }  // namespace
 

@@ -3,36 +3,19 @@
 // and written, part after part, as the retrieval paths do.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "element_writer.h"
 #include "lookups.h"
 #include "platform.h"
 #include "test_support.h"
-
-namespace fs = std::filesystem;
+#include "writer_test_support.h"
 
 namespace {
 
 using test_support::InScratchDir;
-
 using test_support::read_text;
-using test_support::write_text;
-
-class AnswerShell : public Shell {
-public:
-    int run(const std::string& commandLine) override {
-        commands.push_back(commandLine);
-        std::ofstream(commandLine.find(kReleaseScratchFile) != std::string::npos ? kReleaseScratchFile
-                                                                                 : kSidScratchFile)
-            << answer;
-        return 0;
-    }
-    std::string answer;
-    std::vector<std::string> commands;
-};
+using writer_test::FakeShell;
+using writer_test::globals;
+using writer_test::kIdentityLines;
 
 /// One part as the server reports it: part rows (for Vandor, Fileview rows first and
 /// then committedVersions rows) and revision rows, each a raw report line.
@@ -56,8 +39,9 @@ ExportRun export_parts_of(ServerKind kind, const std::vector<RawPart>& parts, co
     settings.serverKind = kind;
     ExportIdentity identity{"joe", "joe", "dev", "box"};
     BufferConsole console;
-    AnswerShell shell;
-    shell.answer = lookupAnswer;
+    FakeShell shell;
+    shell.answers[kSidScratchFile] = lookupAnswer;
+    shell.answers[kReleaseScratchFile] = lookupAnswer;
     HistoryModel model(kind);
     ElementWriter writer(settings, identity, console, shell, model);
     HistorySteps steps{model, settings, console, writer};
@@ -83,23 +67,14 @@ ExportRun export_parts_of(ServerKind kind, const std::vector<RawPart>& parts, co
     return {read_text("partsExport.txt"), console.outText, shell.commands, writer.elementCount(), writer.versionCount()};
 }
 
-std::string who() { return "EventUser 3:joe\nEventGroup 3:dev\nEventName 3:joe\nEventHost 3:box\n"; }
-
-std::string globals(bool corvane) {
-    std::string cwd = fs::current_path().string();
-    return "EXPORT_FORMAT 5\nGLOBALS_BEGIN\nExportFromDir " + std::to_string(cwd.size()) + ":" + cwd +
-           "\nNumElements 0\nNumVersions 0\n" +
-           (corvane ? "ExporterKind 12\nNeedCmd 4:corv\n" : "ExporterKind 13\nNeedCmd 4:File\n") + "GLOBALS_END\n";
-}
-
 std::string version(const std::string& idLine, const std::string& time, const std::string& extractLine,
                     const std::string& rest) {
-    return "VERSION_BEGIN\n" + idLine + "\n" + who() + "EventTime " + time + "\n" + extractLine + "\n" + rest +
+    return "VERSION_BEGIN\n" + idLine + "\n" + kIdentityLines + "EventTime " + time + "\n" + extractLine + "\n" + rest +
            "VERSION_END\n";
 }
 
 std::string element(const std::string& nameLine, int mode, const std::string& time, const std::string& versions) {
-    return "ELEMENT_BEGIN\n" + nameLine + "\nMode " + std::to_string(mode) + "\n" + who() + "EventTime " + time +
+    return "ELEMENT_BEGIN\n" + nameLine + "\nMode " + std::to_string(mode) + "\n" + kIdentityLines + "EventTime " + time +
            "\n" + versions + "ELEMENT_END\n";
 }
 
@@ -158,7 +133,7 @@ TEST(PartExport, CorvaneReleaseWithAWorkAreaBranch) {
                 version("VersionId 5:2.1.2", "1557482400",
                         "ExtractCmd 83:cmd /c corv Part -extract src/main.c -nokeys  -release R2  -version wa01  -stdout >",
                         "Label 14:CVN-RELEASE-R2\nLabel 15:CVN-DRIVER-wa01\n"));
-    EXPECT_EQ(run.exportText, globals(true) + types + kDirs + elements);
+    EXPECT_EQ(run.exportText, globals(scratch.cwd(), true) + types + kDirs + elements);
     EXPECT_EQ(run.console, "");
     EXPECT_TRUE(run.commands.empty());
     EXPECT_EQ(run.elements, 3);
@@ -214,7 +189,7 @@ TEST(PartExport, VandorReleaseWithABranchPointLookedUp) {
                 version("VersionId 2:14", "1554890400",
                         "ExtractCmd 77:cmd /c File -extract src/main.c -nokeys  -release R2  -version 1.3  -stdout >",
                         "OnBranch 16:VANDOR-BRANCH-14\nLabel 17:VANDOR-RELEASE-R2\nLabel 18:VANDOR-LEVEL-R2_L2\n"));
-    EXPECT_EQ(run.exportText, globals(false) + types + kDirs + elements);
+    EXPECT_EQ(run.exportText, globals(scratch.cwd(), false) + types + kDirs + elements);
     EXPECT_EQ(run.console, "\n\n\t\t Retrieving  ReleaseName for file: src/main.c and SID : 1.2\n\n");
     ASSERT_EQ(run.commands.size(), 1u);
     EXPECT_EQ(run.commands[0], compose_sid_release_command("1.2", "src/main.c"));
