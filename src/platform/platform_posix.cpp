@@ -115,19 +115,11 @@ CommandSession::~CommandSession() = default;
 
 namespace {
 
-// The line goes to eval inside single quotes, so the interpreter sees it exactly as
+// The line goes to eval as one quoted word, so the interpreter sees it exactly as
 // system() would hand it over; "command" keeps a syntax error from ending the
 // interpreter, which only a line's own "exit" does.
 std::string session_script(const std::string& commandLine) {
-    std::string script = "command eval '";
-    for (char c : commandLine) {
-        if (c == '\'')
-            script += "'\\''";
-        else
-            script += c;
-    }
-    script += "' </dev/null 3>&-; echo $? >&3\n";
-    return script;
+    return "command eval " + quote_argument(commandLine) + " </dev/null 3>&-; echo $? >&3\n";
 }
 
 }  // namespace
@@ -170,12 +162,6 @@ std::vector<int> CommandSession::run_all(const std::vector<std::string>& command
 }
 
 const char* null_device() { return "/dev/null"; }
-
-std::optional<std::string> get_env(const char* name) {
-    const char* value = std::getenv(name);
-    if (!value) return std::nullopt;
-    return std::string(value);
-}
 
 bool set_env(const std::string& name, const std::string& value) {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;

@@ -32,12 +32,6 @@ std::vector<int> CommandSession::run_all(const std::vector<std::string>& command
 
 const char* null_device() { return "nul"; }
 
-std::optional<std::string> get_env(const char* name) {
-    const char* value = std::getenv(name);
-    if (!value) return std::nullopt;
-    return std::string(value);
-}
-
 bool set_env(const std::string& name, const std::string& value) {
     return _putenv_s(name.c_str(), value.c_str()) == 0;
 }
