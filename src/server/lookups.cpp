@@ -58,6 +58,25 @@ bool read_answer(const char* fileName, std::string& answer) {
     return true;
 }
 
+/// Runs `command` and reads its answer line from `scratchFile`, which is removed once
+/// read. -1 silently when the command failed; -1 after a message when the file cannot
+/// be opened or holds no answer (`noAnswer`), and the file is kept then.
+int run_lookup(Shell& shell, Console& console, const std::string& command, const char* scratchFile,
+               const std::string& noAnswer, std::string& answer) {
+    if (shell.run(command) != 0) return -1;
+    if (!read_answer(scratchFile, answer)) {
+        console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", scratchFile);
+        return -1;
+    }
+    if (answer.empty()) {
+        console.print("%s", noAnswer.c_str());
+        return -1;
+    }
+    std::error_code ec;
+    std::filesystem::remove(scratchFile, ec);
+    return 0;
+}
+
 }  // namespace
 
 std::string compose_revision_sid_command(std::string_view revisionName, std::string_view partPath) {
@@ -77,21 +96,14 @@ int lookup_revision_sid(Shell& shell, Console& console, const std::string& revis
     platform::set_env("CVN_MIGRATE", "1");
     std::string command = compose_revision_sid_command(revisionName, partPath);
     console.print("\n\n\t    Retrieving Revision Data for Revisionname: %s: \n\n", revisionName.c_str());
-    if (shell.run(command) != 0) return -1;
     std::string answer;
-    if (!read_answer(kSidScratchFile, answer)) {
-        console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", kSidScratchFile);
+    if (run_lookup(shell, console, command, kSidScratchFile,
+                   strprintf("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n", revisionName.c_str()),
+                   answer) != 0)
         return -1;
-    }
-    if (answer.empty()) {
-        console.print("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n", revisionName.c_str());
-        return -1;
-    }
     std::vector<std::string> fields = split_fields(answer);
     sid = field_at(fields, 0);
     release = field_at(fields, 1);
-    std::error_code ec;
-    std::filesystem::remove(kSidScratchFile, ec);
     return 0;
 }
 
@@ -99,20 +111,13 @@ int lookup_sid_release(Shell& shell, Console& console, const std::string& sid, c
                        std::string& release, std::string& sidResult) {
     std::string command = compose_sid_release_command(sid, partPath);
     console.print("\n\n\t\t Retrieving  ReleaseName for file: %s and SID : %s\n\n", partPath.c_str(), sid.c_str());
-    if (shell.run(command) != 0) return -1;
     std::string answer;
-    if (!read_answer(kReleaseScratchFile, answer)) {
-        console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", kReleaseScratchFile);
+    if (run_lookup(shell, console, command, kReleaseScratchFile,
+                   strprintf("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n", partPath.c_str(),
+                             sid.c_str()),
+                   answer) != 0)
         return -1;
-    }
-    if (answer.empty()) {
-        console.print("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n", partPath.c_str(),
-                      sid.c_str());
-        return -1;
-    }
     release = field_at(split_fields(answer), 0);
     sidResult = sid;
-    std::error_code ec;
-    std::filesystem::remove(kReleaseScratchFile, ec);
     return 0;
 }
