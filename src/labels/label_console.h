@@ -1,7 +1,6 @@
-// Where tagsmith's progress and error messages go: standard output, or a string in tests.
+// Where tagsmith's progress and error messages go: standard output.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace tagsmith {
@@ -18,16 +17,6 @@ public:
 class StdConsole : public Console {
 public:
     void print(std::string_view text) override;
-};
-
-/// Collects everything printed, for tests.
-class StringConsole : public Console {
-public:
-    void print(std::string_view text) override { text_.append(text); }
-    const std::string& text() const { return text_; }
-
-private:
-    std::string text_;
 };
 
 }  // namespace tagsmith
