@@ -100,23 +100,21 @@ int read_labels(LabelRun& run, Console& console) {
         report_read_failure(console, run.labelsPath);
         return -1;
     }
+    run.labelsFile.reset();
     print_lines(console, {"\n", "Number of Labels found: ", std::to_string(run.labelTable.size()), "\n", "\n"});
 
     if (run.labelTable.empty()) {
         print_lines(console, {"ERROR: No labels were read from file ", run.labelsPath, "\n",
                               "       Verify the file contains LbType tags\n"});
         // The output file counts as created by the argument check: it stays, empty.
-        run.labelsFile.reset();
         run.output.commit();
         return -1;
     }
-    run.labelsFile.reset();
     return 0;
 }
 
 int write_label_commands(LabelRun& run, Console& console) {
     print_lines(console, {"\n", "---> Start processing Directories\n", "\n"});
-    run.directoryCount = 0;
 
     // Every command is the label part, fixed per label, followed by the directory part,
     // fixed per directory; both are composed once, so the loop only copies bytes.
@@ -128,6 +126,7 @@ int write_label_commands(LabelRun& run, Console& console) {
     LineReader reader(run.dirsFile.get());
     std::string line;
     std::string dirPart;
+    long long directoryCount = 0;
     while (reader.next(line)) {
         auto dir = tagged_value(line, kDirTag);
         if (!dir) continue;
@@ -144,24 +143,23 @@ int write_label_commands(LabelRun& run, Console& console) {
             run.output.write(labelPart);
             run.output.write(dirPart);
         }
-        ++run.directoryCount;
+        ++directoryCount;
     }
     if (reader.failed()) {
         report_read_failure(console, run.dirsPath);
         run.output.discard();
         return -1;
     }
-    print_lines(console, {"\n", "Number of Directories processed: ", std::to_string(run.directoryCount), "\n", "\n"});
+    run.dirsFile.reset();
+    print_lines(console, {"\n", "Number of Directories processed: ", std::to_string(directoryCount), "\n", "\n"});
 
-    if (run.directoryCount == 0) {
+    if (directoryCount == 0) {
         print_lines(console, {"ERROR: No Directorie were read from file ", run.dirsPath, "\n",
                               "       Verify the file contains DirName tags\n"});
         // Nothing was written: the output file stays, empty.
-        run.dirsFile.reset();
         run.output.commit();
         return -1;
     }
-    run.dirsFile.reset();
     if (!run.output.commit()) {
         print_lines(console, {"ERROR: Could not write file ", run.outputPath, "\n"});
         return -1;

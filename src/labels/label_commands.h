@@ -21,7 +21,6 @@ struct LabelRun {
     CommandFile output;
     /// The labels in the order of the labels file (repeats kept), without quotes.
     std::vector<std::string> labelTable;
-    long long directoryCount = 0;
     /// Decides how labels and directories are quoted in the command file.
     Interpreter interpreter = kHostInterpreter;
 };
