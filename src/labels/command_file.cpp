@@ -59,8 +59,7 @@ void copy_permissions(const std::string& from, const std::string& to) {
     }
 }
 
-}  // namespace
-
+/// Renames `from` to `to`, replacing an existing `to`; false on failure.
 bool replace_file(const std::string& from, const std::string& to) {
 #ifdef _WIN32
     // The C library's rename refuses an existing target on Windows.
@@ -70,6 +69,8 @@ bool replace_file(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
 }
+
+}  // namespace
 
 bool CommandFile::open(const std::string& target) {
     discard();

@@ -79,7 +79,4 @@ private:
     bool writeFailed_ = false;
 };
 
-/// Renames `from` to `to`, replacing an existing `to`; false on failure.
-bool replace_file(const std::string& from, const std::string& to);
-
 }  // namespace tagsmith

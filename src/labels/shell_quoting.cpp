@@ -54,12 +54,14 @@ std::string quote_for_cmd(std::string_view value) {
     return quoted;
 }
 
-}  // namespace
-
+/// True when `value` holds a blank, a tab, a double quote or another character special
+/// to `interpreter`, so that written bare it would not reach the command as one argument.
 bool needs_quotes(std::string_view value, Interpreter interpreter) {
     std::string_view special = interpreter == Interpreter::windowsCmd ? kCmdSpecial : kShellSpecial;
     return value.find_first_of(special) != std::string_view::npos;
 }
+
+}  // namespace
 
 std::string quote_argument(std::string_view value, Interpreter interpreter) {
     if (!needs_quotes(value, interpreter)) return std::string(value);

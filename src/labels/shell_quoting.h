@@ -19,10 +19,6 @@ inline constexpr Interpreter kHostInterpreter = Interpreter::windowsCmd;
 inline constexpr Interpreter kHostInterpreter = Interpreter::posixShell;
 #endif
 
-/// True when `value` holds a blank, a tab, a double quote or another character special
-/// to `interpreter`, so that written bare it would not reach the command as one argument.
-bool needs_quotes(std::string_view value, Interpreter interpreter);
-
 /// `value` as it is written into the command file: unchanged when it needs no quotes,
 /// otherwise between double quotes with its inner characters escaped for `interpreter`
 /// (sh: backslash before " \ $ `; cmd: inner quotes and trailing backslashes in the form
