@@ -1,9 +1,9 @@
 // The simulated server client answers the command lines ferrox composes, refuses what it
 // cannot read, honours the test variables, and its generator makes the data it promises.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 
 namespace {
 
+using e2e::lines_of;
 using e2e::RunResult;
 using e2e::SimKind;
 
@@ -33,14 +34,6 @@ RunResult client(const std::string& name, const std::vector<std::string>& args,
     options.setEnv = std::move(env);
     options.unsetEnv = std::move(unset);
     return e2e::run_program(e2e::sim_bin_dir() + "/" + name, args, options);
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
 }
 
 std::size_t count_fields(const std::string& line) {

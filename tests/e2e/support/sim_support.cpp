@@ -89,12 +89,14 @@ std::map<std::string, std::string> sim_env(SimKind kind, const std::filesystem::
     return env;
 }
 
-std::vector<std::string> read_sim_log(const std::filesystem::path& log) {
+std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
-    std::istringstream text(read_file(log));
+    std::istringstream in(text);
     std::string line;
-    while (std::getline(text, line)) lines.push_back(line);
+    while (std::getline(in, line)) lines.push_back(line);
     return lines;
 }
+
+std::vector<std::string> read_sim_log(const std::filesystem::path& log) { return lines_of(read_file(log)); }
 
 }  // namespace e2e

@@ -54,6 +54,9 @@ std::string config_field_sql(const std::string& recordKind, int number, const st
 std::map<std::string, std::string> sim_env(SimKind kind, const std::filesystem::path& db,
                                            const std::filesystem::path& log = {});
 
+/// The lines of `text` (a client's answer), without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
+
 /// The lines of a SIM_LOG file, without their line ends; empty when there is no file.
 std::vector<std::string> read_sim_log(const std::filesystem::path& log);
 
