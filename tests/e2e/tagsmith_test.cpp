@@ -41,8 +41,10 @@ const std::string kDirs =
     "DIR_BEGIN\nDirName 3:src\nDIR_END\n"
     "DIR_BEGIN\nDirName 7:src/lib\nDIR_END\n";
 
+const std::string kValidating = "\n---> Validating the command line arguments\n\n";
+
 const std::string kHead =
-    "\n---> Validating the command line arguments\n\n"
+    kValidating +
     "Dir file SavedDirsFile.txt\n"
     "Label file SavedLabelsFile.txt\n"
     "\n---> Generating List of labels\n\n";
@@ -63,8 +65,6 @@ const std::string kUsage =
     "                                 from the execution of ferrox_vandor or ferrox_cvn.\n"
     "            outputFile  -  is the full pathname of the output file to be generated.\n"
     "                                 Populated with mklabel commands.\n";
-
-const std::string kValidating = "\n---> Validating the command line arguments\n\n";
 
 std::string to_crlf(const std::string& text) {
     std::string out;
