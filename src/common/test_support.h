@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "shell.h"
 
 namespace test_support {
 
@@ -65,5 +68,20 @@ inline std::string read_text(const std::filesystem::path& path) {
 inline void write_text(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
+
+/// A server client stand-in: records every command line, writes the canned answer of
+/// each file the line names (its redirection target), and returns `status`.
+class FakeShell : public Shell {
+public:
+    int run(const std::string& commandLine) override {
+        commands.push_back(commandLine);
+        for (const auto& [file, text] : answers)
+            if (commandLine.find(file) != std::string::npos) write_text(file, text);
+        return status;
+    }
+    std::map<std::string, std::string> answers;  // file name -> its content
+    std::vector<std::string> commands;
+    int status = 0;
+};
 
 }  // namespace test_support

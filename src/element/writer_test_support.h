@@ -10,19 +10,7 @@
 
 namespace writer_test {
 
-/// Records every command line and writes the canned answer of the file it redirects to.
-class FakeShell : public Shell {
-public:
-    int run(const std::string& commandLine) override {
-        commands.push_back(commandLine);
-        for (const auto& [file, text] : answers)
-            if (commandLine.find(file) != std::string::npos) test_support::write_text(file, text);
-        return status;
-    }
-    std::map<std::string, std::string> answers;
-    std::vector<std::string> commands;
-    int status = 0;
-};
+using FakeShell = test_support::FakeShell;
 
 /// The global section as written from folder `cwd`.
 inline std::string globals(const std::string& cwd, bool corvane) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
@@ -17,27 +16,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using test_support::InScratchDir;
-
 using test_support::read_text;
 using test_support::write_text;
-
-/// Records the command and, unless told not to, writes the canned answer file.
-class AnswerShell : public Shell {
-public:
-    AnswerShell(std::string file, std::string answer) : file_(std::move(file)), answer_(std::move(answer)) {}
-    int run(const std::string& commandLine) override {
-        commands.push_back(commandLine);
-        if (writeAnswer) std::ofstream(file_, std::ios::binary) << answer_;
-        return status;
-    }
-    std::vector<std::string> commands;
-    bool writeAnswer = true;
-    int status = 0;
-
-private:
-    std::string file_;
-    std::string answer_;
-};
 
 }  // namespace
 
@@ -99,9 +79,9 @@ TEST(Lookups, RevisionSidReadsTheFirstAnswerLine) {
     };
     for (const Case& c : cases) {
         InScratchDir scratch;
-        AnswerShell shell(kSidScratchFile, c.answer);
+        test_support::FakeShell shell;
+        if (c.writeAnswer) shell.answers[kSidScratchFile] = c.answer;
         shell.status = c.status;
-        shell.writeAnswer = c.writeAnswer;
         BufferConsole console;
         std::string sid, release;
         EXPECT_EQ(lookup_revision_sid(shell, console, "r5", "src/a.c", sid, release), c.result) << c.title;
@@ -130,7 +110,8 @@ TEST(Lookups, SidReleaseReadsTheReleaseAndKeepsTheSid) {
     };
     for (const Case& c : cases) {
         InScratchDir scratch;
-        AnswerShell shell(kReleaseScratchFile, c.answer);
+        test_support::FakeShell shell;
+        shell.answers[kReleaseScratchFile] = c.answer;
         BufferConsole console;
         std::string release, sidResult;
         EXPECT_EQ(lookup_sid_release(shell, console, "2.3", "lib/f.c", release, sidResult), c.result) << c.answer;

@@ -5,23 +5,15 @@
 
 #include <vector>
 
-namespace {
+#include "test_support.h"
 
-class RecordingShell : public Shell {
-public:
-    int run(const std::string& commandLine) override {
-        commands.push_back(commandLine);
-        return status;
-    }
-    std::vector<std::string> commands;
-    int status = 0;
-};
+namespace {
 
 struct Harness {
     RunSettings settings;
     ExportIdentity identity;
     BufferConsole console;
-    RecordingShell shell;
+    test_support::FakeShell shell;
     RunContext ctx{settings, identity, console, shell};
 };
 
