@@ -202,9 +202,11 @@ void BM_HistoryStepsWithWriter(benchmark::State& state) {
     BufferConsole console;
     AnswerShell shell;
     HistoryModel model(ServerKind::Vandor);
+    ScratchFiles scratch;
+    RunContext ctx{settings, console, shell, scratch};
     auto export_part = [&]() {
         model.release_history(true);
-        ElementWriter writer(settings, identity, console, shell, model);
+        ElementWriter writer(ctx, identity, model);
         HistorySteps steps{model, settings, console, writer};
         load(model, h);
         bool ok = run_history_steps(steps) == 0 && writer.write_element_end() == 0 &&

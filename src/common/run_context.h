@@ -3,11 +3,12 @@
 
 #include "console.h"
 #include "run_settings.h"
+#include "scratch_files.h"
 #include "shell.h"
 
 struct RunContext {
-    RunSettings& settings;
-    ExportIdentity& identity;
+    const RunSettings& settings;
     Console& console;
     Shell& shell;
+    ScratchFiles& scratch;
 };

@@ -1,4 +1,4 @@
-// RunSettings and ExportIdentity: what one run of ferrox does, and who runs it.
+// RunSettings: what one run of ferrox does.
 #pragma once
 
 #include <string>
@@ -8,7 +8,7 @@ enum class ServerKind : int { Vandor = 0, Corvane = 1 };
 enum class ExportKind : int { None = -1, Defects = 0, Features = 1, Users = 2, Parts = 4 };
 
 /// The one record of the run. Written at start-up (defaults, server kind, option
-/// parse); afterwards only the parts export writes `inFile`. An empty text means the
+/// parse) and only read afterwards. An empty text means the
 /// option was not given. Values are carried whole: the option parse refuses a value
 /// longer than its documented field instead of cutting it.
 struct RunSettings {
@@ -35,13 +35,4 @@ struct RunSettings {
     std::string queryText;
 
     bool corvane() const { return serverKind == ServerKind::Corvane; }
-};
-
-/// Who made the export; written into every element and version block. Empty fields
-/// are replaced by the writer's fallbacks.
-struct ExportIdentity {
-    std::string userName;
-    std::string eventName;
-    std::string groupName;
-    std::string hostName;
 };

@@ -11,6 +11,8 @@ public:
     /// Runs one command line (redirection included) through the command interpreter;
     /// returns its exit status, 0 meaning success.
     virtual int run(const std::string& commandLine) = 0;
+    /// Sets an environment variable for every command run after this call.
+    virtual void set_env(const std::string& name, const std::string& value);
     /// A shell for a long series of command lines (one per exported record) that runs
     /// each line exactly as run() would, only cheaper; nothing means: use this one.
     virtual std::unique_ptr<Shell> start_series() { return nullptr; }

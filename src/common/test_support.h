@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "run_context.h"
 #include "shell.h"
 
 namespace test_support {
@@ -82,6 +83,16 @@ public:
     std::map<std::string, std::string> answers;  // file name -> its content
     std::vector<std::string> commands;
     int status = 0;
+};
+
+/// Settings, console, fake client and scratch registry of one export under test.
+template <typename ShellType = FakeShell>
+struct TestRun {
+    RunSettings settings;
+    BufferConsole console;
+    ShellType shell;
+    ScratchFiles scratch;
+    RunContext ctx{settings, console, shell, scratch};
 };
 
 }  // namespace test_support

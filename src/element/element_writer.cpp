@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "lookups.h"
+#include "output_file.h"
+#include "platform.h"
 
 namespace fs = std::filesystem;
 
@@ -75,22 +77,11 @@ bool append_scratch(Console& console, std::ofstream& out, bool opened, const cha
     return true;
 }
 
-/// Renames over an existing file of the target name.
-bool replace_file(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::rename(from, to, ec);
-    if (!ec) return true;
-    // Some platforms refuse to rename onto an existing file.
-    fs::remove(to, ec);
-    fs::rename(from, to, ec);
-    return !ec;
-}
 
 }  // namespace
 
-ElementWriter::ElementWriter(const RunSettings& settings, ExportIdentity& identity, Console& console,
-                             Shell& shell, HistoryModel& model)
-    : settings_(settings), identity_(identity), console_(console), shell_(shell), model_(model) {}
+ElementWriter::ElementWriter(RunContext& ctx, ExportIdentity& identity, HistoryModel& model)
+    : ctx_(ctx), settings_(ctx.settings), identity_(identity), console_(ctx.console), model_(model) {}
 
 std::string_view ElementWriter::branch_prefix() const {
     return settings_.corvane() ? "CVN-BRANCH-" : "VANDOR-BRANCH-";
@@ -117,6 +108,7 @@ int ElementWriter::write_to(std::ofstream& file, const std::string& text) {
 
 int ElementWriter::write_globals() {
     if (!labelsOpened_) {
+        ctx_.scratch.add(kLabelsScratchFile);
         labels_.open(kLabelsScratchFile, std::ios::out | std::ios::trunc);
         if (!labels_) {
             console_.print("\n\nERROR: Can't open Labels File: %s\n\n", kLabelsScratchFile);
@@ -174,6 +166,7 @@ int ElementWriter::declare_branch_type(std::string_view branchPath) {
 int ElementWriter::declare_directory(std::string_view path) {
     if (path.empty()) return 0;
     if (!dirsOpened_) {
+        ctx_.scratch.add(kDirsScratchFile);
         dirs_.open(kDirsScratchFile, std::ios::out | std::ios::trunc);
         if (!dirs_) {
             console_.print("\n\nERROR: Can't open Directories File: %s\n\n", kDirsScratchFile);
@@ -221,6 +214,7 @@ void ElementWriter::drop_open_element() {
 
 int ElementWriter::write_element_header(const OrderedEntry& entry) {
     if (!versionsOpened_) {
+        ctx_.scratch.add(kVersionsScratchFile);
         versions_.open(kVersionsScratchFile, std::ios::out | std::ios::trunc);
         if (!versions_) {
             console_.print("\n\nERROR: Can't open Versions File: %s\n\n", kVersionsScratchFile);
@@ -273,8 +267,8 @@ int ElementWriter::compose_extract_command(const OrderedEntry& entry, std::strin
             if (!entry.partRow->workareaname.empty()) option("-version", entry.partRow->workareaname);
         } else {
             std::string sid, release;
-            if (lookup_revision_sid(shell_, console_, entry.revision.revisionname, entry.revision.nupathname, sid,
-                                    release) != 0) {
+            if (lookup_revision_sid(ctx_, entry.revision.revisionname, entry.revision.nupathname, sid, release) !=
+                0) {
                 console_.print("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n",
                                entry.revision.revisionname.c_str());
                 return -1;
@@ -288,7 +282,7 @@ int ElementWriter::compose_extract_command(const OrderedEntry& entry, std::strin
             if (!entry.committedRow->sid.empty()) option("-version", entry.committedRow->sid);
         } else {
             std::string release, sid;
-            if (lookup_sid_release(shell_, console_, entry.version.sid, entry.version.pathname, release, sid) != 0) {
+            if (lookup_sid_release(ctx_, entry.version.sid, entry.version.pathname, release, sid) != 0) {
                 console_.print("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n",
                                entry.version.pathname.c_str(), entry.version.sid.c_str());
                 return -1;
@@ -368,55 +362,48 @@ int ElementWriter::write_element_end() {
 
 int ElementWriter::combine_export_files() {
     drop_open_element();
+    int closed = 0;
     if (headerWritten_) {
         // The types section is closed whole even when no type was declared.
-        begin_types();
-        write_to(labels_, "TYPES_END\n");
+        closed = begin_types();
+        if (closed == 0) closed = write_to(labels_, "TYPES_END\n");
     }
     if (labels_.is_open()) labels_.close();
+    if (closed != 0) return -1;
 
     std::string output = settings_.outputFileName.empty() ? kDefaultPartsExportFile : settings_.outputFileName;
-    fs::path target(output);
-    fs::path temporary = target;
-    temporary += ".tmp";
-    std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out) {
+    OutputFile out(output);
+    if (!out.open(std::ios::out | std::ios::binary)) {
         console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
         return -1;
     }
-    auto fail = [&]() {
-        out.close();
-        std::error_code ec;
-        fs::remove(temporary, ec);
-        return -1;
-    };
 
     // Only scratch files of this run count: one left by an earlier run is not ours.
-    if (!append_scratch(console_, out, labelsOpened_, kLabelsScratchFile,
+    if (!append_scratch(console_, out.stream(), labelsOpened_, kLabelsScratchFile,
                         "\n\nERROR:\t No Label Information Found in File: ", "Labels"))
-        return fail();
+        return -1;
 
     int result = 0;
     if (!dirsOpened_) result = declare_directory(".");
     if (dirs_.is_open()) dirs_.close();
-    if (!append_scratch(console_, out, dirsOpened_, kDirsScratchFile,
+    if (!append_scratch(console_, out.stream(), dirsOpened_, kDirsScratchFile,
                         "\n\nERROR:\tNo Directory Information Found in File: ", "Directories"))
-        return fail();
+        return -1;
 
     if (versions_.is_open()) versions_.close();
-    if (!append_scratch(console_, out, versionsOpened_, kVersionsScratchFile,
+    if (!append_scratch(console_, out.stream(), versionsOpened_, kVersionsScratchFile,
                         "\n\nERROR:  No Versions Information Found in File: ", "Versions"))
-        return fail();
-    out.close();
-    if (!out || !replace_file(temporary, target)) {
+        return -1;
+    if (!out.commit()) {
         console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
-        return fail();
+        return -1;
     }
 
-    replace_file(kLabelsScratchFile, kSavedLabelsFile);
-    std::error_code ec;
-    fs::remove(kVersionsScratchFile, ec);
-    replace_file(kDirsScratchFile, kSavedDirsFile);
+    platform::replace_file(kLabelsScratchFile, kSavedLabelsFile);
+    ctx_.scratch.keep(kLabelsScratchFile);
+    ctx_.scratch.remove(kVersionsScratchFile);
+    platform::replace_file(kDirsScratchFile, kSavedDirsFile);
+    ctx_.scratch.keep(kDirsScratchFile);
     // Everything is closed and handed over: a later export starts from the beginning.
     labelsOpened_ = dirsOpened_ = versionsOpened_ = false;
     headerWritten_ = typesBegun_ = false;

@@ -7,11 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "console.h"
 #include "history_model.h"
+#include "identity.h"
 #include "revision_tree.h"
-#include "run_settings.h"
-#include "shell.h"
+#include "run_context.h"
 
 inline constexpr const char* kLabelsScratchFile = "labelstmpfile000.tmp";
 inline constexpr const char* kDirsScratchFile = "dirstmpfile000.tmp";
@@ -37,8 +36,7 @@ std::string branch_form(std::string_view branchPath, std::string_view prefix);
 /// that went out in pieces is cut back off the file.
 class ElementWriter : public VersionSink {
 public:
-    ElementWriter(const RunSettings& settings, ExportIdentity& identity, Console& console, Shell& shell,
-                  HistoryModel& model);
+    ElementWriter(RunContext& ctx, ExportIdentity& identity, HistoryModel& model);
 
     bool globals_written() const override { return headerWritten_; }
     /// 0; -1 when the labels scratch file cannot be opened; 1 on a write failure.
@@ -75,10 +73,10 @@ private:
     int compose_extract_command(const OrderedEntry& entry, std::string& command);
     void drop_open_element();
 
+    RunContext& ctx_;
     const RunSettings& settings_;
     ExportIdentity& identity_;
     Console& console_;
-    Shell& shell_;
     HistoryModel& model_;
 
     std::ofstream labels_;

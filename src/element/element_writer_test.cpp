@@ -34,7 +34,9 @@ struct WriterFixture {
     BufferConsole console;
     FakeShell shell;
     HistoryModel model{ServerKind::Corvane};
-    ElementWriter writer{settings, identity, console, shell, model};
+    ScratchFiles scratch;
+    RunContext ctx{settings, console, shell, scratch};
+    ElementWriter writer{ctx, identity, model};
 };
 
 OrderedEntry cvn_entry(std::string path, std::string name, std::int64_t time) {

@@ -4,7 +4,15 @@
 #include <string>
 
 #include "console.h"
-#include "run_settings.h"
+
+/// Who made the export; written into every element and version block. Empty fields
+/// are replaced by the writer's fallbacks.
+struct ExportIdentity {
+    std::string userName;
+    std::string eventName;
+    std::string groupName;
+    std::string hostName;
+};
 
 /// The logged-on user's name into `result` (left empty when unknown); always 0.
 int find_user_name(Console& console, std::string& result);

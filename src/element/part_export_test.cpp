@@ -43,7 +43,9 @@ ExportRun export_parts_of(ServerKind kind, const std::vector<RawPart>& parts, co
     shell.answers[kSidScratchFile] = lookupAnswer;
     shell.answers[kReleaseScratchFile] = lookupAnswer;
     HistoryModel model(kind);
-    ElementWriter writer(settings, identity, console, shell, model);
+    ScratchFiles scratch;
+    RunContext ctx{settings, console, shell, scratch};
+    ElementWriter writer(ctx, identity, model);
     HistorySteps steps{model, settings, console, writer};
     for (const RawPart& part : parts) {
         for (const std::string& line : part.fileviewRows) model.append_part_row(*parse_committed_row(line, 0));

@@ -1,11 +1,16 @@
 // The run driver of ferrox: one pass from the defaults to the chosen export's status.
 #include "driver.h"
 
+#include <filesystem>
+
 #include "field_info.h"
 #include "options.h"
+#include "output_file.h"
 #include "parts_export.h"
 #include "platform.h"
 #include "run_context.h"
+#include "run_lock.h"
+#include "usage.h"
 #include "users.h"
 
 namespace {
@@ -14,28 +19,56 @@ constexpr const char* kBanner =
     "\n\nferrox: export of server data to Sabrex import files\n"
     "Part of the Sabrex migration tools; check each import file before loading it.\n\n";
 
-constexpr const char* kCorvaneUsage =
-    "\n\n     -users | -defects | -features |  -parts\n"
-    "     -o  outputFileName\n"
-    "     -map | -nomap\n"
-    "     -where sql query string for CVN or VANDOR Server\n"
-    "     -partspec partSpecFile\n"
-    "     -relspec  relSpecFile  |  -release releaseName\n"
-    "     -partindex nn\n"
-    "     -crlf \n"
-    "     -target NT | UNIX\n\n";
+/// Files of the current folder that a run writes or reads besides its output; an output
+/// file of one of these names would be overwritten or read back by the run itself.
+constexpr const char* kRunFileNames[] = {
+    "defectRawFile000.raw", "featureRawFile000.raw", "userRawFile000.raw",   "defectConfigFile000.raw",
+    "featureConfigFile000.raw", "partsRawFile000.raw", "partsRawFile000.raw0", "tmppfvrawfile000.out",
+    "wildcardtmpfile000.tmp", "revTmpFile000.out",     "verTmpFile000.out",    "vandorCommittedfile000.raw",
+    "tmpsid000.raw",        "tmprel000.raw",         "labelstmpfile000.tmp", "dirstmpfile000.tmp",
+    "versionstmpfile000.tmp", "SavedLabelsFile.txt", "SavedDirsFile.txt",    kRunLockFile,
+};
 
-constexpr const char* kVandorUsage =
-    "\n\n     -users | -defects | -features |  -parts\n"
-    "     -o  outputFileName\n"
-    "     -map | -nomap\n"
-    "     -partspec partSpecFile\n"
-    "     -relspec  relSpecFile  |  -release releaseName\n"
-    "     -partindex nn\n"
-    "     -crlf \n"
-    "     -target NT | UNIX\n"
-    "     -componentlabels\n"
-    "     -sidlabels\n\n";
+bool same_name(std::string_view a, std::string_view b) {
+#ifdef _WIN32
+    // Windows file names ignore letter case.
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+#else
+    return a == b;
+#endif
+}
+
+/// The run file (scratch or input) that `output` would be, or nothing.
+std::string clashing_run_file(const RunSettings& settings, const std::string& output) {
+    std::filesystem::path path(output);
+    bool inCurrentFolder = !path.has_parent_path() || same_file(path.parent_path().string(), ".");
+    for (const char* name : kRunFileNames)
+        if ((inCurrentFolder && same_name(path.filename().string(), name)) || same_file(output, name)) return name;
+    for (const std::string* input : {&settings.inFile, &settings.committedFile, &settings.partSpecFile,
+                                     &settings.relSpecFile})
+        if (!input->empty() && same_file(output, *input)) return *input;
+    return {};
+}
+
+/// The checks an export's output file must pass before any server query.
+bool output_file_usable(Console& console, const RunSettings& settings) {
+    const std::string& output = settings.outputFileName;
+    std::string why;
+    if (!output_folder_usable(output, why)) {
+        console.print("\n\nERROR:  Cannot write the export file %s: %s\n\n", output.c_str(), why.c_str());
+        return false;
+    }
+    const std::string clash = clashing_run_file(settings, output);
+    if (!clash.empty()) {
+        console.print("\n\nERROR:  The export file %s would overwrite %s, which this run uses; choose another "
+                      "name with -o\n\n",
+                      output.c_str(), clash.c_str());
+        return false;
+    }
+    return true;
+}
 
 int run_export(RunContext& ctx) {
     switch (ctx.settings.exportKind) {
@@ -55,31 +88,40 @@ ServerKind server_kind_from_invocation(std::string_view invocationName) {
                                                                     : ServerKind::Corvane;
 }
 
-std::string usage_text(ServerKind kind) {
-    return kind == ServerKind::Corvane ? std::string("ferrox_cvn") + kCorvaneUsage
-                                       : std::string("ferrox_vandor") + kVandorUsage;
-}
-
 int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& shell,
                const EnvLookup& getEnv) {
     RunSettings settings;  // the defaults of every run
-    ExportIdentity identity;
     settings.serverKind = server_kind_from_invocation(args.empty() ? std::string_view() : args[0]);
     const bool corvane = settings.corvane();
 
     console.print("%s", kBanner);
 
-    if (parse_options(args, settings) != 0) {
-        console.print("\nERROR:  Invalid Parameters\n\nCorrect Usage:\n\n%s",
-                      usage_text(settings.serverKind).c_str());
+    if (is_help_request(args)) {
+        console.print("\nUsage:\n\n%s", usage_text(settings.serverKind).c_str());
+        return 0;
+    }
+    std::string refused;
+    if (parse_options(args, settings, &refused) != 0) {
+        console.print("%s", invalid_parameters_text(settings.serverKind).c_str());
+        console.print("   Refused: %s\n\n", refused.c_str());
         return -1;
     }
 
-    // Only presence is checked; the server client reads the value itself.
+    // Only presence is checked; the server client reads the value itself. An empty
+    // value names no server.
     const char* familyVariable = corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
-    if (!getEnv(familyVariable)) {
+    const std::optional<std::string> family = getEnv(familyVariable);
+    if (!family || family->empty()) {
         console.print("\n\n%s not set \n\n", familyVariable);
         return -1;
+    }
+
+    // Scratch files are removed however the run ends; the lock goes last.
+    RunLock lock;
+    ScratchFiles scratch;
+    if (settings.exportKind != ExportKind::None) {
+        if (!output_file_usable(console, settings)) return -1;
+        if (!lock.acquire(console, platform::host_name().value)) return -1;
     }
 
     console.print(corvane ? "\nTesting Connection to Corvane...\n" : "\nTesting Connection to VANDOR...\n");
@@ -92,9 +134,15 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
         return -1;
     }
 
-    RunContext ctx{settings, identity, console, shell};
-    const int status = run_export(ctx);
-    if (status == 0) console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
+    RunContext ctx{settings, console, shell, scratch};
+    int status = run_export(ctx);
+    scratch.remove_all();
+    if (status != 0 && platform::interrupted()) {
+        console.print("\n\nERROR:  Interrupted: the export was stopped before it was complete; no export file "
+                      "was written\n\n");
+    } else if (status == 0) {
+        console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
+    }
     return status;
 }
 

@@ -15,9 +15,6 @@
 /// holds "_vandor" anywhere, case-sensitively; Corvane for every other name.
 ServerKind server_kind_from_invocation(std::string_view invocationName);
 
-/// The program name and usage block printed after "Correct Usage:" for a server kind.
-std::string usage_text(ServerKind kind);
-
 /// Reads an environment variable: nothing when it is not defined.
 using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 

@@ -103,15 +103,23 @@ TEST(RunFerrox, RunsThatStopBeforeTheExport) {
         std::vector<std::string> commands;  // sent to the server
     };
     const Case cases[] = {
-        {"bad option, first kind", {"ferrox_cvn", "-defects", "-bogus"}, kBothFamilies, 0, kCorvaneUsageError, {}},
-        {"bad option, second kind", {"ferrox_vandor", "-defects", "-bogus"}, kBothFamilies, 0, kVandorUsageError, {}},
-        {"too few words", {"/usr/local/bin/ferrox_vandor", "-users"}, kBothFamilies, 0, kVandorUsageError, {}},
-        {"no words at all", {"ferrox"}, kBothFamilies, 0, kCorvaneUsageError, {}},
+        {"bad option, first kind", {"ferrox_cvn", "-defects", "-bogus"}, kBothFamilies, 0,
+         kCorvaneUsageError + "   Refused: \"-bogus\" is not an option\n\n", {}},
+        {"bad option, second kind", {"ferrox_vandor", "-defects", "-bogus"}, kBothFamilies, 0,
+         kVandorUsageError + "   Refused: \"-bogus\" is not an option\n\n", {}},
+        {"too few words", {"/usr/local/bin/ferrox_vandor", "-users"}, kBothFamilies, 0,
+         kVandorUsageError + "   Refused: at least two words must follow the program name\n\n", {}},
+        {"no words at all", {"ferrox"}, kBothFamilies, 0,
+         kCorvaneUsageError + "   Refused: at least two words must follow the program name\n\n", {}},
         // The usage error wins over a missing family variable.
-        {"bad option and no family", {"ferrox_cvn", "-release", "R1", "-parts"}, {}, 0, kCorvaneUsageError, {}},
+        {"bad option and no family", {"ferrox_cvn", "-release", "R1", "-parts"}, {}, 0,
+         kCorvaneUsageError + "   Refused: \"-release\" must come after \"-parts\"\n\n", {}},
         {"no family, first kind", {"ferrox_cvn", "-defects", "-map"}, {{"VANDOR_FAMILY", "x"}}, 0,
          "\n\nCVN_FAMILY not set \n\n", {}},
         {"no family, second kind", {"ferrox_vandor", "-defects", "-map"}, {{"CVN_FAMILY", "x"}}, 0,
+         "\n\nVANDOR_FAMILY not set \n\n", {}},
+        // An empty value names no server.
+        {"empty family", {"ferrox_vandor", "-crlf", "-map"}, {{"VANDOR_FAMILY", ""}}, 0,
          "\n\nVANDOR_FAMILY not set \n\n", {}},
         {"no connection, first kind", {"ferrox_cvn", "-users", "-map"}, kBothFamilies, 1,
          "\nTesting Connection to Corvane...\n\n\nNo Corvane connection established \n\n",
@@ -140,8 +148,7 @@ TEST(RunFerrox, NoExportOptionTestsTheConnectionAndSucceeds) {
         {{"ferrox_cvn", "-o", "named.txt"}, kBothFamilies,
          "\nTesting Connection to Corvane...\n\n\nExport File Name: named.txt\n\n",
          test_command("corv report -testServer > ")},
-        // A family variable defined with an empty value counts as set.
-        {{"ferrox_vandor", "-crlf", "-map"}, {{"VANDOR_FAMILY", ""}},
+        {{"ferrox_vandor", "-crlf", "-map"}, {{"VANDOR_FAMILY", "x"}},
          "\nTesting Connection to VANDOR...\n\n\nExport File Name: \n\n", test_command("Report -testServer > ")},
     };
     for (const Case& c : cases) {

@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -9,15 +10,28 @@ struct ParseState {
     const std::vector<std::string>& args;
     std::size_t next = 1;  // index of the next unread word
     RunSettings& settings;
-    bool releaseSelected = false;  // -release or -relspec seen
+    bool releaseSelected = false;            // -release or -relspec seen
+    std::optional<std::string> outputFile;   // the last -o
+    std::string why;                         // what made the parse fail
 };
+
+bool refuse(ParseState& state, std::string why) {
+    state.why = std::move(why);
+    return false;
+}
+
+/// The option word just read, quoted for messages.
+std::string option_word(const ParseState& state) { return "\"" + state.args[state.next - 1] + "\""; }
 
 /// Takes the word after the option as its value. A missing, empty or over-long value
 /// fails; nothing is cut.
 bool take_value(ParseState& state, std::size_t maxLength, std::string& value) {
-    if (state.next >= state.args.size()) return false;
+    if (state.next >= state.args.size()) return refuse(state, option_word(state) + " needs a value after it");
     const std::string& word = state.args[state.next];
-    if (word.empty() || word.size() > maxLength) return false;
+    if (word.empty()) return refuse(state, option_word(state) + " needs a value that is not empty");
+    if (word.size() > maxLength)
+        return refuse(state, "the value of " + option_word(state) + " is longer than " + std::to_string(maxLength) +
+                                 " characters");
     value = word;
     ++state.next;
     return true;
@@ -46,8 +60,10 @@ bool set_export_kind(ParseState& state, ExportKind kind, const char* outputFile)
     return true;
 }
 
-bool parts_chosen(const ParseState& state) {
-    return state.settings.exportKind == ExportKind::Parts;
+/// -release, -partspec, -since and -relspec belong to a parts export named before them.
+bool parts_chosen(ParseState& state) {
+    if (state.settings.exportKind == ExportKind::Parts) return true;
+    return refuse(state, option_word(state) + " must come after \"-parts\"");
 }
 
 struct OptionRule {
@@ -69,15 +85,22 @@ const OptionRule kOptions[] = {
     {"-levellabels", [](ParseState& s) { s.settings.levelLabels = true; return true; }},
     {"-sidlabels", [](ParseState& s) { s.settings.sidLabels = true; return true; }},
     {"-componentlabels", [](ParseState& s) { s.settings.componentLabels = true; return true; }},
-    {"-o", [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.outputFileName); }},
+    {"-o",
+     [](ParseState& s) {
+         std::string name;
+         if (!take_value(s, kMaxTextOptionLength, name)) return false;
+         s.outputFile = name;
+         return true;
+     }},
     {"-partindex",
      [](ParseState& s) {
          std::string text;
          long long number = 0;
-         if (!take_value(s, kMaxPartIndexLength, text) || !leading_number(text, number)) return false;
+         if (!take_value(s, kMaxPartIndexLength, text)) return false;
          // The value is the batch size of the part list queries: below 1 nothing
          // would ever be queried.
-         if (number < 1) return false;
+         if (!leading_number(text, number) || number < 1)
+             return refuse(s, "\"-partindex\" needs a number of at least 1, not \"" + text + "\"");
          s.settings.partIndex = static_cast<int>(number);
          return true;
      }},
@@ -93,7 +116,7 @@ const OptionRule kOptions[] = {
              s.settings.targetNT = true;
              return true;
          }
-         return false;
+         return refuse(s, "\"-target\" takes NT or UNIX, not \"" + word + "\"");
      }},
     // Accepted and stored for old scripts; nothing reads it.
     {"-query", [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.queryText); }},
@@ -123,7 +146,8 @@ const OptionRule kOptions[] = {
      }},
     {"-relspec",
      [](ParseState& s) {
-         if (!parts_chosen(s) || s.releaseSelected) return false;
+         if (!parts_chosen(s)) return false;
+         if (s.releaseSelected) return refuse(s, "\"-relspec\" cannot follow \"-release\" or \"-relspec\"");
          if (!take_value(s, kMaxTextOptionLength, s.settings.relSpecFile)) return false;
          s.releaseSelected = true;
          return true;
@@ -132,7 +156,7 @@ const OptionRule kOptions[] = {
 
 }  // namespace
 
-int parse_options(const std::vector<std::string>& args, RunSettings& settings) {
+int parse_options(const std::vector<std::string>& args, RunSettings& settings, std::string* why) {
     settings.mapValues = 1;
     settings.outputFileName.clear();
     settings.queryText.clear();
@@ -140,9 +164,15 @@ int parse_options(const std::vector<std::string>& args, RunSettings& settings) {
     settings.partSpecFile.clear();
     settings.relSpecFile.clear();
 
-    if (args.size() <= 2) return -1;
-
-    ParseState state{args, 1, settings};
+    ParseState state{args, 1, settings, false, std::nullopt, {}};
+    auto fail = [&]() {
+        if (why) *why = state.why;
+        return -1;
+    };
+    if (args.size() <= 2) {
+        state.why = "at least two words must follow the program name";
+        return fail();
+    }
     while (state.next < args.size()) {
         const std::string& word = args[state.next++];
         const OptionRule* rule = nullptr;
@@ -152,7 +182,20 @@ int parse_options(const std::vector<std::string>& args, RunSettings& settings) {
                 break;
             }
         }
-        if (!rule || !rule->apply(state)) return -1;
+        if (!rule) {
+            state.why = "\"" + word + "\" is not an option";
+            return fail();
+        }
+        if (!rule->apply(state)) return fail();
     }
+    // An explicit -o names the file wherever it stands; an export kind option only
+    // gives the default.
+    if (state.outputFile) settings.outputFileName = *state.outputFile;
     return 0;
+}
+
+bool is_help_request(const std::vector<std::string>& args) {
+    for (std::size_t i = 1; i < args.size(); ++i)
+        if (args[i] == "-h" || args[i] == "--help" || args[i] == "/?") return true;
+    return false;
 }

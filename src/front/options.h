@@ -27,7 +27,8 @@ constexpr const char* kPartsOutputFile = "partsExport.txt";
 
 /// Parses `args` (args[0] is the invocation name and is not read) into `settings`,
 /// whose defaults and server kind the caller has already set. Returns 0 when every
-/// word was accepted, -1 otherwise; prints nothing (the caller shows the usage).
+/// word was accepted, -1 otherwise, with the refused word and the reason in `why`;
+/// prints nothing (the caller shows the usage).
 ///
 /// Fails on: fewer than two words after the program name; a word that is no option
 /// (options are matched exactly and case-sensitively); a missing, empty or over-long
@@ -35,6 +36,10 @@ constexpr const char* kPartsOutputFile = "partsExport.txt";
 /// without leading digits) or beyond the range of int; -release, -partspec, -since or
 /// -relspec while the export kind is not parts; -relspec after -release or -relspec.
 /// A -release after a release selection is skipped without taking its value, so the
-/// word after it is read as an option. Later options replace earlier ones, and an
-/// export kind option resets the output file to its default.
-int parse_options(const std::vector<std::string>& args, RunSettings& settings);
+/// word after it is read as an option. Later options replace earlier ones. An export
+/// kind option sets its default output file, which a "-o" anywhere on the line
+/// replaces (the last "-o" counts).
+int parse_options(const std::vector<std::string>& args, RunSettings& settings, std::string* why = nullptr);
+
+/// True when a word asks for the usage ("-h", "--help", "/?").
+bool is_help_request(const std::vector<std::string>& args);

@@ -60,11 +60,11 @@ TEST(ParseOptions, AcceptedCommandLinesGiveTheseSettings) {
              s.exportKind = ExportKind::Defects;
              s.outputFileName = "mine.txt";
          }},
-        // An export kind option read later resets the output file to its default.
-        {{"-o", "mine.txt", "-defects"},
+        // An explicit -o wins wherever it stands; the last one counts.
+        {{"-o", "other.txt", "-o", "mine.txt", "-defects"},
          [](RunSettings& s) {
              s.exportKind = ExportKind::Defects;
-             s.outputFileName = "defectsExport.txt";
+             s.outputFileName = "mine.txt";
          }},
         {{"-features", "-users"},
          [](RunSettings& s) {

@@ -11,8 +11,20 @@ namespace platform {
 
 /// Runs `commandLine` through the command interpreter (redirections included) and
 /// returns the command's exit status: 0 for success, anything else for failure.
-/// A command that could not be started or was killed by a signal gives -1.
+/// A command that could not be started or was killed by a signal gives -1. Once the
+/// run is interrupted nothing more is started, a running command is stopped, and the
+/// result is -1.
 int run_command(const std::string& commandLine);
+
+/// Makes an interrupt (Ctrl-C, Ctrl-Break, SIGINT, SIGTERM, a closed console) stop the
+/// run instead of killing the process outright: from then on interrupted() is true,
+/// commands are stopped, and the run ends through its own clean-up.
+void install_interrupt_handlers();
+/// True once the run has been interrupted.
+bool interrupted();
+/// Marks the run interrupted, as the handlers do (also when a command was ended by the
+/// user's Ctrl-C before this process saw it).
+void note_interrupt();
 
 /// One command interpreter kept running for a long series of command lines, so that a
 /// line costs what it costs as a line of a shell script rather than a new interpreter
@@ -31,9 +43,12 @@ public:
     CommandSession& operator=(const CommandSession&) = delete;
     int run(const std::string& commandLine);
     /// Runs the lines one after another as run() would and returns their statuses in
-    /// order; all are handed over at once, so the interpreter goes from one to the next
-    /// without waiting for this process.
+    /// order. Lines are handed over ahead of their statuses, so the interpreter goes
+    /// from one to the next without waiting for this process, however many there are.
+    /// Once the run is interrupted the remaining lines are not run and give -1.
     std::vector<int> run_all(const std::vector<std::string>& commandLines);
+    /// Sets an environment variable for this process and for the running interpreter.
+    void set_env(const std::string& name, const std::string& value);
 
 private:
     struct Impl;
@@ -50,9 +65,29 @@ std::optional<std::string> get_env(const char* name);
 /// Sets an environment variable for this process and every command it runs later.
 bool set_env(const std::string& name, const std::string& value);
 
-/// Quotes `value` as one argument for the command interpreter, so that blanks and
-/// characters special to the interpreter keep their literal meaning.
+/// Quotes `value` as one argument for the command interpreter of this platform (a POSIX
+/// shell, or cmd.exe with the client's argument parser behind it), so that blanks and
+/// characters special to the interpreter keep their literal meaning and the client
+/// receives the value byte for byte.
 std::string quote_argument(std::string_view value);
+/// The same for a named interpreter, whatever this platform is: command lines written
+/// into an import file run later on the target's interpreter.
+std::string quote_posix(std::string_view value);
+std::string quote_cmd(std::string_view value);
+/// True when `value` needs no quoting for `quote` to arrive unchanged: only letters,
+/// digits and "_-.,/:=+@" (nothing that a POSIX shell or cmd.exe treats specially).
+bool is_plain_word(std::string_view value);
+
+/// This process's id, and whether the process `pid` on this host still runs.
+long current_process_id();
+bool process_alive(long pid);
+
+/// Renames `from` to `to`, replacing an existing `to` in one step; false on failure.
+bool replace_file(const std::string& from, const std::string& to);
+
+/// Creates the file `path` only when no file of that name exists, with `content`;
+/// false when it exists or cannot be written.
+bool create_exclusive(const std::string& path, const std::string& content);
 
 /// True when `name` can be used as the name of a file in the current folder:
 /// not empty, no path separator, no character the platform forbids in file names,

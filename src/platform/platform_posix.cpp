@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <csignal>
+#include <optional>
 #include <cstdlib>
 #include <vector>
 
@@ -18,10 +21,58 @@ extern char** environ;
 
 namespace platform {
 
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void on_interrupt(int) { gInterrupted = 1; }
+
+/// Waits for `pid`; when the run is interrupted meanwhile, the child is asked to stop
+/// first. The wait status, or nothing when the child could not be waited for.
+std::optional<int> wait_for(pid_t pid) {
+    bool stopped = false;
+    while (true) {
+        int raw = 0;
+        if (::waitpid(pid, &raw, 0) == pid) return raw;
+        if (errno != EINTR) return std::nullopt;
+        if (gInterrupted && !stopped) {
+            ::kill(pid, SIGTERM);
+            stopped = true;
+        }
+    }
+}
+
+}  // namespace
+
+void install_interrupt_handlers() {
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a wait for a client returns, so the client can be stopped at once.
+    action.sa_flags = 0;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+bool interrupted() { return gInterrupted != 0; }
+
+void note_interrupt() { gInterrupted = 1; }
+
 int run_command(const std::string& commandLine) {
-    int raw = std::system(commandLine.c_str());
-    if (raw == -1 || !WIFEXITED(raw)) return -1;
-    return WEXITSTATUS(raw);
+    if (interrupted()) return -1;
+    // The line goes to the interpreter as system() would hand it over, but the wait
+    // belongs to this process, so an interrupt stops the client instead of waiting for it.
+    char arg0[] = "sh";
+    char arg1[] = "-c";
+    std::string line = commandLine;
+    char* argv[] = {arg0, arg1, line.data(), nullptr};
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0) return -1;
+    const std::optional<int> raw = wait_for(pid);
+    if (!raw) return -1;
+    // The user's Ctrl-C reaches the client too; it may end before this process sees it.
+    if (WIFSIGNALED(*raw) && WTERMSIG(*raw) == SIGINT) note_interrupt();
+    if (interrupted() || !WIFEXITED(*raw)) return -1;
+    return WEXITSTATUS(*raw);
 }
 
 struct CommandSession::Impl {
@@ -33,6 +84,7 @@ struct CommandSession::Impl {
 
     void start() {
         started = true;
+        if (broken) return;
         int commandPair[2];
         int statusPipe[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, commandPair) != 0) {
@@ -68,7 +120,7 @@ struct CommandSession::Impl {
         while (sent < text.size()) {
             // MSG_NOSIGNAL: an interpreter that died must not take this process with it.
             const ssize_t n = ::send(commandFd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EINTR && !interrupted()) continue;
             if (n <= 0) return false;
             sent += static_cast<std::size_t>(n);
         }
@@ -80,7 +132,7 @@ struct CommandSession::Impl {
         char c;
         while (true) {
             const ssize_t n = ::read(statusFd, &c, 1);
-            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EINTR && !interrupted()) continue;
             if (n <= 0) return false;
             if (c == '\n') break;
             text += c;
@@ -97,10 +149,9 @@ struct CommandSession::Impl {
         commandFd = statusFd = -1;
         int status = -1;
         if (pid > 0) {
-            int raw = 0;
-            while (::waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
-            }
-            if (WIFEXITED(raw)) status = WEXITSTATUS(raw);
+            if (interrupted()) ::kill(pid, SIGTERM);
+            const std::optional<int> raw = wait_for(pid);
+            if (raw && WIFEXITED(*raw)) status = WEXITSTATUS(*raw);
         }
         pid = -1;
         started = false;
@@ -127,38 +178,61 @@ std::string session_script(const std::string& commandLine) {
 int CommandSession::run(const std::string& commandLine) { return run_all({commandLine}).front(); }
 
 std::vector<int> CommandSession::run_all(const std::vector<std::string>& commandLines) {
+    // Lines sent ahead of the status being read. Each status waits in a pipe until it is
+    // read, so sending every line first would fill the pipe on a long series and leave
+    // both sides waiting for each other.
+    constexpr std::size_t kAhead = 256;
     std::vector<int> statuses;
     statuses.reserve(commandLines.size());
-    std::size_t next = 0;
+    std::size_t next = 0;  // the first line without a status
     while (next < commandLines.size()) {
+        if (interrupted()) {
+            impl_->stop();
+            statuses.resize(commandLines.size(), -1);
+            break;
+        }
         if (!impl_->started) impl_->start();
         if (impl_->broken) {
             for (; next < commandLines.size(); ++next) statuses.push_back(run_command(commandLines[next]));
             break;
         }
-        std::string scripts;
-        for (std::size_t i = next; i < commandLines.size(); ++i) scripts += session_script(commandLines[i]);
-        if (!impl_->send_line(scripts)) {
-            // Nothing can be told about what ran: the interpreter is given up on and
-            // the lines go to run_command.
-            impl_->broken = true;
-            impl_->stop();
-            continue;
-        }
-        for (; next < commandLines.size(); ++next) {
+        std::size_t sent = next;
+        bool accepting = true;  // the interpreter still takes lines
+        while (next < commandLines.size()) {
+            if (accepting && sent < commandLines.size() && sent - next < kAhead) {
+                if (impl_->send_line(session_script(commandLines[sent]))) {
+                    ++sent;
+                    continue;
+                }
+                accepting = false;
+                if (sent == next) {
+                    // Nothing can be told about what ran: the interpreter is given up on
+                    // and the lines go to run_command.
+                    impl_->broken = true;
+                    break;
+                }
+            }
+            if (next == sent) break;  // the interpreter is gone: a fresh one takes the rest
             int status = -1;
             if (!impl_->read_status(status)) {
-                // The line exited the interpreter: its status is the interpreter's; the
-                // lines after it are run again by a fresh one.
-                statuses.push_back(impl_->stop());
+                // The line exited the interpreter (or the run was interrupted): its status
+                // is the interpreter's, and the lines after it go to a fresh one.
+                statuses.push_back(interrupted() ? -1 : impl_->stop());
                 ++next;
                 break;
             }
             // Like run_command: a command ended by a signal (above 128) reports -1.
             statuses.push_back(status > 128 ? -1 : status);
+            ++next;
         }
+        if (!accepting || next < sent) impl_->stop();
     }
     return statuses;
+}
+
+void CommandSession::set_env(const std::string& name, const std::string& value) {
+    platform::set_env(name, value);
+    if (impl_->started && !impl_->broken) run("export " + name + "=" + quote_posix(value));
 }
 
 const char* null_device() { return "/dev/null"; }
@@ -167,18 +241,29 @@ bool set_env(const std::string& name, const std::string& value) {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 
-std::string quote_argument(std::string_view value) {
-    // Inside single quotes the shell takes every character literally; a single quote
-    // itself closes the quote, is escaped, and reopens it.
-    std::string quoted = "'";
-    for (char c : value) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
+std::string quote_argument(std::string_view value) { return quote_posix(value); }
+
+long current_process_id() { return static_cast<long>(::getpid()); }
+
+bool process_alive(long pid) {
+    if (pid <= 0) return false;
+    // EPERM: the process exists but belongs to someone else.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool create_exclusive(const std::string& path, const std::string& content) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool written = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    if (::close(fd) != 0 || !written) {
+        ::unlink(path.c_str());
+        return false;
     }
-    quoted += '\'';
-    return quoted;
+    return true;
 }
 
 bool is_plain_file_name(std::string_view name) {

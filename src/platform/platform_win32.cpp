@@ -11,9 +11,32 @@
 
 namespace platform {
 
+namespace {
+
+volatile LONG gInterrupted = 0;
+
+// Runs on a thread of its own. Ctrl-C and Ctrl-Break reach the client too, which ends;
+// the run then stops at its next step and cleans up. A closing console ends the process
+// once the handler returns, so the handler gives the run a moment to clean up first.
+BOOL WINAPI on_console_event(DWORD event) {
+    InterlockedExchange(&gInterrupted, 1);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(2000);
+    return TRUE;
+}
+
+}  // namespace
+
+void install_interrupt_handlers() { SetConsoleCtrlHandler(on_console_event, TRUE); }
+
+bool interrupted() { return InterlockedCompareExchange(&gInterrupted, 0, 0) != 0; }
+
+void note_interrupt() { InterlockedExchange(&gInterrupted, 1); }
+
 int run_command(const std::string& commandLine) {
+    if (interrupted()) return -1;
     // system() hands the line to cmd.exe and returns the command's exit code.
-    return std::system(commandLine.c_str());
+    const int status = std::system(commandLine.c_str());
+    return interrupted() ? -1 : status;
 }
 
 // cmd.exe reports exit codes reliably only per invocation: every line gets its own.
@@ -26,9 +49,12 @@ int CommandSession::run(const std::string& commandLine) { return run_command(com
 
 std::vector<int> CommandSession::run_all(const std::vector<std::string>& commandLines) {
     std::vector<int> statuses;
-    for (const std::string& line : commandLines) statuses.push_back(run_command(line));
+    for (const std::string& line : commandLines) statuses.push_back(run_command(line));  // -1 once interrupted
     return statuses;
 }
+
+// Every line starts a fresh cmd.exe, which inherits this process's environment.
+void CommandSession::set_env(const std::string& name, const std::string& value) { platform::set_env(name, value); }
 
 const char* null_device() { return "nul"; }
 
@@ -36,21 +62,35 @@ bool set_env(const std::string& name, const std::string& value) {
     return _putenv_s(name.c_str(), value.c_str()) == 0;
 }
 
-std::string quote_argument(std::string_view value) {
-    // cmd.exe keeps everything between double quotes together except '%' expansion;
-    // the client's argument parser takes \" as a literal quote. '%' is doubled away
-    // by closing the quote around a caret-escaped percent sign.
-    std::string quoted = "\"";
-    for (char c : value) {
-        if (c == '"')
-            quoted += "\\\"";
-        else if (c == '%')
-            quoted += "\"^%\"";
-        else
-            quoted += c;
+std::string quote_argument(std::string_view value) { return quote_cmd(value); }
+
+long current_process_id() { return static_cast<long>(GetCurrentProcessId()); }
+
+bool process_alive(long pid) {
+    if (pid <= 0) return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;  // exists, but not ours
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+    // The C library's rename refuses an existing target on Windows.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool create_exclusive(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                    written == content.size();
+    if (!CloseHandle(file) || !ok) {
+        DeleteFileA(path.c_str());
+        return false;
     }
-    quoted += '"';
-    return quoted;
+    return true;
 }
 
 bool is_plain_file_name(std::string_view name) {

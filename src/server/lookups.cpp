@@ -1,7 +1,6 @@
 // lookup_revision_sid and lookup_sid_release: compose, run, read the first answer.
 #include "lookups.h"
 
-#include <filesystem>
 #include <fstream>
 
 #include "fields.h"
@@ -17,32 +16,7 @@ std::string sql_literal_text(std::string_view value) {
     return text;
 }
 
-std::string escape_in_double_quotes(std::string_view value) {
-    std::string text;
-    text.reserve(value.size());
-    for (char c : value) {
-#ifdef _WIN32
-        // cmd.exe toggles its quoting at every '"': a doubled quote toggles twice and
-        // reaches the client as one literal quote; '%' is escaped outside the quotes.
-        if (c == '"')
-            text += "\"\"";
-        else if (c == '%')
-            text += "\"^%\"";
-        else
-            text += c;
-#else
-        // Between double quotes the shell still expands these four.
-        if (c == '"' || c == '\\' || c == '$' || c == '`') text += '\\';
-        text += c;
-#endif
-    }
-    return text;
-}
-
 namespace {
-
-/// A server value as it goes into a quoted SQL literal on the command line.
-std::string literal(std::string_view value) { return escape_in_double_quotes(sql_literal_text(value)); }
 
 /// The answer line: the first line holding "|", else the last line of the file.
 /// false when the file cannot be opened.
@@ -60,44 +34,47 @@ bool read_answer(const char* fileName, std::string& answer) {
 
 /// Runs `command` and reads its answer line from `scratchFile`, which is removed once
 /// read. -1 silently when the command failed; -1 after a message when the file cannot
-/// be opened or holds no answer (`noAnswer`), and the file is kept then.
-int run_lookup(Shell& shell, Console& console, const std::string& command, const char* scratchFile,
-               const std::string& noAnswer, std::string& answer) {
-    if (shell.run(command) != 0) return -1;
+/// be opened or holds no answer (`noAnswer`); the file then stays until the run ends.
+int run_lookup(RunContext& ctx, const std::string& command, const char* scratchFile, const std::string& noAnswer,
+               std::string& answer) {
+    if (!ctx.scratch.prepare(ctx.console, scratchFile)) return -1;
+    if (ctx.shell.run(command) != 0) return -1;
     if (!read_answer(scratchFile, answer)) {
-        console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", scratchFile);
+        ctx.console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", scratchFile);
         return -1;
     }
     if (answer.empty()) {
-        console.print("%s", noAnswer.c_str());
+        ctx.console.print("%s", noAnswer.c_str());
         return -1;
     }
-    std::error_code ec;
-    std::filesystem::remove(scratchFile, ec);
+    ctx.scratch.remove(scratchFile);
     return 0;
 }
 
 }  // namespace
 
 std::string compose_revision_sid_command(std::string_view revisionName, std::string_view partPath) {
-    std::string name = literal(revisionName);
-    return "cvnselect \"sid,releasename from versions where revisionname='" + name + "' and sourceid in" +
-           " (select oid from revisionview where revisionname='" + name + "'" + " and nupathname='" +
-           literal(partPath) + "')\" > " + kSidScratchFile;
+    std::string name = sql_literal_text(revisionName);
+    std::string query = "sid,releasename from versions where revisionname='" + name + "' and sourceid in" +
+                        " (select oid from revisionview where revisionname='" + name + "'" + " and nupathname='" +
+                        sql_literal_text(partPath) + "')";
+    return "cvnselect " + platform::quote_argument(query) + " > " + kSidScratchFile;
 }
 
 std::string compose_sid_release_command(std::string_view sid, std::string_view partPath) {
-    return "Report -general Fileview -select \"releasename\" -where \"versionsid ='" + literal(sid) +
-           "' and pathname='" + literal(partPath) + "'\" > " + kReleaseScratchFile;
+    std::string condition =
+        "versionsid ='" + sql_literal_text(sid) + "' and pathname='" + sql_literal_text(partPath) + "'";
+    return "Report -general Fileview -select releasename -where " + platform::quote_argument(condition) + " > " +
+           kReleaseScratchFile;
 }
 
-int lookup_revision_sid(Shell& shell, Console& console, const std::string& revisionName,
-                        const std::string& partPath, std::string& sid, std::string& release) {
-    platform::set_env("CVN_MIGRATE", "1");
+int lookup_revision_sid(RunContext& ctx, const std::string& revisionName, const std::string& partPath,
+                        std::string& sid, std::string& release) {
+    ctx.shell.set_env("CVN_MIGRATE", "1");
     std::string command = compose_revision_sid_command(revisionName, partPath);
-    console.print("\n\n\t    Retrieving Revision Data for Revisionname: %s: \n\n", revisionName.c_str());
+    ctx.console.print("\n\n\t    Retrieving Revision Data for Revisionname: %s: \n\n", revisionName.c_str());
     std::string answer;
-    if (run_lookup(shell, console, command, kSidScratchFile,
+    if (run_lookup(ctx, command, kSidScratchFile,
                    strprintf("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n", revisionName.c_str()),
                    answer) != 0)
         return -1;
@@ -107,12 +84,12 @@ int lookup_revision_sid(Shell& shell, Console& console, const std::string& revis
     return 0;
 }
 
-int lookup_sid_release(Shell& shell, Console& console, const std::string& sid, const std::string& partPath,
-                       std::string& release, std::string& sidResult) {
+int lookup_sid_release(RunContext& ctx, const std::string& sid, const std::string& partPath, std::string& release,
+                       std::string& sidResult) {
     std::string command = compose_sid_release_command(sid, partPath);
-    console.print("\n\n\t\t Retrieving  ReleaseName for file: %s and SID : %s\n\n", partPath.c_str(), sid.c_str());
+    ctx.console.print("\n\n\t\t Retrieving  ReleaseName for file: %s and SID : %s\n\n", partPath.c_str(), sid.c_str());
     std::string answer;
-    if (run_lookup(shell, console, command, kReleaseScratchFile,
+    if (run_lookup(ctx, command, kReleaseScratchFile,
                    strprintf("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n", partPath.c_str(),
                              sid.c_str()),
                    answer) != 0)

@@ -5,32 +5,27 @@
 #include <string>
 #include <string_view>
 
-#include "console.h"
-#include "shell.h"
+#include "run_context.h"
 
 inline constexpr const char* kSidScratchFile = "tmpsid000.raw";
 inline constexpr const char* kReleaseScratchFile = "tmprel000.raw";
 
 /// `value` made safe inside a single-quoted SQL literal: single quotes doubled.
 std::string sql_literal_text(std::string_view value);
-/// `value` made safe inside an argument the command line already puts between double
-/// quotes: the characters the command interpreter still treats specially there are
-/// escaped for it, so a server value cannot end the argument or expand.
-std::string escape_in_double_quotes(std::string_view value);
 
 /// The select command of lookup_revision_sid, answer redirected to "tmpsid000.raw".
+/// Server values are quoted for SQL and the whole query for the command interpreter.
 std::string compose_revision_sid_command(std::string_view revisionName, std::string_view partPath);
 /// The Fileview report of lookup_sid_release, answer redirected to "tmprel000.raw".
 std::string compose_sid_release_command(std::string_view sid, std::string_view partPath);
 
 /// First server kind: the SID and release of a revision of a part. Sets
 /// "CVN_MIGRATE=1" for this and every later command. 0, or -1 after the command
-/// failed (silently), the answer file could not be opened, or held no answer (the
-/// file is then kept).
-int lookup_revision_sid(Shell& shell, Console& console, const std::string& revisionName,
-                        const std::string& partPath, std::string& sid, std::string& release);
+/// failed (silently), the answer file could not be opened, or held no answer.
+int lookup_revision_sid(RunContext& ctx, const std::string& revisionName, const std::string& partPath,
+                        std::string& sid, std::string& release);
 
 /// Second server kind: the release of the version with `sid` of a part; `sidResult`
 /// receives the SID. 0 or -1 as above.
-int lookup_sid_release(Shell& shell, Console& console, const std::string& sid, const std::string& partPath,
-                       std::string& release, std::string& sidResult);
+int lookup_sid_release(RunContext& ctx, const std::string& sid, const std::string& partPath, std::string& release,
+                       std::string& sidResult);

@@ -23,11 +23,11 @@ using test_support::write_text;
 
 TEST(Lookups, ComposeTheDocumentedCommands) {
     EXPECT_EQ(compose_revision_sid_command("r5", "src/a.c"),
-              "cvnselect \"sid,releasename from versions where revisionname='r5' and sourceid in (select oid "
-              "from revisionview where revisionname='r5' and nupathname='src/a.c')\" > tmpsid000.raw");
+              "cvnselect 'sid,releasename from versions where revisionname='\\''r5'\\'' and sourceid in (select oid "
+              "from revisionview where revisionname='\\''r5'\\'' and nupathname='\\''src/a.c'\\'')' > tmpsid000.raw");
     EXPECT_EQ(compose_sid_release_command("1.4", "lib/f.c"),
-              "Report -general Fileview -select \"releasename\" -where \"versionsid ='1.4' and "
-              "pathname='lib/f.c'\" > tmprel000.raw");
+              "Report -general Fileview -select releasename -where 'versionsid ='\\''1.4'\\'' and "
+              "pathname='\\''lib/f.c'\\''' > tmprel000.raw");
     EXPECT_EQ(sql_literal_text("o'neil''s"), "o''neil''''s");
 }
 
@@ -73,18 +73,17 @@ TEST(Lookups, RevisionSidReadsTheFirstAnswerLine) {
         {"a line without a separator", "1.9", 0, true, 0, "1.9", "", "", false},
         {"an empty answer", "", 0, true, -1, "", "",
          "\n\nERROR:  Can't retrieve the SID and Release for Revision r5\n\n", true},
-        {"the command fails", "1.4|R9\n", 3, false, -1, "", "", "", false},
-        {"no answer file", "", 0, false, -1, "", "",
-         "\n\nERROR:\t Can't open temporary work file tmpsid000.raw\n\n", false},
+        {"the command fails", "1.4|R9\n", 3, false, -1, "", "", "", true},
     };
     for (const Case& c : cases) {
         InScratchDir scratch;
-        test_support::FakeShell shell;
+        test_support::TestRun<> run;
+        test_support::FakeShell& shell = run.shell;
+        BufferConsole& console = run.console;
         if (c.writeAnswer) shell.answers[kSidScratchFile] = c.answer;
         shell.status = c.status;
-        BufferConsole console;
         std::string sid, release;
-        EXPECT_EQ(lookup_revision_sid(shell, console, "r5", "src/a.c", sid, release), c.result) << c.title;
+        EXPECT_EQ(lookup_revision_sid(run.ctx, "r5", "src/a.c", sid, release), c.result) << c.title;
         EXPECT_EQ(sid, c.sid) << c.title;
         EXPECT_EQ(release, c.release) << c.title;
         EXPECT_EQ(console.outText, "\n\n\t    Retrieving Revision Data for Revisionname: r5: \n\n" + c.console)
@@ -110,11 +109,11 @@ TEST(Lookups, SidReleaseReadsTheReleaseAndKeepsTheSid) {
     };
     for (const Case& c : cases) {
         InScratchDir scratch;
-        test_support::FakeShell shell;
-        shell.answers[kReleaseScratchFile] = c.answer;
-        BufferConsole console;
+        test_support::TestRun<> run;
+        run.shell.answers[kReleaseScratchFile] = c.answer;
+        BufferConsole& console = run.console;
         std::string release, sidResult;
-        EXPECT_EQ(lookup_sid_release(shell, console, "2.3", "lib/f.c", release, sidResult), c.result) << c.answer;
+        EXPECT_EQ(lookup_sid_release(run.ctx, "2.3", "lib/f.c", release, sidResult), c.result) << c.answer;
         EXPECT_EQ(release, c.release) << c.answer;
         EXPECT_EQ(sidResult, c.sidResult) << c.answer;
         EXPECT_EQ(console.outText, "\n\n\t\t Retrieving  ReleaseName for file: lib/f.c and SID : 2.3\n\n" + c.console);
@@ -159,8 +158,6 @@ TEST(Lookups, AnswerAgainstTheSimulatedServer) {
     ScopedEnv path("PATH", sim.string() + ":" + platform::get_env("PATH").value_or(""));
     ScopedEnv cvn("CVN_FAMILY", (fs::current_path() / "c.db").string());
     ScopedEnv vandor("VANDOR_FAMILY", (fs::current_path() / "v.db").string());
-    SystemShell shell;
-
     struct Case {
         bool corvane;
         std::string key;  // revision name or SID
@@ -177,10 +174,11 @@ TEST(Lookups, AnswerAgainstTheSimulatedServer) {
         {false, "1.1", "it's.c", -1, "", ""},
     };
     for (const Case& c : cases) {
-        BufferConsole console;
+        test_support::TestRun<SystemShell> run;
+        BufferConsole& console = run.console;
         std::string first, second;
-        int result = c.corvane ? lookup_revision_sid(shell, console, c.key, c.path, first, second)
-                               : lookup_sid_release(shell, console, c.key, c.path, first, second);
+        int result = c.corvane ? lookup_revision_sid(run.ctx, c.key, c.path, first, second)
+                               : lookup_sid_release(run.ctx, c.key, c.path, first, second);
         EXPECT_EQ(result, c.result) << c.key << console.outText;
         EXPECT_EQ(first, c.first) << c.key;
         EXPECT_EQ(second, c.second) << c.key;

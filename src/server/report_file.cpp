@@ -1,6 +1,8 @@
 // Composes and runs the raw view and configuration-info reports of the tracking exports.
 #include "report_file.h"
 
+#include "platform.h"
+
 namespace {
 
 const char* view_name(ExportKind kind) {
@@ -28,22 +30,28 @@ const char* command_failed_message(ServerKind kind) {
                                        : "\n VANDOR Command Unsuccessful \n";
 }
 
+namespace {
+
+std::string view_report_head(const RunSettings& settings) {
+    return (settings.corvane() ? "corv Report -raw -view " : "Report -raw -view ") +
+           std::string(view_name(settings.exportKind)) + "-where ";
+}
+
+}  // namespace
+
+std::string view_report_condition(const RunSettings& settings) {
+    // The user's clause stands alone: no ordering or drop-date condition is added.
+    if (!settings.whereClause.empty()) return settings.whereClause;
+    return settings.exportKind == ExportKind::Users ? "1=1 and dropDate is null" : "1=1 order by name";
+}
+
 std::string compose_view_report_command(const RunSettings& settings) {
-    std::string command = settings.corvane() ? "corv Report -raw -view " : "Report -raw -view ";
-    command += view_name(settings.exportKind);
-    command += "-where \"";
-    if (!settings.whereClause.empty()) {
-        // The user's clause stands alone: no ordering or drop-date condition is added.
-        command += settings.whereClause;
-    } else {
-        command += "1=1";
-        if (settings.exportKind == ExportKind::Users)
-            command += " and dropDate is null";
-        else
-            command += " order by name";
-    }
-    command += "\"";
-    return command;
+    return view_report_head(settings) + "\"" + view_report_condition(settings) + "\"";
+}
+
+std::string view_report_command_line(const RunSettings& settings, const std::string& rawFileName) {
+    return view_report_head(settings) + platform::quote_argument(view_report_condition(settings)) + " >" +
+           rawFileName;
 }
 
 int generate_view_report(RunContext& ctx, std::string& rawFileName) {
@@ -54,14 +62,13 @@ int generate_view_report(RunContext& ctx, std::string& rawFileName) {
         return 0;
     }
     rawFileName = view_raw_file_name(settings.exportKind);
-    std::string command = compose_view_report_command(settings);
-    ctx.console.print("\nCommand String is : %s\n", command.c_str());
-    command += " >" + rawFileName;
+    ctx.console.print("\nCommand String is : %s\n", compose_view_report_command(settings).c_str());
     ctx.console.print(settings.corvane()
                           ? "\n\nGenerating Raw File from Corvane, Please Be Patient\n\n"
                           : "\n\nGenerating Raw File from VANDOR, Please Be Patient\n\n");
     ctx.console.flush();
-    if (ctx.shell.run(command) != 0) {
+    if (!ctx.scratch.prepare(ctx.console, rawFileName)) return -1;
+    if (ctx.shell.run(view_report_command_line(settings, rawFileName)) != 0) {
         ctx.console.print("%s", command_failed_message(settings.serverKind));
         return -1;
     }
@@ -84,6 +91,7 @@ int generate_config_info(RunContext& ctx, std::string& configFileName) {
     command += " -configInfo -raw >" + configFileName;
     if (settings.corvane()) ctx.console.print("\n\nGenerating Configuration File from Corvane\n\n");
     ctx.console.flush();
+    if (!ctx.scratch.prepare(ctx.console, configFileName)) return -1;
     if (ctx.shell.run(command) != 0) {
         ctx.console.print("%s", command_failed_message(settings.serverKind));
         return -1;

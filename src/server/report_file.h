@@ -9,8 +9,13 @@
 /// "featureRawFile000.raw", "userRawFile000.raw"); empty for other kinds.
 std::string view_raw_file_name(ExportKind kind);
 
+/// The condition of the view report: the "-where" text as given, or the default.
+std::string view_report_condition(const RunSettings& settings);
 /// The view report command for the run, without its redirection, as it is printed.
 std::string compose_view_report_command(const RunSettings& settings);
+/// The view report command as it is run: the condition quoted for the command
+/// interpreter, so that it reaches the server exactly as typed, and the redirection.
+std::string view_report_command_line(const RunSettings& settings, const std::string& rawFileName);
 
 /// Names the raw file of the view report in `rawFileName`: the "-infile" file (no
 /// command is run), or the scratch file that the view report command writes.

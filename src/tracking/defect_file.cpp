@@ -75,5 +75,6 @@ int write_defect_file(RunContext& ctx, const std::string& rawFileName,
     layout.missingInputMessage = "\n\nERROR:  No Defects Input File Found: %s \n\n";
     layout.defaultOutputName = "defectsExport.txt";
     layout.progressFormat = "\r %d\t Defects Processed ";
+    layout.countFormat = "%d Defects exported.\n";
     return write_tracking_file(ctx, rawFileName, layout);
 }

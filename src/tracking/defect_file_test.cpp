@@ -75,7 +75,7 @@ TEST_F(DefectFile, MappedCorvaneFileWithNotes) {
               "\"Unexpected Behavior\",\"3-Normal Queue\",\"Migrated Note\"\n");
     EXPECT_EQ(console.outText,
               "\n\nGenerating Export File out.csv\n\n"
-              "\r 1\t Defects Processed \r 2\t Defects Processed ");
+              "\r 1\t Defects Processed \r 2\t Defects Processed \n2 Defects exported.\n\n");
     EXPECT_EQ(server.commands,
               (std::vector<std::string>{"corv defect -view 'D1' -long > 'defectD1.out'",
                                         "corv defect -view 'D2' -long > 'defectD2.out'"}));
@@ -138,6 +138,6 @@ TEST_F(DefectFile, EveryRecordGetsItsOwnNoteAcrossBatchesAndRepeatedNames) {
     for (std::size_t i = 1; i < records.size(); ++i)
         EXPECT_EQ(records[i][9], "note of " + records[i][0]) << "record " << i;
     EXPECT_EQ(server.commands.size(), 70u);
-    EXPECT_TRUE(console.outText.ends_with("\r 70\t Defects Processed ")) << console.outText;
+    EXPECT_TRUE(console.outText.ends_with("\r 70\t Defects Processed \n70 Defects exported.\n\n")) << console.outText;
     EXPECT_EQ(files(), std::vector<std::string>{"defectsExport.txt"});
 }

@@ -77,5 +77,6 @@ int write_feature_file(RunContext& ctx, const std::string& rawFileName,
     layout.missingInputMessage = "\n\nERROR:  No Features Input File Found: %s \n\n";
     layout.defaultOutputName = "FeatureExport.out";
     layout.progressFormat = "\r %d  Features Processed ";
+    layout.countFormat = "%d Features exported.\n";
     return write_tracking_file(ctx, rawFileName, layout);
 }

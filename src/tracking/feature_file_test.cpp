@@ -52,7 +52,8 @@ TEST_F(FeatureFile, MappedVandorFileWithItsOwnMessages) {
     EXPECT_EQ(console.outText,
               "\n\nGenerating Export File FeatureExport.out\n\n"
               "\nFeature Information Not Found for Feature F1\n"
-              "\r 1  Features Processed \r 2  Features Processed ");
+              "\r 1  Features Processed \r 2  Features Processed \n2 Features exported.\n\n"
+              "\nWARNING: 1 note could not be fetched and was exported as \"Migrated Note\": F1\n");
     EXPECT_EQ(server.commands,
               (std::vector<std::string>{"Feature -view 'F1' -long > 'featureF1.out'",
                                         "Feature -view 'F2' -long > 'featureF2.out'"}));

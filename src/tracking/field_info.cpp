@@ -35,8 +35,7 @@ int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFi
         }
         configFieldNames = read_config_field_names(in);
     }
-    std::error_code ignored;
-    std::filesystem::remove(configFileName, ignored);
+    ctx.scratch.remove(configFileName);
     return status;
 }
 
@@ -63,7 +62,9 @@ int export_tracking_records(RunContext& ctx, const char* missingInputMessage, Fi
         return -1;
     }
     std::vector<std::string> configFieldNames;
-    if (ctx.settings.mapValues == 0) load_configurable_fields(ctx, configFieldNames);
+    // Without the configuration report the -nomap file would lack its configurable
+    // columns while every record still carried their values.
+    if (ctx.settings.mapValues == 0 && load_configurable_fields(ctx, configFieldNames) != 0) return -1;
     return writer(ctx, rawFileName, configFieldNames);
 }
 

@@ -19,7 +19,8 @@ std::vector<std::string> read_config_field_names(std::istream& in);
 
 /// Runs the configuration-info report for the run's export kind and fills
 /// `configFieldNames` from it (empty when the report file is missing, with a message);
-/// the report file is removed afterwards. Result: the report command's status.
+/// the report file is removed afterwards. Result: the report command's status; the
+/// export fails when it is not 0.
 int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames);
 
 /// The -defects export; 0 on success, -1 on failure.

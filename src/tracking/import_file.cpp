@@ -2,12 +2,14 @@
 #include "import_file.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 
 #include "field_info.h"
 #include "fields.h"
+#include "output_file.h"
+#include "platform.h"
 #include "record_notes.h"
 
 namespace {
@@ -61,6 +63,23 @@ std::string plain_record(const PlainLayout& layout, const std::vector<std::strin
     return record;
 }
 
+namespace {
+
+/// One closing line about the records that carry a placeholder instead of their note.
+void warn_missing_notes(Console& console, std::size_t count, const std::vector<std::string>& firstNames) {
+    if (count == 0) return;
+    std::string names;
+    for (const std::string& name : firstNames) {
+        if (!names.empty()) names += ", ";
+        names += name.empty() ? "(no name)" : name;
+    }
+    if (count > firstNames.size()) names += ", ...";
+    console.print("\nWARNING: %zu %s could not be fetched and %s exported as \"Migrated Note\": %s\n", count,
+                  count == 1 ? "note" : "notes", count == 1 ? "was" : "were", names.c_str());
+}
+
+}  // namespace
+
 int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                         const TrackingFileLayout& layout) {
     std::ifstream raw(rawFileName, std::ios::binary);
@@ -72,12 +91,13 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                                        ? std::string(layout.defaultOutputName)
                                        : ctx.settings.outputFileName;
     // A text stream: on Windows every line end, those inside notes too, becomes CR LF.
-    std::ofstream out(outputName, std::ios::trunc);
-    if (!out) {
+    OutputFile output(outputName);
+    if (!output.open()) {
         ctx.console.print("\n\nCan't Open Export Output File: %s - Exiting\n\n",
                           outputName.c_str());
         return -1;
     }
+    std::ofstream& out = output.stream();
     out << layout.header;
     ctx.console.print("\n\nGenerating Export File %s\n\n", outputName.c_str());
     ctx.console.flush();
@@ -96,11 +116,13 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     std::optional<Pending> carried;
     std::vector<std::string> commands;
     int written = 0;
+    std::size_t missingNotes = 0;
+    std::vector<std::string> missingNames;
     std::string line;
     std::string record;
     std::string noteText;
     bool rawLeft = true;
-    while (true) {
+    while (!platform::interrupted()) {
         batch.clear();
         commands.clear();
         if (carried) {
@@ -129,17 +151,23 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             batch.push_back(std::move(pending));
         }
         if (batch.empty()) break;
-        for (const Pending& pending : batch)
-            if (pending.fetch.kind == NoteFetch::Kind::Command)
-                commands.push_back(pending.fetch.command);
+        for (const Pending& pending : batch) {
+            if (pending.fetch.kind != NoteFetch::Kind::Command) continue;
+            ctx.scratch.add(pending.fetch.scratch);
+            commands.push_back(pending.fetch.command);
+        }
         const std::vector<int> statuses = shell.run_each(commands);
+        if (platform::interrupted()) break;
         std::size_t nextStatus = 0;
         for (const Pending& pending : batch) {
             int status = 0;
             if (pending.fetch.kind == NoteFetch::Kind::Command)
                 status = nextStatus < statuses.size() ? statuses[nextStatus++] : -1;
             record = layout.columns(pending.fields);
-            finish_note_fetch(ctx, pending.fetch, status, noteText);
+            if (finish_note_fetch(ctx, pending.fetch, status, noteText) != 0) {
+                if (missingNames.size() < kNamedMissingNotes) missingNames.push_back(pending.fetch.recordId);
+                ++missingNotes;
+            }
             record += ',';
             record += notes_column(noteText);
             record += '\n';
@@ -149,21 +177,23 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             ctx.console.print(layout.progressFormat, written);
         }
     }
-    out.close();
-    if (!out) {
+    if (platform::interrupted()) return -1;
+    if (written == 0) {
+        // Nothing but the header: the file is not made, and none of that name is left
+        // to pass for this export.
+        output.discard();
+        std::remove(outputName.c_str());
+    } else if (!output.commit()) {
         // A full disk must not pass for a finished export.
         ctx.console.print("\n\nERROR: Could not write Export Output File: %s\n\n",
                           outputName.c_str());
         return -1;
     }
-    if (written == 0) {
-        std::error_code ignored;
-        std::filesystem::remove(outputName, ignored);
-    }
+    ctx.console.print("\n");
+    ctx.console.print(layout.countFormat, written);
+    ctx.console.print("\n");
+    warn_missing_notes(ctx.console, missingNotes, missingNames);
     raw.close();
-    if (ctx.settings.inFile.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(rawFileName, ignored);
-    }
+    if (ctx.settings.inFile.empty()) ctx.scratch.remove(rawFileName);
     return 0;
 }

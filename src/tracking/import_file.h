@@ -42,12 +42,19 @@ struct TrackingFileLayout {
     const char* missingInputMessage;  // "%s": the raw file name
     const char* defaultOutputName;    // used when the run names no output file
     const char* progressFormat;       // "%d": the records written so far
+    const char* countFormat;          // "%d": the records of the finished file
 };
+
+/// How many placeholder notes a warning names before it says "...".
+inline constexpr std::size_t kNamedMissingNotes = 5;
 
 /// Writes the import file from the raw report file `rawFileName`: the header, then one
 /// record per raw line (a last line without a line end included) with its notes column
-/// fetched per record. An output file that ends up without records is removed; the raw
-/// file is removed unless the run named it with "-infile". Result 0, or -1 when the raw
-/// file or the output file cannot be opened.
+/// fetched per record, then the count line. The file appears under its name only when
+/// complete; an earlier file of that name stays until then. Records whose note could
+/// not be fetched carry "Migrated Note", and one closing warning counts them and names
+/// the first kNamedMissingNotes. The raw file is removed unless the run named it with
+/// "-infile". Result 0, or -1 when the raw file or the output file cannot be opened or
+/// written, or the run was interrupted.
 int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                         const TrackingFileLayout& layout);

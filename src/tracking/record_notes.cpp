@@ -2,7 +2,6 @@
 #include "record_notes.h"
 
 #include <array>
-#include <filesystem>
 #include <fstream>
 
 #include "fields.h"
@@ -101,13 +100,13 @@ int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::
                                   static_cast<int>(kNoteLimit));
         }
     }
-    std::error_code ignored;
-    std::filesystem::remove(fetch.scratch, ignored);
+    ctx.scratch.remove(fetch.scratch);
     return result;
 }
 
 int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText) {
     const NoteFetch fetch = plan_note_fetch(ctx.settings, recordId);
+    if (fetch.kind == NoteFetch::Kind::Command) ctx.scratch.add(fetch.scratch);
     const int status = fetch.kind == NoteFetch::Kind::Command ? ctx.shell.run(fetch.command) : 0;
     return finish_note_fetch(ctx, fetch, status, noteText);
 }

@@ -123,10 +123,10 @@ class ExportTest : public ::testing::Test {
     std::vector<std::string> files() const { return scratch_->files(); }
 
     RunSettings settings;
-    ExportIdentity identity;
     BufferConsole console;
     FakeServer server;
-    RunContext ctx{settings, identity, console, server};
+    ScratchFiles scratch;
+    RunContext ctx{settings, console, server, scratch};
 
   private:
     std::unique_ptr<test_support::InScratchDir> scratch_;

@@ -1,10 +1,11 @@
 // Users export: the raw Users report turned into USER blocks.
 #include "users.h"
 
-#include <filesystem>
 #include <fstream>
 
 #include "fields.h"
+#include "output_file.h"
+#include "platform.h"
 #include "report_file.h"
 
 namespace {
@@ -67,8 +68,8 @@ int write_users_file(RunContext& ctx, const std::string& rawFileName,
         return -1;
     }
     // A text stream: on Windows the lines end in CR LF.
-    std::ofstream out(outputFileName, std::ios::trunc);
-    if (!out) {
+    OutputFile output(outputFileName);
+    if (!output.open()) {
         ctx.console.print("ERROR: Could not open file %s\n", outputFileName.c_str());
         return -1;
     }
@@ -78,24 +79,21 @@ int write_users_file(RunContext& ctx, const std::string& rawFileName,
     std::string line;
     // Lines are read whole and without their line end, so the last field of a line
     // carries no stray line break into the block.
-    while (read_line(raw, line)) {
+    while (read_line(raw, line) && !platform::interrupted()) {
         if (line.find('|') == std::string::npos) continue;
-        out << compose_user_block(split_user_line(line));
+        output.stream() << compose_user_block(split_user_line(line));
         ++users;
+    }
+    if (platform::interrupted()) return -1;
+    if (!output.commit()) {
+        ctx.console.print("ERROR: Could not write file %s\n", outputFileName.c_str());
+        return -1;
     }
     ctx.console.print("\n");
     ctx.console.print("%d Users exported.\n", users);
     ctx.console.print("\n");
-    out.close();
-    if (!out) {
-        ctx.console.print("ERROR: Could not write file %s\n", outputFileName.c_str());
-        return -1;
-    }
     raw.close();
-    if (ctx.settings.inFile.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(rawFileName, ignored);
-    }
+    if (ctx.settings.inFile.empty()) ctx.scratch.remove(rawFileName);
     return 0;
 }
 

@@ -110,23 +110,27 @@ const char* name_of(SimKind kind) { return e2e::kind_name(kind); }
 }  // namespace
 
 TEST(FrontEnd, RefusedCommandLinesShowTheUsageOfTheKindAndContactNoServer) {
-    const std::vector<std::vector<std::string>> commandLines = {
-        {"-defects"},
-        {"-defects", "-bogus"},
-        {"-release", "R1", "-parts"},
-        {"-parts", "-relspec", "rels.txt", "-release", "R1"},
-        {"-users", "-target", "unix"},
-        {"-users", "-partindex", "0"},
-        {"-parts", "-release", std::string(64, 'R')},
+    const std::pair<std::vector<std::string>, std::string> commandLines[] = {
+        {{"-defects"}, "at least two words must follow the program name"},
+        {{"-defects", "-bogus"}, "\"-bogus\" is not an option"},
+        {{"-release", "R1", "-parts"}, "\"-release\" must come after \"-parts\""},
+        {{"-parts", "-relspec", "rels.txt", "-release", "R1"}, "\"R1\" is not an option"},
+        {{"-parts", "-release", "R1", "-relspec", "rels.txt"}, "\"-relspec\" cannot follow \"-release\" or \"-relspec\""},
+        {{"-users", "-target", "unix"}, "\"-target\" takes NT or UNIX, not \"unix\""},
+        {{"-users", "-partindex", "0"}, "\"-partindex\" needs a number of at least 1, not \"0\""},
+        {{"-users", "-o"}, "\"-o\" needs a value after it"},
+        {{"-users", "-o", ""}, "\"-o\" needs a value that is not empty"},
+        {{"-parts", "-release", std::string(64, 'R')}, "the value of \"-release\" is longer than 63 characters"},
     };
     for (SimKind kind : {SimKind::corvane, SimKind::vandor}) {
-        for (const auto& args : commandLines) {
+        for (const auto& [args, why] : commandLines) {
             FrontRun run(kind);
             ASSERT_TRUE(run.ready());
             e2e::RunResult r = run.run(args);
             const std::string& usage = kind == SimKind::corvane ? kCorvaneUsageError : kVandorUsageError;
             EXPECT_EQ(r.status, kFailure) << name_of(kind) << " " << ::testing::PrintToString(args);
-            EXPECT_EQ(r.out, kBanner + usage) << name_of(kind) << " " << ::testing::PrintToString(args);
+            EXPECT_EQ(r.out, kBanner + usage + "   Refused: " + why + "\n\n")
+                << name_of(kind) << " " << ::testing::PrintToString(args);
             EXPECT_EQ(r.err, "");
             EXPECT_TRUE(run.log().empty()) << name_of(kind);
             EXPECT_TRUE(run.files_left().empty()) << name_of(kind);
@@ -150,7 +154,8 @@ TEST(FrontEnd, RunsThatStopAtTheFamilyVariableOrTheConnectionTest) {
         {"no VANDOR_FAMILY", SimKind::vandor, {"-defects", "-map"}, {{"CVN_FAMILY", "x.db"}}, {"VANDOR_FAMILY"},
          "\n\nVANDOR_FAMILY not set \n\n", {}},
         // A bad command line is reported before the missing variable.
-        {"bad options and no family", SimKind::vandor, {"-users"}, {}, {"VANDOR_FAMILY"}, kVandorUsageError, {}},
+        {"bad options and no family", SimKind::vandor, {"-users"}, {}, {"VANDOR_FAMILY"},
+         kVandorUsageError + "   Refused: at least two words must follow the program name\n\n", {}},
         {"server refuses the test, first kind", SimKind::corvane, {"-users", "-map"}, {{"SIM_FAIL", "testServer"}}, {},
          testing_line(SimKind::corvane) + "\n\nNo Corvane connection established \n\n", {"corv report -testServer"}},
         {"server refuses the test, second kind", SimKind::vandor, {"-users", "-map"}, {{"SIM_FAIL", "testServer"}},
@@ -310,6 +315,7 @@ TEST(FrontEnd, TheWholeInvocationPathChoosesTheServerKind) {
         options.cwd = folder.path();
         e2e::RunResult r = e2e::run_program(copy.string(), {"-defects"}, options);
         EXPECT_EQ(r.status, kFailure) << c.path;
-        EXPECT_EQ(r.out, kBanner + c.usage) << c.path;
+        EXPECT_EQ(r.out, kBanner + c.usage + "   Refused: at least two words must follow the program name\n\n")
+            << c.path;
     }
 }

@@ -1,0 +1,13 @@
+// The usage block of each server kind, printed by the front end and the parts export.
+#pragma once
+
+#include <string>
+
+#include "run_settings.h"
+
+/// The program name ("ferrox_cvn" or "ferrox_vandor") and the kind's usage block, as
+/// printed after "Correct Usage:".
+std::string usage_text(ServerKind kind);
+
+/// The error heading, program name and usage block of a refused command line.
+std::string invalid_parameters_text(ServerKind kind);
