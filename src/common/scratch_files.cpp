@@ -10,12 +10,13 @@ void report_unwritable_scratch(Console& console, const std::string& name) {
 }
 
 bool ScratchFiles::prepare(Console& console, const std::string& name) {
-    add(name);
     std::ofstream file(name, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!file) {
+        // Whatever holds the name is not ours to remove.
         report_unwritable_scratch(console, name);
         return false;
     }
+    add(name);
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include "label_commands.h"
 
 #include <cstdio>
+#include <exception>
+#include <filesystem>
 #include <string_view>
 
 #include "tagged_lines.h"
@@ -10,6 +12,16 @@
 namespace tagsmith {
 
 namespace {
+
+/// True when both names lead to one existing file, whatever their spelling.
+bool same_existing_file(const std::string& a, const std::string& b) {
+    try {
+        std::error_code error;
+        return std::filesystem::equivalent(a, b, error) && !error;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 constexpr std::string_view kLabelTag = "LbType ";
 constexpr std::string_view kDirTag = "DirName ";
@@ -68,7 +80,9 @@ int check_arguments(const std::vector<std::string>& args, LabelRun& run, Console
     }
 
     run.outputPath = args[2];
-    if (run.outputPath == run.labelsPath || run.outputPath == run.dirsPath) {
+    // Any spelling of an input (./name, an absolute path, a link) is that input too.
+    if (run.outputPath == run.labelsPath || run.outputPath == run.dirsPath ||
+        same_existing_file(run.outputPath, run.labelsPath) || same_existing_file(run.outputPath, run.dirsPath)) {
         print_lines(console, {"ERROR: Cannot specify the same file name as both input and output file parameter\n",
                               "       Verify the command line parameters.\n"});
         return -1;

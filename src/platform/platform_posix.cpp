@@ -101,9 +101,16 @@ struct CommandSession::Impl {
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_adddup2(&actions, commandPair[1], 0);
         ::posix_spawn_file_actions_adddup2(&actions, statusPipe[1], 3);
+        // A group of its own, so that stopping the interpreter on an interrupt stops the
+        // client it is running as well; its lines read nothing from the terminal.
+        posix_spawnattr_t attributes;
+        ::posix_spawnattr_init(&attributes);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        ::posix_spawnattr_setpgroup(&attributes, 0);
         char arg0[] = "sh";
         char* argv[] = {arg0, nullptr};
-        const int spawned = ::posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ);
+        const int spawned = ::posix_spawn(&pid, "/bin/sh", &actions, &attributes, argv, environ);
+        ::posix_spawnattr_destroy(&attributes);
         ::posix_spawn_file_actions_destroy(&actions);
         ::close(commandPair[1]);
         ::close(statusPipe[1]);
@@ -149,7 +156,7 @@ struct CommandSession::Impl {
         commandFd = statusFd = -1;
         int status = -1;
         if (pid > 0) {
-            if (interrupted()) ::kill(pid, SIGTERM);
+            if (interrupted()) ::kill(-pid, SIGTERM);
             const std::optional<int> raw = wait_for(pid);
             if (raw && WIFEXITED(*raw)) status = WEXITSTATUS(*raw);
         }
