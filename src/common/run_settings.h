@@ -33,6 +33,7 @@ struct RunSettings {
     std::string sinceDate;
     std::string relSpecFile;
     std::string queryText;
+    int jobs = 1;  // client calls that may run at once ("-jobs")
 
     bool corvane() const { return serverKind == ServerKind::Corvane; }
 };

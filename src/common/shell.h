@@ -25,6 +25,22 @@ public:
     }
 };
 
+/// Up to `jobs` series of one shell side by side: run_each hands every line to the next
+/// free series and returns the statuses in line order. A shell without series (a test
+/// double) runs the lines one after another itself; so does a single job.
+class ParallelSeries : public Shell {
+public:
+    ParallelSeries(Shell& base, int jobs);
+    int run(const std::string& commandLine) override;
+    std::vector<int> run_each(const std::vector<std::string>& commandLines) override;
+    /// How many lines run at once.
+    std::size_t width() const { return series_.size(); }
+
+private:
+    Shell& base_;
+    std::vector<std::unique_ptr<Shell>> series_;
+};
+
 /// The real thing: the platform's command interpreter.
 class SystemShell : public Shell {
 public:

@@ -104,6 +104,18 @@ const OptionRule kOptions[] = {
          s.settings.partIndex = static_cast<int>(number);
          return true;
      }},
+    {"-jobs",
+     [](ParseState& s) {
+         std::string text;
+         long long number = 0;
+         if (!take_value(s, kMaxPartIndexLength, text)) return false;
+         const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
+         if (!digits || !leading_number(text, number) || number < 1 || number > kMaxJobs)
+             return refuse(s, "\"-jobs\" needs a number from 1 to " + std::to_string(kMaxJobs) + ", not \"" + text +
+                                  "\"");
+         s.settings.jobs = static_cast<int>(number);
+         return true;
+     }},
     {"-target",
      [](ParseState& s) {
          std::string word;

@@ -19,6 +19,9 @@ constexpr std::size_t kMaxWhereClauseLength = 4095;
 constexpr std::size_t kMaxTextOptionLength = 1023;  // -o, -query, -infile, -committedFile,
                                                     // -partspec, -relspec
 
+/// Most client calls a run may have under way at once ("-jobs").
+constexpr int kMaxJobs = 64;
+
 /// Default output file of each export kind, set whenever its option is read.
 constexpr const char* kDefectsOutputFile = "defectsExport.txt";
 constexpr const char* kFeaturesOutputFile = "featuresExport.txt";

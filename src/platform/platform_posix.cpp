@@ -10,9 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <csignal>
+#include <memory>
 #include <optional>
 #include <cstdlib>
 #include <vector>
@@ -23,9 +25,46 @@ namespace platform {
 
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+// Read by every thread and written by the handler: lock-free, so safe in a handler.
+std::atomic<int> gInterrupted{0};
 
-extern "C" void on_interrupt(int) { gInterrupted = 1; }
+// The clients and interpreters running now (a negative entry is a process group), so that
+// an interrupt stops every one of them, whichever thread waits for it.
+constexpr std::size_t kRunningSlots = 256;
+std::atomic<pid_t> gRunning[kRunningSlots];
+static_assert(std::atomic<pid_t>::is_always_lock_free, "the interrupt handler reads these");
+
+extern "C" void on_interrupt(int) {
+    gInterrupted.store(1);
+    for (std::atomic<pid_t>& slot : gRunning) {
+        const pid_t target = slot.load(std::memory_order_relaxed);
+        if (target != 0) ::kill(target, SIGTERM);
+    }
+}
+
+/// Records a running child (or, negative, its process group) for the interrupt handler.
+class RunningChild {
+public:
+    explicit RunningChild(pid_t target) {
+        for (std::atomic<pid_t>& candidate : gRunning) {
+            pid_t empty = 0;
+            if (candidate.compare_exchange_strong(empty, target)) {
+                slot_ = &candidate;
+                break;
+            }
+        }
+        // Interrupted just before the child was recorded: the handler missed it.
+        if (gInterrupted.load()) ::kill(target, SIGTERM);
+    }
+    ~RunningChild() {
+        if (slot_) slot_->store(0);
+    }
+    RunningChild(const RunningChild&) = delete;
+    RunningChild& operator=(const RunningChild&) = delete;
+
+private:
+    std::atomic<pid_t>* slot_ = nullptr;
+};
 
 /// Waits for `pid`; when the run is interrupted meanwhile, the child is asked to stop
 /// first. The wait status, or nothing when the child could not be waited for.
@@ -35,7 +74,7 @@ std::optional<int> wait_for(pid_t pid) {
         int raw = 0;
         if (::waitpid(pid, &raw, 0) == pid) return raw;
         if (errno != EINTR) return std::nullopt;
-        if (gInterrupted && !stopped) {
+        if (gInterrupted.load() && !stopped) {
             ::kill(pid, SIGTERM);
             stopped = true;
         }
@@ -53,9 +92,9 @@ void install_interrupt_handlers() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
 }
 
-bool interrupted() { return gInterrupted != 0; }
+bool interrupted() { return gInterrupted.load() != 0; }
 
-void note_interrupt() { gInterrupted = 1; }
+void note_interrupt() { gInterrupted.store(1); }
 
 int run_command(const std::string& commandLine) {
     if (interrupted()) return -1;
@@ -67,7 +106,11 @@ int run_command(const std::string& commandLine) {
     char* argv[] = {arg0, arg1, line.data(), nullptr};
     pid_t pid = -1;
     if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0) return -1;
-    const std::optional<int> raw = wait_for(pid);
+    std::optional<int> raw;
+    {
+        RunningChild running(pid);
+        raw = wait_for(pid);
+    }
     if (!raw) return -1;
     // The user's Ctrl-C reaches the client too; it may end before this process sees it.
     if (WIFSIGNALED(*raw) && WTERMSIG(*raw) == SIGINT) note_interrupt();
@@ -77,6 +120,7 @@ int run_command(const std::string& commandLine) {
 
 struct CommandSession::Impl {
     pid_t pid = -1;
+    std::unique_ptr<RunningChild> running;  // the interpreter's process group
     int commandFd = -1;  // the interpreter's standard input
     int statusFd = -1;   // the interpreter writes each line's exit status to its fd 3
     bool started = false;
@@ -119,7 +163,9 @@ struct CommandSession::Impl {
         if (spawned != 0) {
             pid = -1;
             broken = true;
+            return;
         }
+        running = std::make_unique<RunningChild>(-pid);
     }
 
     bool send_line(const std::string& text) {
@@ -160,6 +206,7 @@ struct CommandSession::Impl {
             const std::optional<int> raw = wait_for(pid);
             if (raw && WIFEXITED(*raw)) status = WEXITSTATUS(*raw);
         }
+        running.reset();
         pid = -1;
         started = false;
         return status;

@@ -102,11 +102,12 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ctx.console.print("\n\nGenerating Export File %s\n\n", outputName.c_str());
     ctx.console.flush();
 
-    // One note command per record. The commands of up to kNotesBatch records go to the
-    // interpreter together, so that it runs them back to back as a script would; each
-    // record is still written, with its messages, in raw file order.
-    const std::unique_ptr<Shell> series = ctx.shell.start_series();
-    Shell& shell = series ? *series : ctx.shell;
+    // One note command per record. The commands of up to kNotesBatch records per job go
+    // to the interpreters together, so that each runs them back to back as a script
+    // would (with -jobs, several side by side); each record is still written, with its
+    // messages, in raw file order, so the file and the console do not depend on -jobs.
+    ParallelSeries shell(ctx.shell, ctx.settings.jobs);
+    const std::size_t batchSize = kNotesBatch * std::max<std::size_t>(shell.width(), 1);
 
     struct Pending {
         std::vector<std::string> fields;
@@ -130,7 +131,7 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             carried.reset();
         }
         // Every raw line is one record, a blank line and an unended last line included.
-        while (batch.size() < kNotesBatch && rawLeft) {
+        while (batch.size() < batchSize && rawLeft) {
             if (!read_line(raw, line)) {
                 rawLeft = false;
                 break;
