@@ -66,8 +66,9 @@ private:
     std::atomic<pid_t>* slot_ = nullptr;
 };
 
-/// Waits for `pid`; when the run is interrupted meanwhile, the child is asked to stop
-/// first. The wait status, or nothing when the child could not be waited for.
+/// Waits for `pid`, the leader of a process group of its own; when the run is interrupted
+/// meanwhile, the whole group is asked to stop first. The wait status, or nothing when
+/// the child could not be waited for.
 std::optional<int> wait_for(pid_t pid) {
     bool stopped = false;
     while (true) {
@@ -75,10 +76,24 @@ std::optional<int> wait_for(pid_t pid) {
         if (::waitpid(pid, &raw, 0) == pid) return raw;
         if (errno != EINTR) return std::nullopt;
         if (gInterrupted.load() && !stopped) {
-            ::kill(pid, SIGTERM);
+            ::kill(-pid, SIGTERM);
             stopped = true;
         }
     }
+}
+
+/// Starts /bin/sh with `argv` in a process group of its own (the interpreter may not
+/// hand the line to the client with exec, so stopping the interpreter alone would leave
+/// the client running) with the given standard input; -1 when it cannot be started.
+pid_t spawn_interpreter(char* const argv[], posix_spawn_file_actions_t* actions) {
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, "/bin/sh", actions, &attributes, argv, environ);
+    ::posix_spawnattr_destroy(&attributes);
+    return spawned == 0 ? pid : -1;
 }
 
 }  // namespace
@@ -100,15 +115,21 @@ int run_command(const std::string& commandLine) {
     if (interrupted()) return -1;
     // The line goes to the interpreter as system() would hand it over, but the wait
     // belongs to this process, so an interrupt stops the client instead of waiting for it.
+    // Outside the terminal's foreground group a client must not wait for keyboard input:
+    // it reads the null device, as the lines of a series do.
     char arg0[] = "sh";
     char arg1[] = "-c";
     std::string line = commandLine;
     char* argv[] = {arg0, arg1, line.data(), nullptr};
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const pid_t pid = spawn_interpreter(argv, &actions);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (pid < 0) return -1;
     std::optional<int> raw;
     {
-        RunningChild running(pid);
+        RunningChild running(-pid);
         raw = wait_for(pid);
     }
     if (!raw) return -1;
@@ -145,23 +166,15 @@ struct CommandSession::Impl {
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_adddup2(&actions, commandPair[1], 0);
         ::posix_spawn_file_actions_adddup2(&actions, statusPipe[1], 3);
-        // A group of its own, so that stopping the interpreter on an interrupt stops the
-        // client it is running as well; its lines read nothing from the terminal.
-        posix_spawnattr_t attributes;
-        ::posix_spawnattr_init(&attributes);
-        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        ::posix_spawnattr_setpgroup(&attributes, 0);
         char arg0[] = "sh";
         char* argv[] = {arg0, nullptr};
-        const int spawned = ::posix_spawn(&pid, "/bin/sh", &actions, &attributes, argv, environ);
-        ::posix_spawnattr_destroy(&attributes);
+        pid = spawn_interpreter(argv, &actions);
         ::posix_spawn_file_actions_destroy(&actions);
         ::close(commandPair[1]);
         ::close(statusPipe[1]);
         commandFd = commandPair[0];
         statusFd = statusPipe[0];
-        if (spawned != 0) {
-            pid = -1;
+        if (pid < 0) {
             broken = true;
             return;
         }
