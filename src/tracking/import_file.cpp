@@ -177,6 +177,8 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             ++written;
             ctx.console.print(layout.progressFormat, written);
         }
+        // A full disk ends the export now, not after every note has been fetched.
+        if (!out) break;
     }
     if (platform::interrupted()) return -1;
     if (written == 0) {
