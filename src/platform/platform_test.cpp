@@ -31,7 +31,8 @@ TEST_F(Platform, QuotedValuesReachTheCommandWhole) {
     std::string expected;
     std::string command = "printf '[%s]'";
     for (const std::string& value : values) {
-        command += " " + platform::quote_posix(value);
+        command += ' ';
+        command += platform::quote_posix(value);
         expected += "[" + value + "]";
     }
     ASSERT_EQ(platform::run_command(command + " > out.txt"), 0) << command;
