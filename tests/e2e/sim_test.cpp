@@ -95,12 +95,14 @@ TEST(SimClient, LogsEveryCallAsReceivedAfterTheShellAndFailsOnlyMatchingCalls) {
 }
 
 // The generated histories the history steps and the benchmarks run on: every ancestor
-// exists and is older, and there are branches, nested ones too.
-TEST(SimGenerator, RevisionTreesAreConsistent) {
+// exists and is older, and there are branches, nested ones too. The first users carry
+// the awkward superuser flags.
+TEST(SimGenerator, RevisionTreesAreConsistentAndUsersAwkward) {
     e2e::ScratchDir dir;
     e2e::SimGenParams params;
     params.parts = 3;
     params.revisions = 300;
+    params.users = 6;
     const std::pair<SimKind, std::string> cases[] = {
         {SimKind::corvane,
          "count(*), sum(ancestorrevision is null), sum(revisionname like '%.%.%.%.%') > 0 from RevisionView r "
@@ -113,9 +115,10 @@ TEST(SimGenerator, RevisionTreesAreConsistent) {
     for (const auto& [kind, query] : cases) {
         ASSERT_TRUE(e2e::create_server_generated(kind, dir / "s.db", params));
         // The select tool runs plain SQL over either kind's database.
-        RunResult result = client("cvnselect", {query}, {{"CVN_FAMILY", (dir / "s.db").string()}});
+        RunResult result = client("cvnselect", {"(select group_concat(superUser, ',') from Users), " + query},
+                                  {{"CVN_FAMILY", (dir / "s.db").string()}});
         EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.out, "900|3|1\n") << query;
+        EXPECT_EQ(result.out, "yes,yesterday,Yes,no,,yes|900|3|1\n") << query;
     }
 }
 
