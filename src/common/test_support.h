@@ -1,86 +1,55 @@
 // Helpers for unit tests of ferrox's libraries: a fresh current folder per test (the
-// scratch file names are fixed) and whole-file reading and writing. Tests only.
+// scratch file names are fixed), whole-file reading and writing, a recording client.
+// Tests only.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "run_context.h"
+#include "scratch_folder.h"
 #include "shell.h"
 
 namespace test_support {
 
-/// Makes a fresh, empty folder the current one for its lifetime, then restores the
-/// previous folder and removes the scratch folder with everything left in it.
-class InScratchDir {
+/// Makes a fresh, empty folder the current one for its lifetime; the previous folder
+/// is restored before the folder is removed.
+class InScratchDir : public test_folder::ScratchFolder {
 public:
-    InScratchDir() : previous_(std::filesystem::current_path()) {
-        std::random_device seed;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = info ? info->name() : "test";
-        std::replace(name.begin(), name.end(), '/', '_');
-        dir_ = std::filesystem::temp_directory_path() /
-               ("ferrox_unit_" + name + "_" + std::to_string(seed()) + std::to_string(seed()));
-        std::filesystem::create_directories(dir_);
-        std::filesystem::current_path(dir_);
-    }
-    ~InScratchDir() {
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    InScratchDir(const InScratchDir&) = delete;
-    InScratchDir& operator=(const InScratchDir&) = delete;
-
-    const std::filesystem::path& path() const { return dir_; }
+    InScratchDir() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(path()); }
+    ~InScratchDir() { std::filesystem::current_path(previous_); }
     std::string cwd() const { return std::filesystem::current_path().string(); }
-
-    /// Names of the files left in the folder, sorted.
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
 private:
     std::filesystem::path previous_;
-    std::filesystem::path dir_;
 };
 
-/// The whole content of a file, byte for byte (empty when it cannot be read).
-inline std::string read_text(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test_folder::read_text;
+using test_folder::write_text;
 
-/// Replaces a file's content, byte for byte.
-inline void write_text(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-/// A server client stand-in: records every command line, writes the canned answer of
-/// each file the line names (its redirection target), and returns `status`.
+/// A server client stand-in: records every command line; a line that holds a key of
+/// `failures` returns its status and writes nothing; any other line writes the canned
+/// answer of each file it names (its redirection target) and returns `status`.
+/// Variables are recorded, not set: no test changes the process environment.
 class FakeShell : public Shell {
 public:
     int run(const std::string& commandLine) override {
         commands.push_back(commandLine);
+        for (const auto& [part, failure] : failures)
+            if (commandLine.find(part) != std::string::npos) return failure;
         for (const auto& [file, text] : answers)
             if (commandLine.find(file) != std::string::npos) write_text(file, text);
         return status;
     }
+    void set_env(const std::string& name, const std::string& value) override { env[name] = value; }
+
     std::map<std::string, std::string> answers;  // file name -> its content
+    std::map<std::string, int> failures;         // part of a line -> its status
+    std::map<std::string, std::string> env;
     std::vector<std::string> commands;
     int status = 0;
 };
@@ -93,6 +62,16 @@ struct TestRun {
     ShellType shell;
     ScratchFiles scratch;
     RunContext ctx{settings, console, shell, scratch};
+};
+
+/// A test in a fresh current folder with one export's run state (-map by default).
+class ExportTest : public ::testing::Test {
+protected:
+    ExportTest() { run.settings.mapValues = 1; }
+    std::vector<std::string> files() const { return dir.files(); }
+
+    InScratchDir dir;  // made first, removed last
+    TestRun<> run;
 };
 
 }  // namespace test_support

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "export_files.h"
 #include "history_model.h"
 #include "identity.h"
 #include "revision_tree.h"
@@ -17,7 +18,7 @@ inline constexpr const char* kDirsScratchFile = "dirstmpfile000.tmp";
 inline constexpr const char* kVersionsScratchFile = "versionstmpfile000.tmp";
 inline constexpr const char* kSavedLabelsFile = "SavedLabelsFile.txt";
 inline constexpr const char* kSavedDirsFile = "SavedDirsFile.txt";
-inline constexpr const char* kDefaultPartsExportFile = "partsExport.txt";
+inline constexpr const char* kDefaultPartsExportFile = kPartsOutputFile;
 
 /// "Keyword N:value" with the value's length in bytes; values are never quoted.
 std::string encode_text_line(std::string_view keyword, std::string_view value);

@@ -4,6 +4,8 @@
 #include <climits>
 #include <optional>
 
+#include "number_text.h"
+
 namespace {
 
 struct ParseState {
@@ -34,23 +36,6 @@ bool take_value(ParseState& state, std::size_t maxLength, std::string& value) {
                                  " characters");
     value = word;
     ++state.next;
-    return true;
-}
-
-/// The decimal conversion users have always had for -partindex: leading blanks, an
-/// optional sign, then the leading digits; no digits gives 0. Nothing when the number
-/// does not fit an int (it would otherwise wrap to some unrelated batch size).
-bool leading_number(const std::string& text, long long& number) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    number = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        number = number * 10 + (text[i] - '0');
-        if (number > INT_MAX) return false;
-    }
-    if (negative) number = -number;
     return true;
 }
 
@@ -95,11 +80,12 @@ const OptionRule kOptions[] = {
     {"-partindex",
      [](ParseState& s) {
          std::string text;
-         long long number = 0;
          if (!take_value(s, kMaxPartIndexLength, text)) return false;
-         // The value is the batch size of the part list queries: below 1 nothing
-         // would ever be queried.
-         if (!leading_number(text, number) || number < 1)
+         // Read the way users have always had it (atoi's). The value is the batch size
+         // of the part list queries: below 1 nothing would ever be queried, and beyond
+         // int it would wrap to some unrelated size.
+         const long long number = atoi_at(text);
+         if (number < 1 || number > INT_MAX)
              return refuse(s, "\"-partindex\" needs a number of at least 1, not \"" + text + "\"");
          s.settings.partIndex = static_cast<int>(number);
          return true;
@@ -107,10 +93,10 @@ const OptionRule kOptions[] = {
     {"-jobs",
      [](ParseState& s) {
          std::string text;
-         long long number = 0;
          if (!take_value(s, kMaxPartIndexLength, text)) return false;
          const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
-         if (!digits || !leading_number(text, number) || number < 1 || number > kMaxJobs)
+         const long long number = digits ? atoi_at(text) : 0;
+         if (number < 1 || number > kMaxJobs)
              return refuse(s, "\"-jobs\" needs a number from 1 to " + std::to_string(kMaxJobs) + ", not \"" + text +
                                   "\"");
          s.settings.jobs = static_cast<int>(number);

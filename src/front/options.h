@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export_files.h"
 #include "run_settings.h"
 
 /// Longest value each option accepts. The record's fields were fixed-size in earlier
@@ -21,12 +22,6 @@ constexpr std::size_t kMaxTextOptionLength = 1023;  // -o, -query, -infile, -com
 
 /// Most client calls a run may have under way at once ("-jobs").
 constexpr int kMaxJobs = 64;
-
-/// Default output file of each export kind, set whenever its option is read.
-constexpr const char* kDefectsOutputFile = "defectsExport.txt";
-constexpr const char* kFeaturesOutputFile = "featuresExport.txt";
-constexpr const char* kUsersOutputFile = "usersExport.txt";
-constexpr const char* kPartsOutputFile = "partsExport.txt";
 
 /// Parses `args` (args[0] is the invocation name and is not read) into `settings`,
 /// whose defaults and server kind the caller has already set. Returns 0 when every

@@ -9,21 +9,10 @@
 
 namespace {
 
-const char* kind_name(ExportKind kind) {
-    switch (kind) {
-        case ExportKind::None: return "none";
-        case ExportKind::Defects: return "defects";
-        case ExportKind::Features: return "features";
-        case ExportKind::Users: return "users";
-        case ExportKind::Parts: return "parts";
-    }
-    return "?";
-}
-
 // Every field of the record, so a case compares the whole outcome of a parse.
 std::string dump(const RunSettings& s) {
     std::ostringstream out;
-    out << "exportKind=" << kind_name(s.exportKind) << " output=" << s.outputFileName
+    out << "exportKind=" << static_cast<int>(s.exportKind) << " output=" << s.outputFileName
         << " map=" << s.mapValues << " crlf=" << s.crlf << " targetNT=" << s.targetNT
         << " partIndex=" << s.partIndex << " workAreas=" << s.workAreas
         << " revisionLabels=" << s.revisionLabels << " levelLabels=" << s.levelLabels
@@ -48,99 +37,45 @@ TEST(ParseOptions, AcceptedCommandLinesGiveTheseSettings) {
         std::vector<std::string> words;
         std::function<void(RunSettings&)> expect;  // applied to the defaults after a parse's start
     };
+    auto parts = [](RunSettings& s) {
+        s.exportKind = ExportKind::Parts;
+        s.outputFileName = "partsExport.txt";
+    };
     const Case cases[] = {
-        {{"-parts", "-release", "R1"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Parts;
-             s.outputFileName = "partsExport.txt";
-             s.releaseName = "R1";
-         }},
-        {{"-defects", "-o", "mine.txt"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Defects;
-             s.outputFileName = "mine.txt";
-         }},
+        {{"-parts", "-release", "R1"}, [&](RunSettings& s) { parts(s); s.releaseName = "R1"; }},
         // An explicit -o wins wherever it stands; the last one counts.
         {{"-o", "other.txt", "-o", "mine.txt", "-defects"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Defects;
-             s.outputFileName = "mine.txt";
-         }},
+         [](RunSettings& s) { s.exportKind = ExportKind::Defects; s.outputFileName = "mine.txt"; }},
         {{"-features", "-users"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Users;
-             s.outputFileName = "usersExport.txt";
-         }},
-        {{"-users", "-features"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Features;
-             s.outputFileName = "featuresExport.txt";
-         }},
-        {{"-defects", "-map"}, [](RunSettings& s) {
-             s.exportKind = ExportKind::Defects;
-             s.outputFileName = "defectsExport.txt";
-         }},
+         [](RunSettings& s) { s.exportKind = ExportKind::Users; s.outputFileName = "usersExport.txt"; }},
         {{"-defects", "-nomap"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Defects;
-             s.outputFileName = "defectsExport.txt";
-             s.mapValues = 0;
-         }},
+         [](RunSettings& s) { s.exportKind = ExportKind::Defects; s.outputFileName = "defectsExport.txt"; s.mapValues = 0; }},
         {{"-nomap", "-map"}, [](RunSettings&) {}},
         {{"-crlf", "-workareas", "-revisionlabels", "-levellabels", "-sidlabels", "-componentlabels"},
-         [](RunSettings& s) {
-             s.crlf = s.workAreas = s.revisionLabels = s.sidLabels = s.componentLabels = true;
-         }},
+         [](RunSettings& s) { s.crlf = s.workAreas = s.revisionLabels = s.sidLabels = s.componentLabels = true; }},
         // No export option at all is a valid command line; -query is stored only.
         {{"-query", "select anything"}, [](RunSettings& s) { s.queryText = "select anything"; }},
         {{"-target", "UNIX"}, [](RunSettings& s) { s.targetNT = false; }},
-        {{"-target", "UNIX", "-target", "NT"}, [](RunSettings&) {}},
         {{"-partindex", "12abc"}, [](RunSettings& s) { s.partIndex = 12; }},
         {{"-partindex", " +7"}, [](RunSettings& s) { s.partIndex = 7; }},
-        {{"-partindex", "1"}, [](RunSettings& s) { s.partIndex = 1; }},
         {{"-partindex", "2147483647"}, [](RunSettings& s) { s.partIndex = 2147483647; }},
         {{"-where", "a=1", "-where", "b=2"}, [](RunSettings& s) { s.whereClause = "b=2"; }},
         {{"-infile", "old.raw", "-committedFile", "c.raw"},
-         [](RunSettings& s) {
-             s.inFile = "old.raw";
-             s.committedFile = "c.raw";
-         }},
-        {{"-parts", "-partspec", "parts.txt", "-relspec", "rels.txt", "-since", "2020/01/02 03:04:05"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Parts;
-             s.outputFileName = "partsExport.txt";
-             s.partSpecFile = "parts.txt";
-             s.allParts = false;
-             s.relSpecFile = "rels.txt";
+         [](RunSettings& s) { s.inFile = "old.raw"; s.committedFile = "c.raw"; }},
+        {{"-parts", "-partspec", "p.txt", "-relspec", "r.txt", "-since", "2020/01/02 03:04:05"}, [&](RunSettings& s) {
+             parts(s); s.partSpecFile = "p.txt"; s.allParts = false; s.relSpecFile = "r.txt";
              s.sinceDate = "2020/01/02 03:04:05";
          }},
         // A second release selection skips "-release" alone; the next word is an option.
-        {{"-parts", "-relspec", "rels.txt", "-release", "-crlf"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Parts;
-             s.outputFileName = "partsExport.txt";
-             s.relSpecFile = "rels.txt";
-             s.crlf = true;
-         }},
-        {{"-parts", "-release", "R1", "-release", "-workareas"},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Parts;
-             s.outputFileName = "partsExport.txt";
-             s.releaseName = "R1";
-             s.workAreas = true;
-         }},
+        {{"-parts", "-relspec", "r.txt", "-release", "-crlf"},
+         [&](RunSettings& s) { parts(s); s.relSpecFile = "r.txt"; s.crlf = true; }},
         // Values exactly as long as their field allows.
         {{"-parts", "-release", text_of(kMaxReleaseNameLength), "-since", text_of(kMaxSinceDateLength)},
-         [](RunSettings& s) {
-             s.exportKind = ExportKind::Parts;
-             s.outputFileName = "partsExport.txt";
-             s.releaseName = text_of(kMaxReleaseNameLength);
-             s.sinceDate = text_of(kMaxSinceDateLength);
+         [&](RunSettings& s) {
+             parts(s); s.releaseName = text_of(kMaxReleaseNameLength); s.sinceDate = text_of(kMaxSinceDateLength);
          }},
-        {{"-where", text_of(kMaxWhereClauseLength), "-o", text_of(kMaxTextOptionLength)},
-         [](RunSettings& s) {
-             s.whereClause = text_of(kMaxWhereClauseLength);
-             s.outputFileName = text_of(kMaxTextOptionLength);
+        {{"-where", text_of(kMaxWhereClauseLength), "-o", text_of(kMaxTextOptionLength)}, [](RunSettings& s) {
+             s.whereClause = text_of(kMaxWhereClauseLength); s.outputFileName = text_of(kMaxTextOptionLength);
          }},
         {{"-partindex", std::string(kMaxPartIndexLength - 1, '0') + "5"}, [](RunSettings& s) { s.partIndex = 5; }},
     };
@@ -157,25 +92,17 @@ TEST(ParseOptions, AcceptedCommandLinesGiveTheseSettings) {
 TEST(ParseOptions, RefusedCommandLines) {
     const std::vector<std::vector<std::string>> cases = {
         // Fewer than two words after the program name.
-        {},
         {"-defects"},
-        {"-map"},
         // Unknown words; options are case-sensitive and exact.
         {"-bogus", "-defects"},
         {"-defects", "-bogus"},
         {"-DEFECTS", "-map"},
-        {"-defects", "-o", "out.txt", "stray"},
-        {"-defects", "--map"},
         // Missing or empty values.
         {"-defects", "-o"},
         {"-defects", "-o", ""},
-        {"-defects", "-where", ""},
         {"-parts", "-release"},
-        {"-parts", "-release", ""},
         // -target takes exactly NT or UNIX.
-        {"-defects", "-target", "nt"},
         {"-defects", "-target", "Unix"},
-        {"-defects", "-target", "NT "},
         // A batch size below 1, or one that does not fit.
         {"-defects", "-partindex", "0"},
         {"-defects", "-partindex", "abc"},
@@ -183,8 +110,6 @@ TEST(ParseOptions, RefusedCommandLines) {
         {"-defects", "-partindex", "2147483648"},
         // Parts-only options before -parts or with another export kind.
         {"-release", "R1", "-parts"},
-        {"-partspec", "p.txt", "-parts"},
-        {"-since", "2020/01/01 00:00:00", "-parts"},
         {"-relspec", "r.txt", "-parts"},
         {"-defects", "-release", "R1"},
         {"-parts", "-defects", "-partspec", "p.txt"},
@@ -192,7 +117,6 @@ TEST(ParseOptions, RefusedCommandLines) {
         {"-parts", "-relspec", "r.txt", "-release", "R1"},
         {"-parts", "-release", "R1", "-relspec", "r.txt"},
         {"-parts", "-relspec", "a.txt", "-relspec", "b.txt"},
-        {"-parts", "-release", "R1", "-release", "R2"},
         // Values longer than their field are refused, never cut.
         {"-parts", "-release", text_of(kMaxReleaseNameLength + 1)},
         {"-parts", "-since", text_of(kMaxSinceDateLength + 1)},
@@ -200,10 +124,6 @@ TEST(ParseOptions, RefusedCommandLines) {
         {"-defects", "-target", text_of(kMaxTargetLength + 1)},
         {"-defects", "-where", text_of(kMaxWhereClauseLength + 1)},
         {"-defects", "-o", text_of(kMaxTextOptionLength + 1)},
-        {"-defects", "-query", text_of(kMaxTextOptionLength + 1)},
-        {"-defects", "-infile", text_of(kMaxTextOptionLength + 1)},
-        {"-defects", "-committedFile", text_of(kMaxTextOptionLength + 1)},
-        {"-parts", "-partspec", text_of(kMaxTextOptionLength + 1)},
         {"-parts", "-relspec", text_of(kMaxTextOptionLength + 1)},
     };
     for (const auto& words : cases) {

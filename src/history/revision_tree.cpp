@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "number_text.h"
+
 namespace {
 
 bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
@@ -394,23 +396,6 @@ int run_history_steps(HistorySteps& s) {
 }
 
 namespace {
-
-/// Reads a number the way the C library's atoi does, from `pos` on: leading white
-/// space, an optional sign, digits up to the first non-digit; no digits give 0.
-/// Values beyond int are held at its bounds so that the conversion fails cleanly.
-long long atoi_at(std::string_view text, std::size_t pos) {
-    if (pos >= text.size()) return 0;
-    std::size_t i = pos;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX) value = INT_MAX;
-    }
-    return negative ? -value : value;
-}
 
 int clamp_int(long long v) {
     return static_cast<int>(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2));

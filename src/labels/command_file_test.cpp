@@ -3,13 +3,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "scratch_folder.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -24,38 +23,25 @@ namespace fs = std::filesystem;
 
 class CommandFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tagsmith-unit-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return (folder_ / name).string(); }
+    void write(const std::string& name, const std::string& text) const { test_folder::write_text(path(name), text); }
+    std::string read(const std::string& name) const { return test_folder::read_text(path(name)); }
+    std::vector<std::string> names() const { return folder_.files(); }
 
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    std::vector<std::string> names() const {
-        std::vector<std::string> all;
-        for (const auto& entry : fs::directory_iterator(dir_)) all.push_back(entry.path().filename().string());
-        std::sort(all.begin(), all.end());
-        return all;
-    }
-
-    fs::path dir_;
+    test_folder::ScratchFolder folder_;
+    const fs::path& dir_ = folder_.path();
 };
 
-TEST_F(CommandFileTest, CommitReplacesTheTargetAndLeavesNoTemporaryFile) {
+TEST_F(CommandFileTest, CommitReplacesTheTargetWholeKeepingItsPermissionsAndTheUsersFiles) {
     write("out.txt", "old contents\n");
+    const fs::perms perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(path("out.txt"), perms);
+    write("out.txt.partial", "a file of the user's\n");
     CommandFile file;
     ASSERT_TRUE(file.open(path("out.txt")));
+    EXPECT_EQ(file.temporary_name(), path("out.txt.partial1"));
     // More than one block, so the data goes out in several writes.
-    std::string line = "sbxcmd mklabel CVN-R1 src/lib\n\n";
+    const std::string line = "sbxcmd mklabel CVN-R1 src/lib\n\n";
     std::string expected;
     while (expected.size() < 3 * 1024 * 1024) {
         file.write(line);
@@ -63,8 +49,10 @@ TEST_F(CommandFileTest, CommitReplacesTheTargetAndLeavesNoTemporaryFile) {
     }
     EXPECT_EQ(read("out.txt"), "old contents\n");  // untouched until the commit
     ASSERT_TRUE(file.commit());
-    EXPECT_EQ(read("out.txt"), expected);
-    EXPECT_EQ(names(), std::vector<std::string>{"out.txt"});
+    EXPECT_TRUE(read("out.txt") == expected);
+    EXPECT_EQ(fs::status(path("out.txt")).permissions() & fs::perms::all, perms);
+    EXPECT_EQ(read("out.txt.partial"), "a file of the user's\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"out.txt", "out.txt.partial"}));
 }
 
 TEST_F(CommandFileTest, DroppedFileLeavesTheTargetAsItWas) {
@@ -74,36 +62,11 @@ TEST_F(CommandFileTest, DroppedFileLeavesTheTargetAsItWas) {
         ASSERT_TRUE(file.open(path("out.txt")));
         file.write("half a command");
     }
-    EXPECT_EQ(read("out.txt"), "old contents\n");
-    EXPECT_EQ(names(), std::vector<std::string>{"out.txt"});
-
     CommandFile neverCommitted;
     ASSERT_TRUE(neverCommitted.open(path("new.txt")));
     neverCommitted.discard();
+    EXPECT_EQ(read("out.txt"), "old contents\n");
     EXPECT_EQ(names(), std::vector<std::string>{"out.txt"});
-}
-
-TEST_F(CommandFileTest, TemporaryNameNeverTakesAnExistingFile) {
-    write("out.txt.partial", "a file of the user's\n");
-    CommandFile file;
-    ASSERT_TRUE(file.open(path("out.txt")));
-    EXPECT_EQ(file.temporary_name(), path("out.txt.partial1"));
-    file.write("x\n");
-    ASSERT_TRUE(file.commit());
-    EXPECT_EQ(read("out.txt.partial"), "a file of the user's\n");
-    EXPECT_EQ(read("out.txt"), "x\n");
-}
-
-TEST_F(CommandFileTest, ReplacedFileKeepsItsPermissions) {
-    write("out.txt", "old\n");
-    fs::permissions(path("out.txt"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    CommandFile file;
-    ASSERT_TRUE(file.open(path("out.txt")));
-    file.write("new\n");
-    ASSERT_TRUE(file.commit());
-    EXPECT_EQ(read("out.txt"), "new\n");
-    EXPECT_EQ(fs::status(path("out.txt")).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 #ifndef _WIN32

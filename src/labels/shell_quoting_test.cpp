@@ -29,6 +29,7 @@ TEST(QuoteArgument, QuotesOnlyWhatTheInterpreterWouldSplitOrExpand) {
         {"it's", "\"it's\"", "it's"},
         {"*.c", "\"*.c\"", "*.c"},
         {"a&b|c", "\"a&b|c\"", "\"a&b|c\""},
+        {"a;b", "\"a;b\"", "\"a;b\""},
         {"x>y", "\"x>y\"", "\"x>y\""},
         {"50%", "50%", "\"50%%\""},
         {"a=b", "a=b", "\"a=b\""},

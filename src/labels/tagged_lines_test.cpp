@@ -22,41 +22,31 @@ TEST(TaggedValue, ReadsTheValueOfItsOwnTagOnly) {
         {"LbType 12:RELEASE-R1.0", "LbType ", "RELEASE-R1.0"},
         {"LbType 9:REL-a:b:c", "LbType ", "REL-a:b:c"},
         {"DirName 9:my docs/x", "DirName ", "my docs/x"},
-        {"DirName 1:.", "DirName ", "."},
         {"LbType 3:abc:def", "LbType ", "abc"},
         // Prefixes that are no length (too long, not a number, empty, too big for any
         // line): the value ends at the next ":".
         {"LbType 20:REL-a:b", "LbType ", "REL-a"},
-        {"LbType x:REL-a:b", "LbType ", "REL-a"},
         {"LbType +3:abc", "LbType ", "abc"},
-        {"LbType 3 :abc", "LbType ", "abc"},
         {"LbType :abc", "LbType ", "abc"},
         {"LbType 99999999999999999999999:abc:d", "LbType ", "abc"},
         // Tagged lines without a value.
-        {"LbType 0:", "LbType ", ""},
         {"LbType 0:abc", "LbType ", ""},
         {"LbType 3:", "LbType ", ""},
         {"LbType <error>", "LbType ", ""},
-        {"LbType ", "LbType ", ""},
         // Not the tag: another letter case, a blank before it, a longer keyword, a block line.
         {"lbtype 3:abc", "LbType ", std::nullopt},
         {" LbType 3:abc", "LbType ", std::nullopt},
         {"LbTypes 3:abc", "LbType ", std::nullopt},
-        {"LbType", "LbType ", std::nullopt},
         {"LBTYPE_BEGIN", "LbType ", std::nullopt},
-        {"DirName 1:.", "LbType ", std::nullopt},
     };
     for (const Case& c : cases) {
-        auto value = tagged_value(c.line, c.tag);
-        ASSERT_EQ(value.has_value(), c.value.has_value()) << c.line;
-        if (value) {
-            EXPECT_EQ(std::string(*value), *c.value) << c.line;
-        }
+        const auto value = tagged_value(c.line, c.tag);
+        EXPECT_EQ(value ? std::optional<std::string>(*value) : std::nullopt, c.value) << c.line;
     }
 }
 
 // Writes `content` to a temporary file and returns every line the reader gives.
-std::vector<std::string> read_all_lines(const std::string& content, std::vector<long long>* numbers = nullptr) {
+std::vector<std::string> read_all_lines(const std::string& content) {
     std::FILE* file = std::tmpfile();
     EXPECT_NE(file, nullptr);
     std::fwrite(content.data(), 1, content.size(), file);
@@ -64,10 +54,7 @@ std::vector<std::string> read_all_lines(const std::string& content, std::vector<
     LineReader reader(file);
     std::vector<std::string> lines;
     std::string line;
-    while (reader.next(line)) {
-        lines.push_back(line);
-        if (numbers) numbers->push_back(reader.line_number());
-    }
+    while (reader.next(line)) lines.push_back(line);
     EXPECT_FALSE(reader.failed());
     std::fclose(file);
     return lines;
@@ -92,12 +79,6 @@ TEST(LineReader, SplitsLfAndCrLfFilesAlike) {
         {"crlf split between reads", atChunkEnd + "\r\nnext", {atChunkEnd, "next"}},
     };
     for (const Case& c : cases) EXPECT_EQ(read_all_lines(c.content), c.lines) << c.name;
-}
-
-TEST(LineReader, CountsLinesFromOne) {
-    std::vector<long long> numbers;
-    read_all_lines("a\n\nc\r\nd", &numbers);
-    EXPECT_EQ(numbers, (std::vector<long long>{1, 2, 3, 4}));
 }
 
 }  // namespace

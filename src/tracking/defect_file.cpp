@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "export_files.h"
 #include "field_info.h"
 #include "fields.h"
 #include "import_file.h"
@@ -32,7 +33,7 @@ std::string defect_header(bool mapValues, const std::vector<std::string>& config
     return plain_header(kFixedNames, configFieldNames);
 }
 
-std::string write_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server) {
+std::string compose_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server) {
     const std::size_t config = first_config_position(server);
     std::string mapped;
     std::string record;
@@ -52,7 +53,7 @@ std::string write_mapped_defect_record(const std::vector<std::string>& fields, S
     return record;
 }
 
-std::string write_plain_defect_record(const std::vector<std::string>& fields, ServerKind server,
+std::string compose_plain_defect_record(const std::vector<std::string>& fields, ServerKind server,
                                       std::size_t configFieldCount) {
     return plain_record(plain_layout(server), fields, configFieldCount);
 }
@@ -66,14 +67,14 @@ int write_defect_file(RunContext& ctx, const std::string& rawFileName,
     layout.header = defect_header(mapValues, configFieldNames);
     if (mapValues)
         layout.columns = [server](const std::vector<std::string>& fields) {
-            return write_mapped_defect_record(fields, server);
+            return compose_mapped_defect_record(fields, server);
         };
     else
         layout.columns = [server, configCount](const std::vector<std::string>& fields) {
-            return write_plain_defect_record(fields, server, configCount);
+            return compose_plain_defect_record(fields, server, configCount);
         };
     layout.missingInputMessage = "\n\nERROR:  No Defects Input File Found: %s \n\n";
-    layout.defaultOutputName = "defectsExport.txt";
+    layout.defaultOutputName = kDefectsOutputFile;
     layout.progressFormat = "\r %d\t Defects Processed ";
     layout.countFormat = "%d Defects exported.\n";
     return write_tracking_file(ctx, rawFileName, layout);

@@ -10,17 +10,17 @@
 /// header carries the configurable field names behind the 24 fixed names.
 std::string defect_header(bool mapValues, const std::vector<std::string>& configFieldNames);
 
-/// The record writers compose a record's columns from its raw fields; the file writer
+/// The compose functions make a record's columns from its raw fields; the file writer
 /// adds the notes column and writes the record.
 ///
 /// The columns of one raw DefectView record in the -map layout, notes column excluded:
 /// old_id, Owner, State, Severity, Headline, Submit_Date, Submitter, Symptoms, Priority.
-std::string write_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server);
+std::string compose_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server);
 
 /// The columns of one raw DefectView record in the -nomap layout, notes column
 /// excluded: the 24 fixed fields, then `configFieldCount` configurable fields (Corvane's
 /// two extra fixed fields are skipped).
-std::string write_plain_defect_record(const std::vector<std::string>& fields, ServerKind server,
+std::string compose_plain_defect_record(const std::vector<std::string>& fields, ServerKind server,
                                       std::size_t configFieldCount);
 
 /// Writes the defect import file from the raw DefectView file. Result 0, or -1 when the

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "export_files.h"
 #include "field_info.h"
 #include "fields.h"
 #include "import_file.h"
@@ -38,7 +39,7 @@ std::string feature_header(bool mapValues, ServerKind server,
     return plain_header(plain_layout(server).fixedNames, configFieldNames);
 }
 
-std::string write_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server) {
+std::string compose_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server) {
     std::string mapped;
     std::string record;
     append_column(record, field_at(fields, 1));
@@ -54,7 +55,7 @@ std::string write_mapped_feature_record(const std::vector<std::string>& fields, 
     return record;
 }
 
-std::string write_plain_feature_record(const std::vector<std::string>& fields, ServerKind server,
+std::string compose_plain_feature_record(const std::vector<std::string>& fields, ServerKind server,
                                        std::size_t configFieldCount) {
     return plain_record(plain_layout(server), fields, configFieldCount);
 }
@@ -68,14 +69,14 @@ int write_feature_file(RunContext& ctx, const std::string& rawFileName,
     layout.header = feature_header(mapValues, server, configFieldNames);
     if (mapValues)
         layout.columns = [server](const std::vector<std::string>& fields) {
-            return write_mapped_feature_record(fields, server);
+            return compose_mapped_feature_record(fields, server);
         };
     else
         layout.columns = [server, configCount](const std::vector<std::string>& fields) {
-            return write_plain_feature_record(fields, server, configCount);
+            return compose_plain_feature_record(fields, server, configCount);
         };
     layout.missingInputMessage = "\n\nERROR:  No Features Input File Found: %s \n\n";
-    layout.defaultOutputName = "FeatureExport.out";
+    layout.defaultOutputName = kFeaturesFallbackOutputFile;
     layout.progressFormat = "\r %d  Features Processed ";
     layout.countFormat = "%d Features exported.\n";
     return write_tracking_file(ctx, rawFileName, layout);

@@ -11,16 +11,16 @@
 std::string feature_header(bool mapValues, ServerKind server,
                            const std::vector<std::string>& configFieldNames);
 
-/// The record writers compose a record's columns from its raw fields; the file writer
+/// The compose functions make a record's columns from its raw fields; the file writer
 /// adds the notes column and writes the record.
 ///
 /// The -map columns of one raw FeatureView record, notes column excluded: old_id,
 /// Owner, state, Severity (always "5-Enhancement"), Headline, Submit_Date, Submitter,
 /// Priority.
-std::string write_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server);
+std::string compose_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server);
 
 /// The -nomap columns of one raw FeatureView record, notes column excluded.
-std::string write_plain_feature_record(const std::vector<std::string>& fields, ServerKind server,
+std::string compose_plain_feature_record(const std::vector<std::string>& fields, ServerKind server,
                                        std::size_t configFieldCount);
 
 /// Writes the feature import file from the raw FeatureView file. Result 0, or -1 when

@@ -1,13 +1,11 @@
-// USER blocks: the flag rule, values kept as the server wrote them, whole files.
+// USER blocks: the flag rule, values kept as the server wrote them, the file's edges.
 #include "users.h"
 
 #include <gtest/gtest.h>
 
-#include "tracking_test_support.h"
+#include "test_support.h"
 
-using tracking_test::ExportTest;
-using tracking_test::read_text;
-using tracking_test::write_text;
+using test_support::read_text;
 
 TEST(SuperuserFlag, GrantsOnlyForTheWordYes) {
     struct Case {
@@ -22,65 +20,24 @@ TEST(SuperuserFlag, GrantsOnlyForTheWordYes) {
     for (const Case& c : cases) EXPECT_EQ(superuser_flag_set(c.flag), c.set) << c.flag;
 }
 
-TEST(UserBlock, KeepsBlanksAndFillsMissingFieldsWithNothing) {
-    EXPECT_EQ(compose_user_block({"ann", " Ann Lee ", "ops ", " ann@x.org", "a", "d", "u", "yes"}),
-              "USER\tann\n"
-              "#  encrypted\t  = xxxxxxx\n"
-              "   password\t  = ann\n"
-              "   is_active\t  = TRUE\n"
-              "   is_subscribed_to_all_dbs  = TRUE\n"
-              "   email\t  =  ann@x.org\n"
-              "   fullname\t  =  Ann Lee \n"
-              "   phone\t  =  \n"
-              "   misc_info\t  = ops \n"
-              "   is_superuser\t  = TRUE\n"
-              "   is_appbuilder  = TRUE\n"
-              "   is_packagehacker = FALSE\n"
-              "   is_user_maint  = TRUE\n"
-              "   databases\t  =  \n"
-              "\n\n");
-    const std::string shortLine = compose_user_block({"bob", "Bob"});
-    EXPECT_NE(shortLine.find("   email\t  = \n   fullname\t  = Bob\n"), std::string::npos);
-    EXPECT_NE(shortLine.find("   is_superuser\t  = FALSE\n"), std::string::npos);
-}
+class UsersFile : public test_support::ExportTest {};
 
-class UsersFile : public ExportTest {};
-
-TEST_F(UsersFile, OneBlockPerLineWithABarAndTheScratchRawFileRemoved) {
-    settings.exportKind = ExportKind::Users;
-    settings.outputFileName = "users.txt";
-    server.rawAnswer = "ann|Ann|i|a@x|ar|d|u|yes|\r\nno separators here\n\nbob|Bob|||||||";
-    EXPECT_EQ(export_users(ctx), 0);
+TEST_F(UsersFile, OneBlockPerLineWithABarBlanksKeptMissingFieldsEmpty) {
+    run.settings.exportKind = ExportKind::Users;
+    run.settings.outputFileName = "users.txt";
+    run.shell.answers["userRawFile000.raw"] = "ann| Ann Lee |ops | ann@x.org|a|d|u|yes|\r\nno separators here\n\nbob|Bob";
+    EXPECT_EQ(export_users(run.ctx), 0);
+    auto block = [](const std::string& login, const std::string& rest, const char* flag) {
+        return "USER\t" + login + "\n#  encrypted\t  = xxxxxxx\n   password\t  = " + login +
+               "\n   is_active\t  = TRUE\n   is_subscribed_to_all_dbs  = TRUE\n" + rest +
+               "   is_superuser\t  = " + flag + "\n   is_appbuilder  = " + flag +
+               "\n   is_packagehacker = FALSE\n   is_user_maint  = " + flag + "\n   databases\t  =  \n\n\n";
+    };
     EXPECT_EQ(read_text("users.txt"),
-              compose_user_block({"ann", "Ann", "i", "a@x", "ar", "d", "u", "yes", ""}) +
-                  compose_user_block({"bob", "Bob", "", "", "", "", "", "", ""}));
-    EXPECT_TRUE(
-        console.outText.ends_with("\n\nGenerating Users Export File\n\n\n2 Users exported.\n\n"))
-        << console.outText;
+              block("ann", "   email\t  =  ann@x.org\n   fullname\t  =  Ann Lee \n   phone\t  =  \n   misc_info\t  = ops \n",
+                    "TRUE") +
+                  block("bob", "   email\t  = \n   fullname\t  = Bob\n   phone\t  =  \n   misc_info\t  = \n", "FALSE"));
+    EXPECT_TRUE(run.console.outText.ends_with("\n\nGenerating Users Export File\n\n\n2 Users exported.\n\n"))
+        << run.console.outText;
     EXPECT_EQ(files(), std::vector<std::string>{"users.txt"});
-}
-
-TEST_F(UsersFile, EmptyRawFileGivesAnEmptyFileAndAnInFileStays) {
-    settings.exportKind = ExportKind::Users;
-    settings.inFile = "given.raw";
-    settings.outputFileName = "users.txt";
-    write_text("given.raw", "");
-    EXPECT_EQ(export_users(ctx), 0);
-    EXPECT_EQ(read_text("users.txt"), "");
-    EXPECT_EQ(console.outText,
-              "\nReading Raw Input File: given.raw\n"
-              "\n\nGenerating Users Export File\n\n\n0 Users exported.\n\n");
-    EXPECT_EQ(files(), (std::vector<std::string>{"given.raw", "users.txt"}));
-}
-
-TEST_F(UsersFile, UnopenableFilesAreNamed) {
-    settings.exportKind = ExportKind::Users;
-    EXPECT_EQ(write_users_file(ctx, "absent.raw", "users.txt"), -1);
-    EXPECT_EQ(console.outText, "ERROR: Could not open file absent.raw\n");
-    console.outText.clear();
-    write_text("present.raw", "a|b\n");
-    std::filesystem::create_directory("dir");
-    EXPECT_EQ(write_users_file(ctx, "present.raw", "dir"), -1);
-    EXPECT_EQ(console.outText, "ERROR: Could not open file dir\n");
-    EXPECT_EQ(files(), (std::vector<std::string>{"dir", "present.raw"}));
 }

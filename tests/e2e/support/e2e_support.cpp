@@ -7,9 +7,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -21,41 +18,6 @@ namespace e2e {
 std::string bin_dir() { return FERROX_BIN_DIR; }
 std::string sim_bin_dir() { return FERROX_SIM_BIN_DIR; }
 std::string source_dir() { return FERROX_SOURCE_DIR; }
-
-ScratchDir::ScratchDir() {
-    std::random_device rd;
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
-    for (char& c : name)
-        if (c == '/') c = '_';
-    path_ = std::filesystem::temp_directory_path() /
-            ("ferrox-e2e-" + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    bool failed = info && info->result() && info->result()->Failed();
-    if (failed && std::getenv("FERROX_KEEP_SCRATCH")) {
-        std::fprintf(stderr, "scratch folder kept: %s\n", path_.c_str());
-        return;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_file(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-}
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options) {
@@ -84,15 +46,11 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     for (auto& s : argvStrings) argv.push_back(s.data());
     argv.push_back(nullptr);
 
-    std::filesystem::path inPath = outPath;
-    inPath += ".in";
-    if (options.stdinText) write_file(inPath, *options.stdinText);
-
     pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
-        int in = ::open(options.stdinText ? inPath.c_str() : "/dev/null", O_RDONLY);
+        int in = ::open("/dev/null", O_RDONLY);
         int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0) ::_exit(126);
@@ -107,12 +65,11 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     }
     RunResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = read_file(outPath);
-    result.err = read_file(errPath);
+    result.out = read_text(outPath);
+    result.err = read_text(errPath);
     std::error_code ec;
     std::filesystem::remove(outPath, ec);
     std::filesystem::remove(errPath, ec);
-    std::filesystem::remove(inPath, ec);
     return result;
 }
 

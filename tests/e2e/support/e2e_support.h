@@ -3,9 +3,10 @@
 
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "scratch_folder.h"
 
 namespace e2e {
 
@@ -14,20 +15,8 @@ std::string bin_dir();      // build/bin: ferrox_cvn, ferrox_vandor, tagsmith
 std::string sim_bin_dir();  // build/sim-bin: corv, cvnselect, Report, Defect, Feature, File
 std::string source_dir();   // the source tree (fixtures live under it)
 
-/// A fresh, empty folder that is removed again (with its contents) at the end of the
-/// test, unless the test failed and FERROX_KEEP_SCRATCH is set.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+/// A fresh, empty folder for one test (see scratch_folder.h).
+using ScratchDir = test_folder::ScratchFolder;
 
 struct RunResult {
     int status = -1;  // exit status (0..255), or -1 when the program did not exit normally
@@ -40,15 +29,15 @@ struct RunOptions {
     std::map<std::string, std::string> setEnv;         // variables to set (or override)
     std::vector<std::string> unsetEnv;                 // variables to remove
     bool simOnPath = true;                             // put sim-bin first on PATH
-    std::optional<std::string> stdinText;              // nothing means /dev/null
 };
 
-/// Runs `program` (its path is passed unchanged as argv[0]) with `args`; waits for it.
+/// Runs `program` (its path is passed unchanged as argv[0]) with `args` and standard
+/// input from the null device; waits for it.
 /// The environment is this process's, with the changes of `options`.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options);
 
-std::string read_file(const std::filesystem::path& path);
-void write_file(const std::filesystem::path& path, const std::string& content);
+using test_folder::read_text;
+using test_folder::write_text;
 
 }  // namespace e2e

@@ -9,33 +9,13 @@
 
 namespace e2e {
 
-std::string simgen_path() { return sim_bin_dir() + "/simgen"; }
-
 const char* kind_name(SimKind kind) { return kind == SimKind::corvane ? "corvane" : "vandor"; }
-
-const char* family_variable(SimKind kind) {
-    return kind == SimKind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
-}
-
-std::filesystem::path fixture_path(SimKind kind) {
-    return std::filesystem::path(source_dir()) / "sim" / "fixtures" / (std::string(kind_name(kind)) + ".sql");
-}
 
 namespace {
 
-bool run_simgen(SimKind kind, const std::filesystem::path& db, std::vector<std::string> options,
-                const std::string& extraSql) {
-    std::filesystem::path sqlFile = db;
-    sqlFile += ".extra.sql";
-    if (!extraSql.empty()) {
-        write_file(sqlFile, extraSql);
-        options.insert(options.end(), {"--sql", sqlFile.string()});
-    }
-    std::vector<std::string> args{kind_name(kind), db.string()};
-    args.insert(args.end(), options.begin(), options.end());
-    RunResult result = run_program(simgen_path(), args, RunOptions{});
-    std::error_code ignored;
-    std::filesystem::remove(sqlFile, ignored);
+bool run_simgen(SimKind kind, const std::filesystem::path& db, std::vector<std::string> options) {
+    options.insert(options.begin(), {kind_name(kind), db.string()});
+    RunResult result = run_program(sim_bin_dir() + "/simgen", options, RunOptions{});
     if (result.status != 0) {
         ADD_FAILURE() << "simgen failed (" << result.status << "): " << result.err;
         return false;
@@ -46,57 +26,70 @@ bool run_simgen(SimKind kind, const std::filesystem::path& db, std::vector<std::
 }  // namespace
 
 bool create_server(SimKind kind, const std::filesystem::path& db, const std::string& extraSql) {
-    return run_simgen(kind, db, {"--fixture", fixture_path(kind).string()}, extraSql);
+    const std::filesystem::path fixture =
+        std::filesystem::path(source_dir()) / "sim" / "fixtures" / (std::string(kind_name(kind)) + ".sql");
+    std::vector<std::string> options{"--fixture", fixture.string()};
+    std::filesystem::path sqlFile = db;
+    sqlFile += ".extra.sql";
+    if (!extraSql.empty()) {
+        write_text(sqlFile, extraSql);
+        options.insert(options.end(), {"--sql", sqlFile.string()});
+    }
+    return run_simgen(kind, db, options);
 }
 
-bool create_server_sql(SimKind kind, const std::filesystem::path& db, const std::string& sql) {
-    return run_simgen(kind, db, {}, sql);
-}
-
-bool create_server_generated(SimKind kind, const std::filesystem::path& db,
-                             const SimGenParams& params, const std::string& extraSql) {
-    std::ostringstream branchProb;
-    branchProb << params.branchProb;
+bool create_server_generated(SimKind kind, const std::filesystem::path& db, const SimGenParams& params) {
     std::vector<std::string> options{
         "--seed", std::to_string(params.seed), "--parts", std::to_string(params.parts),
-        "--revisions", std::to_string(params.revisions), "--branch-prob", branchProb.str(),
-        "--branch-depth", std::to_string(params.branchDepth), "--releases", std::to_string(params.releases),
-        "--workareas", std::to_string(params.workareas), "--defects", std::to_string(params.defects),
+        "--revisions", std::to_string(params.revisions), "--defects", std::to_string(params.defects),
         "--features", std::to_string(params.features), "--users", std::to_string(params.users),
         "--note-size", std::to_string(params.noteSize)};
-    if (params.configFields) options.insert(options.end(), {"--config-fields", std::to_string(*params.configFields)});
+    if (params.configFields >= 0) options.insert(options.end(), {"--config-fields", std::to_string(params.configFields)});
     if (!params.noteSizes.empty()) {
+        // Appended piece by piece: g++ 12 at -O3 takes "literal" + a temporary string for
+        // an overlapping copy and fails the Release build (-Wrestrict).
         std::string list;
-        for (long size : params.noteSizes) list += (list.empty() ? "" : ",") + std::to_string(size);
+        for (long size : params.noteSizes) {
+            if (!list.empty()) list += ',';
+            list += std::to_string(size);
+        }
         options.insert(options.end(), {"--note-sizes", list});
     }
-    return run_simgen(kind, db, options, extraSql);
-}
-
-std::string config_field_sql(const std::string& recordKind, int number, const std::string& name) {
-    std::string view = recordKind == "defect" ? "DefectView" : "FeatureView";
-    std::string quotedName;
-    for (char c : name) quotedName += c == '\'' ? std::string("''") : std::string(1, c);
-    return "ALTER TABLE " + view + " ADD COLUMN \"" + name + "\" TEXT;\n"
-           "INSERT INTO configInfo VALUES ('" + recordKind + "', " + std::to_string(number * 10) + ", '" +
-           recordKind + "|" + std::to_string(number) + "|" + quotedName + "|text|64');\n";
+    return run_simgen(kind, db, options);
 }
 
 std::map<std::string, std::string> sim_env(SimKind kind, const std::filesystem::path& db,
                                            const std::filesystem::path& log) {
-    std::map<std::string, std::string> env{{family_variable(kind), db.string()}};
+    std::map<std::string, std::string> env{{kind == SimKind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY", db.string()}};
     if (!log.empty()) env["SIM_LOG"] = log.string();
     return env;
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
+std::vector<std::string> read_sim_log(const std::filesystem::path& log) {
     std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    std::istringstream in(read_text(log));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
-std::vector<std::string> read_sim_log(const std::filesystem::path& log) { return lines_of(read_file(log)); }
+RunResult ServerRun::run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                         const std::vector<std::string>& unset) const {
+    RunOptions options;
+    options.cwd = work_.path();
+    options.setEnv = sim_env(kind_, db(), server_ / "sim.log");
+    for (const auto& [name, value] : env) options.setEnv[name] = value;
+    for (const auto& name : unset) options.setEnv.erase(name);
+    options.unsetEnv = unset;
+    return run_program(bin_dir() + (kind_ == SimKind::corvane ? "/ferrox_cvn" : "/ferrox_vandor"), args, options);
+}
+
+std::string ServerRun::client(const std::string& command, const std::vector<std::string>& args) const {
+    RunOptions options;
+    options.cwd = server_.path();
+    options.setEnv = sim_env(kind_, db());
+    RunResult result = run_program(sim_bin_dir() + "/" + command, args, options);
+    EXPECT_EQ(result.status, 0) << command << " " << ::testing::PrintToString(args) << result.err;
+    return result.out;
+}
 
 }  // namespace e2e

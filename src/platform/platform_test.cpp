@@ -1,0 +1,75 @@
+// The platform layer: a value quoted for either interpreter arrives whole, and the
+// interpreter kept for a series of lines runs each line as a fresh one would.
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "scratch_folder.h"
+
+namespace {
+
+using test_folder::read_text;
+
+/// Runs each test in a fresh current folder and goes back afterwards.
+class Platform : public ::testing::Test {
+protected:
+    Platform() { std::filesystem::current_path(folder_.path()); }
+    ~Platform() override { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_ = std::filesystem::current_path();
+    test_folder::ScratchFolder folder_;
+};
+
+TEST_F(Platform, QuotedValuesReachTheCommandWhole) {
+    const std::vector<std::string> values = {"it's", "''", "a b", "$(touch x)`touch x`$HOME", "back\\slash\\",
+                                             "semi;colon|pipe&amp>gt<lt", "say \"hi\"", "50%", ""};
+    std::string expected;
+    std::string command = "printf '[%s]'";
+    for (const std::string& value : values) {
+        command += ' ';
+        command += platform::quote_posix(value);
+        expected += "[" + value + "]";
+    }
+    ASSERT_EQ(platform::run_command(command + " > out.txt"), 0) << command;
+    EXPECT_EQ(read_text("out.txt"), expected);
+    EXPECT_FALSE(std::filesystem::exists("x"));
+    // cmd.exe keeps what stands between double quotes together except "%"; the client's
+    // argument parser takes \" as a quote.
+    EXPECT_EQ(platform::quote_cmd("a \"b\" 50% c"), "\"a \\\"b\\\" 50\"^%\" c\"");
+}
+
+TEST_F(Platform, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
+    platform::CommandSession series;
+    struct Case {
+        std::string line;
+        int status;
+    };
+    const Case cases[] = {
+        {"true", 0},
+        {"exit 3", 3},
+        {"printf '%s\\n' \"it's\" > 'out 1.txt'", 0},
+        {"cd / && X=1; exit 0", 0},  // the next line gets a fresh interpreter
+        {"test -z \"$X\" && test -f 'out 1.txt'", 0},
+        {"echo 'unclosed", 2},  // a syntax error ends only its line
+        {"no-such-command-here 2> /dev/null", 127},
+        {"kill -TERM $$", -1},  // ended by a signal
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(series.run(c.line), c.status) << c.line;
+        EXPECT_EQ(platform::run_command(c.line), c.status) << c.line << " (fresh interpreter)";
+    }
+    // A line that reads its standard input finds nothing: it cannot swallow the lines
+    // after it. Handed over at once, each line keeps its own status.
+    EXPECT_EQ(series.run_all({"read line", "exit 4", "echo a > a.txt", "echo 'bad", "sh -c 'exit 9'", "echo b > b.txt"}),
+              (std::vector<int>{1, 4, 0, 2, 9, 0}));
+    EXPECT_EQ(read_text("out 1.txt"), "it's\n");
+    EXPECT_EQ(read_text("a.txt") + read_text("b.txt"), "a\nb\n");
+    EXPECT_EQ(series.run_all({}), std::vector<int>{});
+}
+
+}  // namespace
