@@ -1,6 +1,10 @@
 // End-to-end runs of ferrox_cvn and ferrox_vandor against the simulated server: the whole
 // console text and exit status of runs that end in the front end, and the view report
 // command lines as the client receives them after the command interpreter.
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -114,6 +118,7 @@ TEST(FrontEnd, TheViewReportReachesTheClientWithItsConditionWhole) {
         SimKind kind;
         std::vector<std::string> args;
         std::string logged;  // as the client receives it; printed with the condition in quotes
+        int status = 0;
     };
     const Case cases[] = {
         {SimKind::corvane, {"-users", "-map"}, "corv Report -raw -view Users -where 1=1 and dropDate is null"},
@@ -122,11 +127,19 @@ TEST(FrontEnd, TheViewReportReachesTheClientWithItsConditionWhole) {
          "corv Report -raw -view DefectView -where state = 'verify'"},
         {SimKind::vandor, {"-features", "-where", "name='5001'"}, "Report -raw -view FeatureView -where name='5001'"},
         {SimKind::vandor, {"-users", "-where", "login like 'a%'"}, "Report -raw -view Users -where login like 'a%'"},
+        // Texts the interpreter would expand, split or run: the server gets them as typed.
+        {SimKind::corvane, {"-defects", "-where", "name = '1001' or abstract like '%$1%'"},
+         "corv Report -raw -view DefectView -where name = '1001' or abstract like '%$1%'"},
+        {SimKind::vandor, {"-users", "-where", "login = 'x\"y' or login like '$(touch canary)%'"},
+         "Report -raw -view Users -where login = 'x\"y' or login like '$(touch canary)%'"},
+        {SimKind::corvane, {"-features", "-where", "name = `touch canary`; touch canary"},
+         "corv Report -raw -view FeatureView -where name = `touch canary`; touch canary", kFailure},
     };
     for (const Case& c : cases) {
         e2e::ServerRun run(c.kind);
         ASSERT_TRUE(run.fixture());
         e2e::RunResult r = run.run(c.args);
+        EXPECT_FALSE(std::filesystem::exists(run.work() / "canary")) << c.logged;
         const std::size_t where = c.logged.find("-where ") + 7;
         const std::string printed = c.logged.substr(0, where) + "\"" + c.logged.substr(where) + "\"";
         const std::string start = kBanner + testing_line(c.kind) + "\nCommand String is : " + printed + "\n" +
@@ -134,7 +147,7 @@ TEST(FrontEnd, TheViewReportReachesTheClientWithItsConditionWhole) {
                                        ? "\n\nGenerating Raw File from Corvane, Please Be Patient\n\n"
                                        : "\n\nGenerating Raw File from VANDOR, Please Be Patient\n\n");
         EXPECT_EQ(r.out.substr(0, start.size()), start) << c.logged;
-        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(r.status, c.status) << r.out;
         const std::vector<std::string> log = run.log();
         ASSERT_GE(log.size(), 2u) << c.logged;
         EXPECT_EQ(log[0], logged_test_command(c.kind));
@@ -157,4 +170,55 @@ TEST(FrontEnd, AFailedViewReportEndsTheRunWithoutAFileName) {
             EXPECT_EQ(run.files_left(), std::vector<std::string>{}) << option;
         }
     }
+}
+
+TEST(FrontEnd, HelpNeedsNeitherTheFamilyVariableNorTheServer) {
+    for (SimKind kind : {SimKind::corvane, SimKind::vandor}) {
+        const std::string& error = kind == SimKind::corvane ? kCorvaneUsageError : kVandorUsageError;
+        const std::string usage = error.substr(error.find("Correct Usage:\n\n") + 16);
+        for (const char* word : {"-h", "--help", "/?"}) {
+            e2e::ServerRun run(kind);
+            ASSERT_TRUE(run.fixture());
+            e2e::RunResult r = run.run({word}, {}, {"CVN_FAMILY", "VANDOR_FAMILY"});
+            EXPECT_EQ(r.status, 0) << word;
+            EXPECT_EQ(r.out, kBanner + "\nUsage:\n\n" + usage) << word;
+            EXPECT_EQ(run.log(), std::vector<std::string>{}) << word;
+        }
+    }
+}
+
+TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
+    // The delayed calls take a second each, so the run is inside them when it is stopped:
+    // the notes of a series, or the single report call.
+    struct Case {
+        int signal;
+        const char* slowCall;
+        const char* stopAfter;
+    };
+    const Case cases[] = {{SIGINT, "-long", "1.5"}, {SIGTERM, "-long", "1.5"}, {SIGTERM, "-raw", "0.5"}};
+    for (const Case& c : cases) {
+        e2e::ServerRun run(SimKind::corvane);
+        ASSERT_TRUE(run.fixture());
+        e2e::write_text(run.work() / "defectsExport.txt", "an earlier export\n");
+        const std::string line = "'" + run.program() + "' -defects -map -jobs 2 & p=$!; sleep " + c.stopAfter +
+                                 "; kill -" + std::to_string(c.signal) + " $p; wait $p; echo status=$?";
+        e2e::RunResult r = e2e::run_program(
+            "/bin/sh", {"-c", line}, run.options({{"SIM_DELAY", c.slowCall}, {"SIM_DELAY_MS", "1000"}}));
+        EXPECT_TRUE(r.out.ends_with("\n\nERROR:  Interrupted: the export was stopped before it was complete; no "
+                                    "export file was written\n\nstatus=255\n"))
+            << c.slowCall << r.out;
+        ::usleep(1200 * 1000);  // a client left running would write its note by now
+        EXPECT_EQ(run.files_left(), std::vector<std::string>{"defectsExport.txt"}) << c.slowCall;
+        EXPECT_EQ(run.output("defectsExport.txt"), "an earlier export\n") << c.slowCall;
+    }
+}
+
+TEST(FrontEnd, AScratchNameTheFolderRefusesIsReportedAndLeftAlone) {
+    e2e::ServerRun run(SimKind::vandor);
+    ASSERT_TRUE(run.fixture());
+    std::filesystem::create_directory(run.work() / "userRawFile000.raw");
+    e2e::RunResult r = run.run({"-users", "-map"});
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_TRUE(r.out.ends_with("\n\nERROR:  cannot write userRawFile000.raw in the current folder\n\n")) << r.out;
+    EXPECT_EQ(run.files_left(), std::vector<std::string>{"userRawFile000.raw"});
 }

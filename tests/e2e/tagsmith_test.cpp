@@ -190,6 +190,13 @@ TEST(Tagsmith, RefusesBadArgumentsWithoutTouchingAnyFile) {
          kValidating + cannotOpen("nolabels.txt")},
         {"output named like the directories file", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "SavedDirsFile.txt"},
          kValidating + sameName},
+        // Another spelling of an input is that input all the same.
+        {"output spelled ./ like the labels file", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "./SavedLabelsFile.txt"},
+         kValidating + sameName},
+        {"output through a folder and ..", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "sub/../SavedDirsFile.txt"},
+         kValidating + sameName},
+        {"output a link to the labels file", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "link.txt"},
+         kValidating + sameName},
         {"output in a missing folder", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "nofolder/labels.cmd"},
          kValidating + cannotOpen("nofolder/labels.cmd")},
     };
@@ -198,6 +205,8 @@ TEST(Tagsmith, RefusesBadArgumentsWithoutTouchingAnyFile) {
         e2e::ScratchDir dir;
         e2e::write_text(dir / "SavedDirsFile.txt", kDirs);
         e2e::write_text(dir / "SavedLabelsFile.txt", kLabels);
+        fs::create_directory(dir / "sub");
+        fs::create_symlink("SavedLabelsFile.txt", dir / "link.txt");
         auto before = folder_contents(dir.path());
         e2e::RunResult result = run_tagsmith(dir.path(), c.args);
         EXPECT_EQ(result.status, 1);

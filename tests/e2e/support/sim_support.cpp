@@ -72,15 +72,24 @@ std::vector<std::string> read_sim_log(const std::filesystem::path& log) {
     return lines;
 }
 
-RunResult ServerRun::run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                         const std::vector<std::string>& unset) const {
+RunOptions ServerRun::options(const std::map<std::string, std::string>& env,
+                              const std::vector<std::string>& unset) const {
     RunOptions options;
     options.cwd = work_.path();
     options.setEnv = sim_env(kind_, db(), server_ / "sim.log");
     for (const auto& [name, value] : env) options.setEnv[name] = value;
     for (const auto& name : unset) options.setEnv.erase(name);
     options.unsetEnv = unset;
-    return run_program(bin_dir() + (kind_ == SimKind::corvane ? "/ferrox_cvn" : "/ferrox_vandor"), args, options);
+    return options;
+}
+
+std::string ServerRun::program() const {
+    return bin_dir() + (kind_ == SimKind::corvane ? "/ferrox_cvn" : "/ferrox_vandor");
+}
+
+RunResult ServerRun::run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                         const std::vector<std::string>& unset) const {
+    return run_program(program(), args, options(env, unset));
 }
 
 std::string ServerRun::client(const std::string& command, const std::vector<std::string>& args) const {

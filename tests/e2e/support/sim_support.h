@@ -55,6 +55,12 @@ public:
     /// SIM_LOG set, then `env` on top and `unset` removed.
     RunResult run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
                   const std::vector<std::string>& unset = {}) const;
+    /// The options run() uses, for running another program (a shell around ferrox) there.
+    RunOptions options(const std::map<std::string, std::string>& env = {},
+                       const std::vector<std::string>& unset = {}) const;
+    /// ferrox_cvn or ferrox_vandor.
+    std::string program() const;
+    const std::filesystem::path& work() const { return work_.path(); }
     /// One command of the simulated client without an interpreter: the server's own
     /// answer, independent of ferrox. A failing command fails the test.
     std::string client(const std::string& command, const std::vector<std::string>& args) const;
