@@ -7,16 +7,15 @@
 // It builds for Linux and, as a Windows program, for runs of the Windows exporter under
 // wine: there cmd.exe hands it the command line and the C runtime splits it into argv,
 // as it does for a real Windows client.
+#include <fcntl.h>
 #include <sqlite3.h>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <regex>
 #else
-#include <fcntl.h>
 #include <regex.h>
 #include <time.h>
 #include <unistd.h>
