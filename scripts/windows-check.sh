@@ -183,12 +183,13 @@ for row in "${runs[@]}"; do
   compare_pair "$id"
 done
 
-# tagsmith on saved files as a parts export leaves them (LF on Linux, CR LF on Windows).
-# Each row: id | where the saved labels and directories files come from | state
+# tagsmith on the saved labels and directories files of a parts run above (each side its
+# own), or on the hand-written pair in tests/windows (CR LF for Windows, as ferrox writes).
+# Each row: id | parts run or folder the saved files come from | state
 tagsmith_runs=(
-  "tagsmith-written | $root/tests/windows |"
-  "tagsmith-cvn     | $work/linux/cvn-parts | pending"
-  "tagsmith-vdr     | $work/linux/vdr-parts | pending"
+  "tagsmith-written | tests/windows |"
+  "tagsmith-cvn     | cvn-parts     | pending"
+  "tagsmith-vdr     | vdr-parts     | pending"
 )
 for row in "${tagsmith_runs[@]}"; do
   IFS='|' read -r id from state <<<"$row"
@@ -197,7 +198,13 @@ for row in "${tagsmith_runs[@]}"; do
   for side in linux windows; do
     mkdir -p "$work/$side/$id"
     for f in SavedLabelsFile.txt SavedDirsFile.txt; do
-      if [ $side = linux ]; then cp "$from/$f" "$work/$side/$id/"; else perl -pe 's/\n/\r\n/' "$from/$f" >"$work/$side/$id/$f"; fi
+      if [ ! -d "$from" ]; then
+        cp "$work/$side/$from/$f" "$work/$side/$id/"
+      elif [ $side = linux ]; then
+        cp "$from/$f" "$work/$side/$id/"
+      else
+        perl -pe 's/\n/\r\n/' "$from/$f" >"$work/$side/$id/$f"
+      fi
     done
   done
   run_pair "$id" corvane - cmd - tagsmith SavedDirsFile.txt SavedLabelsFile.txt labelCommands.bat
@@ -226,6 +233,19 @@ for i in "${!values[@]}"; do
   check "$id: the client receives [$value]" same_lines "$expected" "$work/windows/$id/sim.log"
   compare_pair "$id"
 done
+
+# A line that cmd.exe would cut or refuse is not run: the run fails and says why.
+refused_where() {  # refused_where ID CONDITION MESSAGE
+  local id=$1 dir=$work/windows/$1
+  mkdir -p "$dir"
+  (cd "$dir" && env WINEPATH="$windows_path" CVN_FAMILY="$(winpath "$work/servers/corvane-fixture.db")" \
+     SIM_LOG="$(winpath "$dir/sim.log")" "$wine" ferrox_cvn.exe -users -where "$2" >console.txt 2>&1; echo $? >status)
+  check "$id: fails (255)" same_lines 255 "$dir/status"
+  check "$id: says why" grep -q "$3" "$dir/console.txt"
+  check "$id: the report is not run" same_lines "corv report -testServer" "$dir/sim.log"
+}
+refused_where where-line-break $'login <> \'a\nb\'' "holds a line break, which cmd.exe would cut"
+refused_where where-too-long "login <> '$(printf '%%%.0s' {1..3000})'" "longer than cmd.exe takes (8191)"
 
 # As record names: those that can name the note's scratch file on Windows (ferrox gives
 # the others "Migrated Note" without asking the server). The raw file splits at "|" and
@@ -284,7 +304,9 @@ expected=$(for d in "${entries[@]}"; do for l in "${entries[@]}"; do printf 'sbx
 check "labels: sh runs ${#entries[@]}x${#entries[@]} mklabel calls with the values" same_lines "$expected" "$work/linux/$id/mklabel.log"
 check "labels: cmd.exe runs ${#entries[@]}x${#entries[@]} mklabel calls with the values" same_lines "$expected" "$work/windows/$id/mklabel.log"
 
-# Part paths reach the client through the parts export's queries.
+# As part paths: a server whose parts carry the values that can be Windows paths (as the
+# record names above), exported with -parts on both sides, the call logs compared and the
+# paths found in the cvnselect and Report -general queries. Waits for the parts export.
 pending+=("part-paths")
 
 canaries=$(find "$work/linux" "$work/windows" -name 'canary*')
