@@ -3,11 +3,23 @@
 //
 // It is started once per server command, so it does as little as it can: open the
 // database read-only, prepare one statement, stream the rows to stdout.
-#include <regex.h>
-#include <sqlite3.h>
+//
+// It builds for Linux and, as a Windows program, for runs of the Windows exporter under
+// wine: there cmd.exe hands it the command line and the C runtime splits it into argv,
+// as it does for a real Windows client.
 #include <fcntl.h>
+#include <sqlite3.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+
+#include <regex>
+#else
+#include <regex.h>
 #include <time.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +37,13 @@ enum class Kind { corvane, vandor };
 constexpr int kAnswered = 0;
 constexpr int kFailed = 1;    // injected failure, or a record that does not exist
 constexpr int kRefused = 2;   // unknown command shape, bad database, failing SQL
+
+/// Rows end as a program's text output does on its platform (notes are written as stored).
+#ifdef _WIN32
+constexpr std::string_view kRowEnd = "\r\n";
+#else
+constexpr std::string_view kRowEnd = "\n";
+#endif
 
 struct Invocation {
     std::string name;               // base name of argv[0]
@@ -52,8 +71,17 @@ private:
 
 std::string base_name(const char* path) {
     std::string_view text(path);
+#ifdef _WIN32
+    // The name as typed or as found on PATH: either separator, with or without ".exe".
+    auto slash = text.find_last_of("/\\");
+    std::string_view name = slash == std::string_view::npos ? text : text.substr(slash + 1);
+    if (name.size() > 4 && _stricmp(std::string(name.substr(name.size() - 4)).c_str(), ".exe") == 0)
+        name.remove_suffix(4);
+    return std::string(name);
+#else
     auto slash = text.rfind('/');
     return std::string(slash == std::string_view::npos ? text : text.substr(slash + 1));
+#endif
 }
 
 std::string lower(std::string text) {
@@ -73,13 +101,23 @@ std::string log_line(const Invocation& inv) {
 }
 
 void append_log(const char* path, const std::string& line) {
+    std::string record = line + "\n";
+#ifdef _WIN32
+    // Append-only access makes each write land whole at the end, as O_APPEND does.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    CloseHandle(file);
+#else
     int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return;
-    std::string record = line + "\n";
     // One write with O_APPEND keeps lines of concurrent calls whole.
     ssize_t written = ::write(fd, record.data(), record.size());
     (void)written;
     ::close(fd);
+#endif
 }
 
 /// True when the environment variable holds a regex matching `line`; a bad regex is
@@ -87,6 +125,15 @@ void append_log(const char* path, const std::string& line) {
 bool env_regex_matches(const char* variable, const std::string& line) {
     const char* pattern = std::getenv(variable);
     if (pattern == nullptr) return false;
+#ifdef _WIN32
+    // No regex.h there; the standard library's POSIX extended grammar is the same language.
+    try {
+        const std::regex regex(pattern, std::regex::extended | std::regex::nosubs);
+        return std::regex_search(line, regex);
+    } catch (const std::regex_error& error) {
+        throw Failure(kRefused, std::string(variable) + " is not a valid regular expression: " + error.what());
+    }
+#else
     regex_t regex;
     int rc = ::regcomp(&regex, pattern, REG_EXTENDED | REG_NOSUB);
     if (rc != 0) {
@@ -97,13 +144,18 @@ bool env_regex_matches(const char* variable, const std::string& line) {
     bool matched = ::regexec(&regex, line.c_str(), 0, nullptr, 0) == 0;
     ::regfree(&regex);
     return matched;
+#endif
 }
 
 void delay_ms(long ms) {
     if (ms <= 0) return;
+#ifdef _WIN32
+    Sleep(static_cast<DWORD>(ms));
+#else
     timespec wait{ms / 1000, (ms % 1000) * 1000000L};
     while (::nanosleep(&wait, &wait) != 0) {
     }
+#endif
 }
 
 Failure unknown_shape(const Invocation& inv) {
@@ -257,7 +309,7 @@ void print_rows(Database& db) {
             const unsigned char* text = sqlite3_column_text(stmt, i);
             if (text) write_out(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
         }
-        std::fputc('\n', stdout);
+        write_out(kRowEnd.data(), kRowEnd.size());
     }
 }
 
@@ -312,6 +364,10 @@ int main(int argc, char** argv) {
 
     static char outBuffer[1 << 16];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+#ifdef _WIN32
+    // Every byte as written: rows carry their own line ends and notes are kept as stored.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
 
     const std::string line = log_line(inv);
     try {

@@ -35,21 +35,55 @@ std::string quote_posix(std::string_view value) {
     return quoted;
 }
 
-std::string quote_cmd(std::string_view value) {
-    // cmd.exe keeps everything between double quotes together except '%' expansion;
-    // the client's argument parser takes \" as a literal quote. '%' is kept from
-    // expanding by closing the quote around a caret-escaped percent sign.
+namespace {
+
+// The client's C runtime splits its command line into argv: a quoted piece ends at the
+// next double quote, \" is a literal quote, and backslashes count as escapes only right
+// before a quote, where they are doubled. A '%' goes between two quoted pieces.
+std::string quote_for_argument_parser(std::string_view value) {
     std::string quoted = "\"";
+    std::size_t backslashes = 0;
     for (char c : value) {
+        if (c == '\\') {
+            ++backslashes;
+            quoted += c;
+            continue;
+        }
+        if (c == '"' || c == '%') quoted.append(backslashes, '\\');  // a quote follows them
         if (c == '"')
             quoted += "\\\"";
         else if (c == '%')
-            quoted += "\"^%\"";
+            quoted += "\"%\"";
         else
             quoted += c;
+        backslashes = 0;
     }
+    quoted.append(backslashes, '\\');  // before the closing quote
     quoted += '"';
     return quoted;
+}
+
+}  // namespace
+
+std::string quote_cmd(std::string_view value) {
+    // cmd.exe reads the line first. It expands %NAME% before anything else, inside quotes
+    // too: each '%' stands between two quoted pieces ("50"%"" for 50%), so the text up to
+    // any later '%' begins with a quote (or its caret) and names no variable. Inside its own quotes
+    // nothing else is special to cmd, so a value without double quotes stays there, which
+    // also keeps a file name after ">" whole. cmd toggles its quoting at every double
+    // quote, the one in \" too, which would leave the rest of such a value exposed: there
+    // every quote and every character cmd treats specially gets a caret instead, so cmd
+    // never enters its quoting and drops only the carets. '!' is plain, since run_command
+    // turns delayed expansion off; line breaks cannot pass cmd at all (run_command refuses them).
+    std::string quoted = quote_for_argument_parser(value);
+    if (value.find('"') == std::string_view::npos) return quoted;
+    std::string escaped;
+    escaped.reserve(quoted.size() * 2);
+    for (char c : quoted) {
+        if (std::string_view("\"%^&|<>()").find(c) != std::string_view::npos) escaped += '^';
+        escaped += c;
+    }
+    return escaped;
 }
 
 }  // namespace platform

@@ -13,7 +13,8 @@ namespace platform {
 /// returns the command's exit status: 0 for success, anything else for failure.
 /// A command that could not be started or was killed by a signal gives -1. Once the
 /// run is interrupted nothing more is started, a running command is stopped, and the
-/// result is -1.
+/// result is -1. On Windows a line that cmd.exe would cut or change (a line break, more
+/// than 8191 characters) is not run: a message on the standard error stream, and -1.
 int run_command(const std::string& commandLine);
 
 /// Makes an interrupt (Ctrl-C, Ctrl-Break, SIGINT, SIGTERM, a closed console) stop the
@@ -71,7 +72,10 @@ bool set_env(const std::string& name, const std::string& value);
 /// receives the value byte for byte.
 std::string quote_argument(std::string_view value);
 /// The same for a named interpreter, whatever this platform is: command lines written
-/// into an import file run later on the target's interpreter.
+/// into an import file run later on the target's interpreter. quote_cmd's text is for a
+/// line that cmd.exe runs with delayed expansion off (as run_command runs it), read back
+/// by the C runtime's argument parser; a value without double quotes (every file name)
+/// also serves as the file name after a redirection. A line break cannot pass cmd.exe.
 std::string quote_posix(std::string_view value);
 std::string quote_cmd(std::string_view value);
 /// True when `value` needs no quoting for `quote` to arrive unchanged: only letters,

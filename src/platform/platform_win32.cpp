@@ -1,4 +1,4 @@
-// Windows side of the platform layer: cmd.exe through _wsystem, Win32 security and Winsock.
+// Windows side of the platform layer: cmd.exe as a child process, Win32 security and Winsock.
 #include "platform.h"
 
 #include <winsock2.h>
@@ -14,29 +14,111 @@ namespace platform {
 namespace {
 
 volatile LONG gInterrupted = 0;
+// Set with the flag, so that a wait for a command wakes up at once (manual reset).
+HANDLE gInterruptEvent = nullptr;
 
-// Runs on a thread of its own. Ctrl-C and Ctrl-Break reach the client too, which ends;
-// the run then stops at its next step and cleans up. A closing console ends the process
-// once the handler returns, so the handler gives the run a moment to clean up first.
+// The status of a process ended by Ctrl-C or Ctrl-Break, or by a closing console.
+constexpr DWORD kStatusControlCExit = 0xC000013AUL;
+
+// The longest command line cmd.exe takes after /c.
+constexpr std::size_t kCmdLineLimit = 8191;
+
+// Runs on a thread of its own, in every process of the console: the client and its
+// cmd.exe get the event too and end, and the run stops at its next step and cleans up.
+// A closing console (logoff, shutdown) ends the process as soon as a handler returns, so
+// for those the handler never returns: the process ends when the run has cleaned up and
+// leaves main, or when the system's grace period runs out.
 BOOL WINAPI on_console_event(DWORD event) {
-    InterlockedExchange(&gInterrupted, 1);
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(2000);
+    note_interrupt();
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(INFINITE);
     return TRUE;
 }
 
+/// False, with a message, for a line that cmd.exe would not run as it stands: it ends a
+/// line at a line feed, drops carriage returns, and refuses lines over its limit.
+bool cmd_takes_whole(const std::string& commandLine) {
+    if (commandLine.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+        std::fprintf(stderr, "\nERROR: a command line holds a line break, which cmd.exe would cut; not run\n");
+        return false;
+    }
+    if (commandLine.size() > kCmdLineLimit) {
+        std::fprintf(stderr, "\nERROR: a command line of %zu characters is longer than cmd.exe takes (%zu); not run\n",
+                     commandLine.size(), kCmdLineLimit);
+        return false;
+    }
+    return true;
+}
+
+/// Closes a handle when it goes out of scope.
+struct HandleCloser {
+    HANDLE handle = nullptr;
+    ~HandleCloser() {
+        if (handle) CloseHandle(handle);
+    }
+};
+
 }  // namespace
 
-void install_interrupt_handlers() { SetConsoleCtrlHandler(on_console_event, TRUE); }
+void install_interrupt_handlers() {
+    gInterruptEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
 
 bool interrupted() { return InterlockedCompareExchange(&gInterrupted, 0, 0) != 0; }
 
-void note_interrupt() { InterlockedExchange(&gInterrupted, 1); }
+void note_interrupt() {
+    InterlockedExchange(&gInterrupted, 1);
+    if (gInterruptEvent) SetEvent(gInterruptEvent);
+}
 
 int run_command(const std::string& commandLine) {
-    if (interrupted()) return -1;
-    // system() hands the line to cmd.exe and returns the command's exit code.
-    const int status = std::system(commandLine.c_str());
-    return interrupted() ? -1 : status;
+    if (interrupted() || !cmd_takes_whole(commandLine)) return -1;
+    // cmd.exe as system() would start it, with three switches the quoting relies on: /d
+    // runs no AutoRun command from the registry, /v:off keeps '!' plain whatever the
+    // registry says, and /s /c takes the line between the outer quotes as it stands.
+    const std::string interpreter = get_env("ComSpec").value_or("cmd.exe");
+    std::string line = "cmd.exe /d /v:off /s /c \"" + commandLine + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    for (HANDLE standard : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        SetHandleInformation(standard, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &started))
+        return -1;
+    HandleCloser process{started.hProcess};
+    HandleCloser thread{started.hThread};
+    // The interpreter and the client it starts share a job, so that an interrupt stops
+    // both, and so does this process ending while they run.
+    HandleCloser job{CreateJobObjectA(nullptr, nullptr)};
+    if (job.handle) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job.handle, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        if (!AssignProcessToJobObject(job.handle, started.hProcess)) {
+            CloseHandle(job.handle);
+            job.handle = nullptr;
+        }
+    }
+    ResumeThread(started.hThread);
+
+    const HANDLE waits[] = {started.hProcess, gInterruptEvent};
+    if (WaitForMultipleObjects(gInterruptEvent ? 2 : 1, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        if (job.handle)
+            TerminateJobObject(job.handle, kStatusControlCExit);
+        else
+            TerminateProcess(started.hProcess, kStatusControlCExit);
+        WaitForSingleObject(started.hProcess, INFINITE);
+    }
+    DWORD status = 0;
+    if (!GetExitCodeProcess(started.hProcess, &status)) return -1;
+    // The user's Ctrl-C may end the client before this process's handler has run.
+    if (status == kStatusControlCExit) note_interrupt();
+    return interrupted() ? -1 : static_cast<int>(status);
 }
 
 // cmd.exe reports exit codes reliably only per invocation: every line gets its own.
