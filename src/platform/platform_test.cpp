@@ -38,9 +38,11 @@ TEST_F(Platform, QuotedValuesReachTheCommandWhole) {
     ASSERT_EQ(platform::run_command(command + " > out.txt"), 0) << command;
     EXPECT_EQ(read_text("out.txt"), expected);
     EXPECT_FALSE(std::filesystem::exists("x"));
-    // cmd.exe keeps what stands between double quotes together except "%"; the client's
-    // argument parser takes \" as a quote.
-    EXPECT_EQ(platform::quote_cmd("a \"b\" 50% c"), "\"a \\\"b\\\" 50\"^%\" c\"");
+    // For cmd.exe: between quotes unless the value holds a quote (then every quote and
+    // special character carries a caret instead); each "%" between two quoted pieces; the
+    // client's argument parser reads \" as a quote. Checked against cmd.exe under wine.
+    EXPECT_EQ(platform::quote_cmd("a b 50% c"), "\"a b 50\"%\" c\"");
+    EXPECT_EQ(platform::quote_cmd("a \"b\" 50% c"), "^\"a \\^\"b\\^\" 50^\"^%^\" c^\"");
 }
 
 TEST_F(Platform, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
