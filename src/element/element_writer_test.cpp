@@ -252,35 +252,44 @@ TEST(ElementWriter, ModesAndBranchForms) {
     EXPECT_EQ(encode_text_line("Name", "a b|c\"d"), "Name 7:a b|c\"d\n");
 }
 
-TEST(ElementWriter, FailedPartsLeaveNoPartialElement) {
+TEST(ElementWriter, AFailedPartLeavesNothingAndAnUnendedElementIsReported) {
     InScratchDir scratch;
     WriterFixture f(ServerKind::Corvane);
     f.settings.targetNT = false;
-    OrderedEntry bad = cvn_entry("bad.c", "r1", 1);
+    OrderedEntry bad = cvn_entry("bad/x.c", "r1", 1);  // its directory, label and branch are its own
     bad.partRow = cvn_row("R1", "", "");
+    bad.labels = {"DRIVER-bad"};
+    bad.onbranch = true;
+    bad.branchPath = "b";
     OrderedEntry good = cvn_entry("good.c", "r2", 2);
     good.partRow = cvn_row("R1", "", "");
+    good.labels = {"RELEASE-R1"};
 
     EXPECT_EQ(f.writer.write_element_end(), -1);  // nothing begun: nothing written
     EXPECT_EQ(f.writer.write_version_block(good), -1);
-    EXPECT_EQ(f.console.outText,
-              "\n\nERROR:  Element Information must be written before Version information \n\n");
     ASSERT_EQ(f.writer.write_globals(), 0);
     ASSERT_EQ(f.writer.write_element_header(bad), 0);
     ASSERT_EQ(f.writer.write_version_block(bad), 0);
-    // The part fails here; the next part begins without the failed one's end.
+    f.writer.discard_element();  // the part failed after its first version
     ASSERT_EQ(f.writer.write_element_header(good), 0);
     ASSERT_EQ(f.writer.write_version_block(good), 0);
     ASSERT_EQ(f.writer.write_element_end(), 0);
     EXPECT_EQ(f.writer.write_element_end(), -1);  // a second end for the same part
+    ASSERT_EQ(f.writer.write_element_header(good), 0);
+    EXPECT_EQ(f.writer.combine_export_files(), -1);  // begun and never ended
+    EXPECT_EQ(f.console.outText,
+              "\n\nERROR:  Element Information must be written before Version information \n\n"
+              "\n\nERROR:  The element of Part good.c was begun but never ended\n\n");
+    f.writer.discard_element();
     EXPECT_EQ(f.writer.elementCount(), 1);
     EXPECT_EQ(f.writer.versionCount(), 1);
     ASSERT_EQ(f.writer.combine_export_files(), 0);
-    std::string text = read_text("partsExport.txt");
-    EXPECT_EQ(text.find("bad.c"), std::string::npos);
-    std::string elements = text.substr(text.find("ELEMENT_BEGIN"));
-    EXPECT_EQ(elements.rfind("ELEMENT_BEGIN"), 0u);  // one element, closed at the end
-    EXPECT_EQ(elements.find("ELEMENT_END\n"), elements.size() - 12);
+    EXPECT_EQ(read_text("partsExport.txt"),
+              globals(scratch.cwd(), true) + "TYPES_BEGIN\nLBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R1\nLBTYPE_END\nTYPES_END\n" +
+                  "DIR_BEGIN\nDirName 1:.\nDIR_END\nELEMENT_BEGIN\nName 6:good.c\nMode 33188\n" + kIdentityLines +
+                  "EventTime 2\nVERSION_BEGIN\nVersionId 2:r2\n" + kIdentityLines +
+                  "EventTime 2\nExtractCmd 57:corv Part -extract good.c -nokeys  -release R1  -stdout >\n"
+                  "Label 14:CVN-RELEASE-R1\nVERSION_END\nELEMENT_END\n");
 }
 
 TEST(ElementWriter, FailedCombineLeavesTheEarlierExportUntouched) {
