@@ -1,0 +1,26 @@
+// The Corvane history path of a parts export: part by part, the revision history
+// from the RevisionView report, the history steps, and the element written whole.
+#pragma once
+
+#include <string>
+
+#include "identity.h"
+#include "run_context.h"
+
+inline constexpr const char* kRevisionScratchFile = "revTmpFile000.out";
+
+/// The RevisionView command of one part as it is printed when it fails, redirection
+/// included.
+std::string compose_revision_view_command(const std::string& partPath);
+/// The same command as it is run: the part path a SQL literal inside a condition that
+/// is one argument quoted for the command interpreter.
+std::string revision_view_command_line(const std::string& partPath);
+
+/// Exports every part of the raw part file `rawFile` (PartFullView rows; the rows of a
+/// part adjacent; blank lines skipped). A failed part is reported and dropped whole;
+/// the others go on. When every part succeeded the export files are combined and the
+/// totals printed (the result is the combining's). When some failed, the export files
+/// are still combined if any element was written, the totals are printed, the failed
+/// parts are listed with their reasons, and the result is -1. -1 at once when the
+/// file is missing, empty or names no part, or when the run is interrupted.
+int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile);
