@@ -226,6 +226,7 @@ TEST(PartsExport, EachRunKeepsTheRawPartFileOfTheRunBefore) {
         EXPECT_EQ(run.file("partsRawFile000.raw"), step.raw);
         EXPECT_EQ(run.file("partsRawFile000.raw0"), step.backup);
     }
+    EXPECT_EQ(run.file("partsExport.txt"), expected("release_r1.export", run.cwd()));  // the earlier one replaced
 }
 
 TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
