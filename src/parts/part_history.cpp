@@ -16,6 +16,9 @@
 
 namespace {
 
+/// Parts whose RevisionView reports go to the interpreter together.
+constexpr std::size_t kPartsBatch = 64;
+
 constexpr const char* kRevisionViewHead =
     "corv Report -general RevisionView  -select "
     "\"nupathname,changedate,revisionname,ancestorrevision,nuadddate,sourceid\"";
@@ -63,6 +66,12 @@ struct FailedPart {
     std::string reason;
 };
 
+/// One part of the raw part file, waiting for its history.
+struct PendingPart {
+    std::string name;
+    std::vector<PartFullViewRecord> rows;
+};
+
 /// The history path's state for the whole export: one model, one writer, and the
 /// parts that failed. Every command goes through `shell`, the run's command
 /// interpreter kept running for the series of parts where the platform can.
@@ -75,17 +84,25 @@ public:
           writer_(ctx_, identity, model_),
           steps_{model_, run.settings, console_, writer_} {}
 
-    int append_row(const PartFullViewRecord& row) { return model_.append_part_row(row); }
-
-    /// Exports the part whose rows are loaded; a failure drops the part whole and
-    /// leaves the lists empty for the next one.
-    void process(const std::string& partPath) {
-        ++parts_;
-        console_.begin_part();
-        if (process_part(partPath) == 0) return;
-        writer_.discard_element();
-        model_.release_history(false);
-        failed_.push_back({partPath, console_.reason()});
+    /// Runs the RevisionView reports of the batch together, each into a file of its
+    /// own, so that the interpreter runs them back to back as a script would; then
+    /// exports the parts one by one in their order. false when the run cannot go on
+    /// (no scratch file can be made, or it was interrupted).
+    bool process_batch(const std::vector<PendingPart>& batch) {
+        std::vector<std::string> commands;
+        for (std::size_t slot = 0; slot < batch.size(); ++slot) {
+            // The files stay from batch to batch (each command's redirection empties
+            // its own): made and checked once, not created anew for every part.
+            if (slot == slotsMade_) {
+                if (!ctx_.scratch.prepare(console_, revision_scratch_file(slot))) return false;
+                ++slotsMade_;
+            }
+            commands.push_back(revision_view_command_line(batch[slot].name, revision_scratch_file(slot)));
+        }
+        const std::vector<int> statuses = ctx_.shell.run_each(commands);
+        for (std::size_t slot = 0; slot < batch.size() && !platform::interrupted(); ++slot)
+            process(batch[slot], statuses[slot], revision_scratch_file(slot));
+        return !platform::interrupted();
     }
 
     int parts() const { return parts_; }
@@ -114,32 +131,38 @@ private:
         return name.empty() ? kDefaultPartsExportFile : name;
     }
 
-    int process_part(const std::string& partPath) {
-        if (int rc = run_revision_view(partPath); rc != 0) return rc;
-        if (int rc = read_revision_rows(partPath); rc != 0) return rc;
+    /// Exports one part whose RevisionView report ended with `status` into `file`; a
+    /// failure drops the part whole and leaves the lists empty for the next one.
+    void process(const PendingPart& part, int status, const std::string& file) {
+        ++parts_;
+        console_.begin_part();
+        if (process_part(part, status, file) == 0) return;
+        writer_.discard_element();
+        model_.release_history(false);
+        failed_.push_back({part.name, console_.reason()});
+    }
+
+    int process_part(const PendingPart& part, int status, const std::string& file) {
+        console_.print("\nProcessing Part:  %s\n", part.name.c_str());
+        for (const PartFullViewRecord& row : part.rows)
+            if (int rc = model_.append_part_row(row); rc != 0) return rc;
+        if (status != 0) {
+            console_.print("\n\nERROR:  Can Not Create Revisionview Raw File %s", file.c_str());
+            console_.print("\nRevisionView Command is : %s\n", compose_revision_view_command(part.name, file).c_str());
+            console_.set_reason("its RevisionView report failed");
+            return -1;
+        }
+        if (int rc = read_revision_rows(part.name, file); rc != 0) return rc;
         // A part whose versions all lie before "-since" has begun no element.
         if (writer_.element_open())
             if (int rc = writer_.write_element_end(); rc != 0) return rc;
         return model_.release_part_rows();
     }
 
-    int run_revision_view(const std::string& partPath) {
-        console_.print("\nProcessing Part:  %s\n", partPath.c_str());
-        console_.flush();
-        if (!ctx_.scratch.prepare(console_, kRevisionScratchFile)) return -1;
-        if (ctx_.shell.run(revision_view_command_line(partPath)) != 0) {
-            console_.print("\n\nERROR:  Can Not Create Revisionview Raw File %s", kRevisionScratchFile);
-            console_.print("\nRevisionView Command is : %s\n", compose_revision_view_command(partPath).c_str());
-            console_.set_reason("its RevisionView report failed");
-            return -1;
-        }
-        return 0;
-    }
-
-    int read_revision_rows(const std::string& partPath) {
-        std::ifstream in(kRevisionScratchFile, std::ios::binary);
+    int read_revision_rows(const std::string& partPath, const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
         if (!in) {
-            console_.print("\n\nERROR:  Can not open RevisionView Raw File %s", kRevisionScratchFile);
+            console_.print("\n\nERROR:  Can not open RevisionView Raw File %s", file.c_str());
             console_.set_reason("its RevisionView report could not be read");
             return -1;
         }
@@ -151,8 +174,6 @@ private:
             if (int rc = model_.append_revision(row); rc != 0) return rc;
             ++rows;
         }
-        in.close();
-        ctx_.scratch.remove(kRevisionScratchFile);
         if (rows == 0) {
             // The part has versions in the selected releases: without its history they
             // would be missing from the export without a word.
@@ -168,20 +189,22 @@ private:
     HistoryModel model_;
     ElementWriter writer_;
     HistorySteps steps_;
+    std::size_t slotsMade_ = 0;
     int parts_ = 0;
     std::vector<FailedPart> failed_;
 };
 
 }  // namespace
 
-std::string compose_revision_view_command(const std::string& partPath) {
-    return std::string(kRevisionViewHead) + " -where \"" + revision_view_condition(partPath) + "\">" +
-           kRevisionScratchFile;
+std::string revision_scratch_file(std::size_t slot) { return strprintf("revTmpFile%03zu.out", slot); }
+
+std::string compose_revision_view_command(const std::string& partPath, const std::string& file) {
+    return std::string(kRevisionViewHead) + " -where \"" + revision_view_condition(partPath) + "\">" + file;
 }
 
-std::string revision_view_command_line(const std::string& partPath) {
+std::string revision_view_command_line(const std::string& partPath, const std::string& file) {
     return std::string(kRevisionViewHead) + " -where " + platform::quote_argument(revision_view_condition(partPath)) +
-           ">" + kRevisionScratchFile;
+           ">" + file;
 }
 
 int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile) {
@@ -200,18 +223,26 @@ int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std
 
     // Rows of one part are adjacent; a part is complete when a row of another part
     // comes, or the file ends (also without a final line end).
-    std::string current;
+    std::vector<PendingPart> batch;
+    PendingPart current;
+    auto complete_part = [&]() {
+        batch.push_back(std::move(current));
+        current = {};
+        if (batch.size() < kPartsBatch) return true;
+        const bool goOn = histories.process_batch(batch);
+        batch.clear();
+        return goOn;
+    };
     std::string line;
     while (read_line(raw, line)) {
-        if (platform::interrupted()) return -1;
         PartFullViewRecord row = parse_part_row(line);
         if (row.nupathname.empty()) continue;  // a blank line names no part
-        if (!current.empty() && row.nupathname != current) histories.process(current);
-        current = row.nupathname;
-        if (histories.append_row(row) != 0) return -1;
+        if (!current.name.empty() && row.nupathname != current.name && !complete_part()) return -1;
+        current.name = row.nupathname;
+        current.rows.push_back(std::move(row));
     }
-    if (!current.empty()) histories.process(current);
-    if (platform::interrupted()) return -1;
+    if (!current.name.empty() && !complete_part()) return -1;
+    if (!batch.empty() && !histories.process_batch(batch)) return -1;
     if (histories.parts() == 0) {
         ctx.console.print("\n\nERROR:  The query yields no parts to process\n\n");
         return -1;

@@ -2,19 +2,22 @@
 // from the RevisionView report, the history steps, and the element written whole.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "identity.h"
 #include "run_context.h"
 
-inline constexpr const char* kRevisionScratchFile = "revTmpFile000.out";
+/// The scratch file of the RevisionView report in place `slot` of a batch of parts:
+/// "revTmpFile000.out", "revTmpFile001.out", ...
+std::string revision_scratch_file(std::size_t slot);
 
-/// The RevisionView command of one part as it is printed when it fails, redirection
-/// included.
-std::string compose_revision_view_command(const std::string& partPath);
+/// The RevisionView command of one part into `file` as it is printed when it fails,
+/// redirection included.
+std::string compose_revision_view_command(const std::string& partPath, const std::string& file);
 /// The same command as it is run: the part path a SQL literal inside a condition that
 /// is one argument quoted for the command interpreter.
-std::string revision_view_command_line(const std::string& partPath);
+std::string revision_view_command_line(const std::string& partPath, const std::string& file);
 
 /// Exports every part of the raw part file `rawFile` (PartFullView rows; the rows of a
 /// part adjacent; blank lines skipped). A failed part is reported and dropped whole;

@@ -45,7 +45,7 @@ std::string expected(const std::string& name, const fs::path& cwd) {
     return text;
 }
 
-enum class Server { fixture, faults, quoting, generated };
+enum class Server { fixture, faults, quoting, generated, large };
 
 /// A simulated server and the folder ferrox runs in, kept apart.
 class PartsRun {
@@ -58,9 +58,11 @@ class PartsRun {
         params.revisions = 7;
         params.branchProb = 0.4;
         params.workareas = 2;
+        if (server == Server::large) params.parts = 150;
         switch (server) {
             case Server::fixture: ready_ = e2e::create_server(SimKind::corvane, db()); break;
-            case Server::generated: ready_ = e2e::create_server_generated(SimKind::corvane, db(), params); break;
+            case Server::generated:
+            case Server::large: ready_ = e2e::create_server_generated(SimKind::corvane, db(), params); break;
             default: ready_ = e2e::create_server_sql(SimKind::corvane, db(), e2e::read_file(sql));
         }
     }
@@ -257,4 +259,21 @@ TEST(PartsExport, VandorPartsFailUntilTheirHistoryPathIsBuilt) {
               "\n\nERROR:  The -parts export from a VANDOR server is not available in this build\n\n");
     EXPECT_EQ(e2e::read_sim_log(dir / "sim.log"), std::vector<std::string>{"Report -testServer"});
     EXPECT_TRUE(fs::is_empty(dir / "work"));
+}
+
+TEST(PartsExport, EveryPartOfALargeReleaseIsExportedOnceInItsOrder) {
+    PartsRun run(Server::large);
+    ASSERT_TRUE(run.ready());
+    ASSERT_EQ(run.run({"-parts", "-release", "R1"}).status, 0);
+    // The parts the server lists, in the order it lists them, each once.
+    std::vector<std::string> listed;
+    for (const std::string& row : e2e::lines_of(run.file("partsRawFile000.raw"))) {
+        const std::string path = row.substr(0, row.find('|'));
+        if (listed.empty() || listed.back() != path) listed.push_back(path);
+    }
+    std::vector<std::string> exported;
+    for (const std::string& line : e2e::lines_of(run.file("partsExport.txt")))
+        if (line.starts_with("Name ")) exported.push_back(line.substr(line.find(':') + 1));
+    EXPECT_GT(listed.size(), 130u);
+    EXPECT_EQ(exported, listed);
 }
