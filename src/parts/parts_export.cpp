@@ -2,19 +2,19 @@
 // history path of the server kind.
 #include "parts_export.h"
 
-#include <cstdio>
 #include <fstream>
 
 #include "part_history.h"
 #include "part_queries.h"
+#include "platform.h"
 #include "selection.h"
 #include "usage.h"
 
 int backup_raw_part_file(Console& console) {
     if (!std::ifstream(kRawPartFile)) return 0;
     const std::string backup = std::string(kRawPartFile) + "0";
-    std::remove(backup.c_str());
-    if (std::rename(kRawPartFile, backup.c_str()) == 0)
+    // In one step: a rename that fails leaves the older backup in place.
+    if (platform::replace_file(kRawPartFile, backup))
         console.print("\nRaw Part File : %s  Renamed to : %s\n", kRawPartFile, backup.c_str());
     return 0;
 }

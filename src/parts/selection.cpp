@@ -1,6 +1,7 @@
 // Reads the release and part specification files and gathers the part list answers.
 #include "selection.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -154,10 +155,11 @@ int select_parts(RunContext& ctx, const std::string& releaseInList, std::string&
         return -1;
     }
     Selection selection{ctx, releaseInList, rawFile, {}, 0};
+    const long batchLines = std::max(1, settings.partIndex);
     std::string line, entry;
     // Blank lines count towards a batch's lines too: batches follow the file's lines.
     for (long lines = 0; read_line(spec, line); ++lines) {
-        if (lines > 0 && lines % settings.partIndex == 0 && selection.send_batch() != 0) return -1;
+        if (lines > 0 && lines % batchLines == 0 && selection.send_batch() != 0) return -1;
         read_field(line, entry);
         if (entry.empty()) continue;
         ++selection.entries;
