@@ -84,22 +84,12 @@ public:
           writer_(ctx_, identity, model_),
           steps_{model_, run.settings, console_, writer_} {}
 
-    /// Runs the RevisionView reports of the batch together, each into a file of its
-    /// own, so that the interpreter runs them back to back as a script would; then
-    /// exports the parts one by one in their order. false when the run cannot go on
-    /// (no scratch file can be made, or it was interrupted).
+    /// Runs the RevisionView reports of the batch, then exports its parts one by one
+    /// in their order. false when the run cannot go on (no scratch file can be made,
+    /// or it was interrupted).
     bool process_batch(const std::vector<PendingPart>& batch) {
-        std::vector<std::string> commands;
-        for (std::size_t slot = 0; slot < batch.size(); ++slot) {
-            // The files stay from batch to batch (each command's redirection empties
-            // its own): made and checked once, not created anew for every part.
-            if (slot == slotsMade_) {
-                if (!ctx_.scratch.prepare(console_, revision_scratch_file(slot))) return false;
-                ++slotsMade_;
-            }
-            commands.push_back(revision_view_command_line(batch[slot].name, revision_scratch_file(slot)));
-        }
-        const std::vector<int> statuses = ctx_.shell.run_each(commands);
+        std::vector<int> statuses;
+        if (!run_revision_views(batch, statuses)) return false;
         for (std::size_t slot = 0; slot < batch.size() && !platform::interrupted(); ++slot)
             process(batch[slot], statuses[slot], revision_scratch_file(slot));
         return !platform::interrupted();
@@ -129,6 +119,23 @@ private:
     std::string output_name() const {
         const std::string& name = ctx_.settings.outputFileName;
         return name.empty() ? kDefaultPartsExportFile : name;
+    }
+
+    /// The RevisionView reports of the batch go to the interpreter together, each into
+    /// a file of its own, so that it runs them back to back as a script would.
+    bool run_revision_views(const std::vector<PendingPart>& batch, std::vector<int>& statuses) {
+        std::vector<std::string> commands;
+        for (std::size_t slot = 0; slot < batch.size(); ++slot) {
+            // The files stay from batch to batch (each command's redirection empties
+            // its own): made and checked once, not created anew for every part.
+            if (slot == slotsMade_) {
+                if (!ctx_.scratch.prepare(console_, revision_scratch_file(slot))) return false;
+                ++slotsMade_;
+            }
+            commands.push_back(revision_view_command_line(batch[slot].name, revision_scratch_file(slot)));
+        }
+        statuses = ctx_.shell.run_each(commands);
+        return true;
     }
 
     /// Exports one part whose RevisionView report ended with `status` into `file`; a
