@@ -225,7 +225,8 @@ int ElementWriter::declare_pending() {
         if (kind == Declaration::BranchType) {
             if (model_.register_branch_type(name) == 0) rc = declare_branch_type(name);
         } else if (model_.register_declared_name(name) == 0) {
-            rc = kind == Declaration::Directory ? declare_directory(name) : declare_label_type(name);
+            rc =
+                kind == Declaration::Directory ? declare_directory(name) : declare_label_type(name);
         }
         if (rc != 0 && result == 0) result = rc;
     }
@@ -299,7 +300,8 @@ int ElementWriter::compose_extract_command(const OrderedEntry& entry, std::strin
     command += " -nokeys ";
     if (settings_.crlf) command += " -crlf ";
     auto option = [this, &command](const char* name, const std::string& value) {
-        command += std::string(" ") + name + " " + extract_argument(value, settings_.targetNT) + " ";
+        command +=
+            std::string(" ") + name + " " + extract_argument(value, settings_.targetNT) + " ";
     };
     if (settings_.corvane()) {
         if (entry.partRow) {
@@ -403,11 +405,14 @@ int ElementWriter::combine_export_files() {
     if (elementOpen_) {
         // Only a caller that forgot the element's end gets here: its part would
         // silently be missing from the export.
-        console_.print("\n\nERROR:  The element of Part %s was begun but never ended\n\n", elementName_.c_str());
+        console_.print("\n\nERROR:  The element of Part %s was begun but never ended\n\n",
+                       elementName_.c_str());
         return -1;
     }
     if (writeFailed_) {
-        console_.print("\n\nERROR:  A write to the export's scratch files failed: they cannot be combined\n\n");
+        console_.print(
+            "\n\nERROR:  A write to the export's scratch files failed: they cannot be "
+            "combined\n\n");
         return -1;
     }
     int closed = 0;

@@ -19,13 +19,15 @@ using test_support::write_text;
 
 /// The global section as written from folder `cwd`.
 std::string globals(const std::string& cwd, bool corvane) {
-    return "EXPORT_FORMAT 5\nGLOBALS_BEGIN\nExportFromDir " + std::to_string(cwd.size()) + ":" + cwd +
-           "\nNumElements 0\nNumVersions 0\n" +
-           (corvane ? "ExporterKind 12\nNeedCmd 4:corv\n" : "ExporterKind 13\nNeedCmd 4:File\n") + "GLOBALS_END\n";
+    return "EXPORT_FORMAT 5\nGLOBALS_BEGIN\nExportFromDir " + std::to_string(cwd.size()) + ":" +
+           cwd + "\nNumElements 0\nNumVersions 0\n" +
+           (corvane ? "ExporterKind 12\nNeedCmd 4:corv\n" : "ExporterKind 13\nNeedCmd 4:File\n") +
+           "GLOBALS_END\n";
 }
 
 /// The event lines of the identity {"joe", "joe", "dev", "box"}, without the time.
-constexpr const char* kIdentityLines = "EventUser 3:joe\nEventGroup 3:dev\nEventName 3:joe\nEventHost 3:box\n";
+constexpr const char* kIdentityLines =
+    "EventUser 3:joe\nEventGroup 3:dev\nEventName 3:joe\nEventHost 3:box\n";
 
 struct WriterFixture {
     explicit WriterFixture(ServerKind kind) : model(kind) {
@@ -107,8 +109,8 @@ TEST(ElementWriter, ExtractCommandForms) {
          "cmd /c File -extract f.c -nokeys  -release R1  -stdout >"},
         {"Vandor release looked up", ServerKind::Vandor, false, false, "f.c", false, "R5\n",
          "File -extract f.c -nokeys  -release R5  -version 2.3  -stdout >"},
-        {"Corvane answer without a separator", ServerKind::Corvane, false, false, "a.c", false, "1.9\n",
-         "corv Part -extract a.c -nokeys  -release   -version 1.9  -stdout >"},
+        {"Corvane answer without a separator", ServerKind::Corvane, false, false, "a.c", false,
+         "1.9\n", "corv Part -extract a.c -nokeys  -release   -version 1.9  -stdout >"},
     };
     for (const Case& c : cases) {
         InScratchDir scratch;
@@ -192,7 +194,8 @@ TEST(ElementWriter, AFailedPartLeavesNothingAndAnUnendedElementIsReported) {
     InScratchDir scratch;
     WriterFixture f(ServerKind::Corvane);
     f.settings.targetNT = false;
-    OrderedEntry bad = cvn_entry("bad/x.c", "r1", 1);  // its directory, label and branch are its own
+    OrderedEntry bad =
+        cvn_entry("bad/x.c", "r1", 1);  // its directory, label and branch are its own
     bad.partRow = cvn_row("R1", "", "");
     bad.labels = {"DRIVER-bad"};
     bad.onbranch = true;
@@ -220,12 +223,14 @@ TEST(ElementWriter, AFailedPartLeavesNothingAndAnUnendedElementIsReported) {
     EXPECT_EQ(f.writer.elementCount(), 1);
     EXPECT_EQ(f.writer.versionCount(), 1);
     ASSERT_EQ(f.writer.combine_export_files(), 0);
-    EXPECT_EQ(read_text("partsExport.txt"),
-              globals(scratch.cwd(), true) + "TYPES_BEGIN\nLBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R1\nLBTYPE_END\nTYPES_END\n" +
-                  "DIR_BEGIN\nDirName 1:.\nDIR_END\nELEMENT_BEGIN\nName 6:good.c\nMode 33188\n" + kIdentityLines +
-                  "EventTime 2\nVERSION_BEGIN\nVersionId 2:r2\n" + kIdentityLines +
-                  "EventTime 2\nExtractCmd 57:corv Part -extract good.c -nokeys  -release R1  -stdout >\n"
-                  "Label 14:CVN-RELEASE-R1\nVERSION_END\nELEMENT_END\n");
+    EXPECT_EQ(
+        read_text("partsExport.txt"),
+        globals(scratch.cwd(), true) +
+            "TYPES_BEGIN\nLBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R1\nLBTYPE_END\nTYPES_END\n" +
+            "DIR_BEGIN\nDirName 1:.\nDIR_END\nELEMENT_BEGIN\nName 6:good.c\nMode 33188\n" +
+            kIdentityLines + "EventTime 2\nVERSION_BEGIN\nVersionId 2:r2\n" + kIdentityLines +
+            "EventTime 2\nExtractCmd 57:corv Part -extract good.c -nokeys  -release R1  -stdout >\n"
+            "Label 14:CVN-RELEASE-R1\nVERSION_END\nELEMENT_END\n");
 }
 
 TEST(ElementWriter, FailedCombineLeavesTheEarlierExportUntouched) {

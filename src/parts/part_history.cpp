@@ -31,7 +31,7 @@ std::string revision_view_condition(const std::string& partPath) {
 /// since the part began: the reason a failed part is listed with at the end, unless
 /// the failing step names a better one.
 class PartConsole : public Console {
-public:
+  public:
     explicit PartConsole(Console& run) : run_(run) {}
     void out(std::string_view text) override {
         run_.out(text);
@@ -53,9 +53,11 @@ public:
         reason_.clear();
     }
     void set_reason(std::string reason) { reason_ = std::move(reason); }
-    std::string reason() const { return !reason_.empty() ? reason_ : !firstError_.empty() ? firstError_ : "failed"; }
+    std::string reason() const {
+        return !reason_.empty() ? reason_ : !firstError_.empty() ? firstError_ : "failed";
+    }
 
-private:
+  private:
     Console& run_;
     std::string firstError_;
     std::string reason_;
@@ -76,7 +78,7 @@ struct PendingPart {
 /// parts that failed. Every command goes through `shell`, the run's command
 /// interpreter kept running for the series of parts where the platform can.
 class PartHistories {
-public:
+  public:
     PartHistories(RunContext& run, ExportIdentity& identity, Shell& shell)
         : console_(run.console),
           ctx_{run.settings, console_, shell, run.scratch},
@@ -108,14 +110,15 @@ public:
         } else {
             print_export_totals(writer_, console_);
         }
-        console_.print("\n\nERROR:  %d of %d parts were not exported%s:\n", static_cast<int>(failed_.size()), parts_,
-                       written.c_str());
-        for (const FailedPart& part : failed_) console_.print("    %s: %s\n", part.name.c_str(), part.reason.c_str());
+        console_.print("\n\nERROR:  %d of %d parts were not exported%s:\n",
+                       static_cast<int>(failed_.size()), parts_, written.c_str());
+        for (const FailedPart& part : failed_)
+            console_.print("    %s: %s\n", part.name.c_str(), part.reason.c_str());
         console_.print("\n");
         return -1;
     }
 
-private:
+  private:
     std::string output_name() const {
         const std::string& name = ctx_.settings.outputFileName;
         return name.empty() ? kDefaultPartsExportFile : name;
@@ -132,7 +135,8 @@ private:
                 if (!ctx_.scratch.prepare(console_, revision_scratch_file(slot))) return false;
                 ++slotsMade_;
             }
-            commands.push_back(revision_view_command_line(batch[slot].name, revision_scratch_file(slot)));
+            commands.push_back(
+                revision_view_command_line(batch[slot].name, revision_scratch_file(slot)));
         }
         statuses = ctx_.shell.run_each(commands);
         return true;
@@ -155,7 +159,8 @@ private:
             if (int rc = model_.append_part_row(row); rc != 0) return rc;
         if (status != 0) {
             console_.print("\n\nERROR:  Can Not Create Revisionview Raw File %s", file.c_str());
-            console_.print("\nRevisionView Command is : %s\n", compose_revision_view_command(part.name, file).c_str());
+            console_.print("\nRevisionView Command is : %s\n",
+                           compose_revision_view_command(part.name, file).c_str());
             console_.set_reason("its RevisionView report failed");
             return -1;
         }
@@ -184,7 +189,8 @@ private:
         if (rows == 0) {
             // The part has versions in the selected releases: without its history they
             // would be missing from the export without a word.
-            console_.print("\n\nERROR:  The RevisionView report holds no revision of Part %s\n\n", partPath.c_str());
+            console_.print("\n\nERROR:  The RevisionView report holds no revision of Part %s\n\n",
+                           partPath.c_str());
             console_.set_reason("its RevisionView report holds no revision");
             return -1;
         }
@@ -203,15 +209,18 @@ private:
 
 }  // namespace
 
-std::string revision_scratch_file(std::size_t slot) { return strprintf("revTmpFile%03zu.out", slot); }
+std::string revision_scratch_file(std::size_t slot) {
+    return strprintf("revTmpFile%03zu.out", slot);
+}
 
 std::string compose_revision_view_command(const std::string& partPath, const std::string& file) {
-    return std::string(kRevisionViewHead) + " -where \"" + revision_view_condition(partPath) + "\">" + file;
+    return std::string(kRevisionViewHead) + " -where \"" + revision_view_condition(partPath) +
+           "\">" + file;
 }
 
 std::string revision_view_command_line(const std::string& partPath, const std::string& file) {
-    return std::string(kRevisionViewHead) + " -where " + platform::quote_argument(revision_view_condition(partPath)) +
-           ">" + file;
+    return std::string(kRevisionViewHead) + " -where " +
+           platform::quote_argument(revision_view_condition(partPath)) + ">" + file;
 }
 
 int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile) {

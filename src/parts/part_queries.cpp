@@ -12,21 +12,27 @@ constexpr const char* kCorvaneReport = "Report -general PartFullView ";
 constexpr const char* kCorvaneSelect = " -select \"nupathname,releasename,workareaname,";
 constexpr const char* kCorvaneSelectRest = "userlogin,revisionname,lastupdate, fmode,sourceid\"";
 constexpr const char* kVandorHead =
-    "Report -general Fileview -select pathname,releasename,versionsid,versionid,compname,adddate,lastupdate,fmode ";
+    "Report -general Fileview -select "
+    "pathname,releasename,versionsid,versionid,compname,adddate,lastupdate,fmode ";
 
 constexpr const char* kOutsideWorkAreas =
     " and (workareaname is null or workareaid not in (select workareaid from workareaview)) ";
-constexpr const char* kCorvaneTail = " and dropdate is null  order by nupathName,releasename,lastUpdate desc";
-constexpr const char* kVandorTail = " and dropdate is null order by pathname,releasename, versionsid,lastupdate ";
+constexpr const char* kCorvaneTail =
+    " and dropdate is null  order by nupathName,releasename,lastUpdate desc";
+constexpr const char* kVandorTail =
+    " and dropdate is null order by pathname,releasename, versionsid,lastupdate ";
 
 /// The head of the whole-selection and like-pattern queries; Corvane's has a blank
 /// more between its pieces than the batch query's.
 std::string release_head(const RunSettings& settings) {
     if (!settings.corvane()) return kVandorHead;
-    return strprintf("%s %s %s %s", kCorvaneCommand, kCorvaneReport, kCorvaneSelect, kCorvaneSelectRest);
+    return strprintf("%s %s %s %s", kCorvaneCommand, kCorvaneReport, kCorvaneSelect,
+                     kCorvaneSelectRest);
 }
 
-const char* tail(const RunSettings& settings) { return settings.corvane() ? kCorvaneTail : kVandorTail; }
+const char* tail(const RunSettings& settings) {
+    return settings.corvane() ? kCorvaneTail : kVandorTail;
+}
 
 /// The condition on the "-release" name: a blank before and after it.
 std::string release_name_condition(const RunSettings& settings) {
@@ -37,7 +43,9 @@ std::string release_name_condition(const RunSettings& settings) {
 
 std::string sql_quoted(const std::string& name) { return "'" + sql_literal_text(name) + "'"; }
 
-std::string printed_query(const PartQuery& query) { return query.head + " -where \"" + query.condition + "\""; }
+std::string printed_query(const PartQuery& query) {
+    return query.head + " -where \"" + query.condition + "\"";
+}
 
 std::string query_command_line(const PartQuery& query, const std::string& rawFile) {
     return query.head + " -where " + platform::quote_argument(query.condition) + " >" + rawFile;
@@ -70,11 +78,13 @@ PartQuery compose_wildcard_query(const RunSettings& settings, const std::string&
     return query;
 }
 
-std::optional<PartQuery> compose_batch_query(const RunSettings& settings, const std::string& releaseInList,
+std::optional<PartQuery> compose_batch_query(const RunSettings& settings,
+                                             const std::string& releaseInList,
                                              const std::string& partInList) {
     if (partInList.empty()) return std::nullopt;
     PartQuery query;
-    query.head = settings.corvane() ? std::string(kCorvaneCommand) + kCorvaneReport + kCorvaneSelect + kCorvaneSelectRest
+    query.head = settings.corvane() ? std::string(kCorvaneCommand) + kCorvaneReport +
+                                          kCorvaneSelect + kCorvaneSelectRest
                                     : kVandorHead;
     query.condition = "releaseName in " + releaseInList;
     query.condition += settings.corvane() ? " and nupathname in " : " and pathname in ";
@@ -95,7 +105,8 @@ namespace {
 
 /// Prints the query, then runs it into `file`, created empty first so that no earlier
 /// answer is read as this one's.
-int run_query(RunContext& ctx, const PartQuery& query, const std::string& file, const char* progress) {
+int run_query(RunContext& ctx, const PartQuery& query, const std::string& file,
+              const char* progress) {
     ctx.console.print("\nCommand String is : %s\n", printed_query(query).c_str());
     ctx.console.print("%s", progress);
     ctx.console.flush();
@@ -116,8 +127,9 @@ int run_part_query(RunContext& ctx, const std::string& releaseInList, std::strin
     const PartQuery query = supplied ? *supplied : compose_release_query(settings, releaseInList);
     if (rawFile.empty()) rawFile = kRawPartFile;
     return run_query(ctx, query, rawFile,
-                     settings.corvane() ? "\n\nGenerating Raw File from Corvane, Please Be Patient\n\n"
-                                        : "\n\nGenerating Raw File from VANDOR, Please Be Patient\n\n");
+                     settings.corvane()
+                         ? "\n\nGenerating Raw File from Corvane, Please Be Patient\n\n"
+                         : "\n\nGenerating Raw File from VANDOR, Please Be Patient\n\n");
 }
 
 int run_wildcard_query(RunContext& ctx, const std::string& releaseInList, const std::string& entry,

@@ -37,7 +37,8 @@ PartQuery compose_wildcard_query(const RunSettings& settings, const std::string&
 /// The query of one batch of named parts: `partInList` is the closed list of the batch.
 /// Always over `releaseInList`; under "-workareas" Corvane also admits rows of work
 /// areas in state fix or integrate. Nothing when the batch holds no name.
-std::optional<PartQuery> compose_batch_query(const RunSettings& settings, const std::string& releaseInList,
+std::optional<PartQuery> compose_batch_query(const RunSettings& settings,
+                                             const std::string& releaseInList,
                                              const std::string& partInList);
 
 /// Prints and runs `supplied`, or else the whole-selection query, into `rawFile` (which

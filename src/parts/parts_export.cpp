@@ -55,17 +55,20 @@ int list_selected_parts(RunContext& ctx, std::string& rawFile) {
 
 int export_parts(RunContext& ctx) {
     const RunSettings& settings = ctx.settings;
-    if (settings.releaseName.empty() && settings.relSpecFile.empty() && settings.whereClause.empty() &&
-        settings.inFile.empty()) {
+    if (settings.releaseName.empty() && settings.relSpecFile.empty() &&
+        settings.whereClause.empty() && settings.inFile.empty()) {
         ctx.console.print("%s", invalid_parameters_text(settings.serverKind).c_str());
-        ctx.console.print("\n   You must specify the Release using either the -release or -relspec option\n\n");
+        ctx.console.print(
+            "\n   You must specify the Release using either the -release or -relspec option\n\n");
         return -1;
     }
     // Who exports is known before any part is asked for, also when the selection fails.
     ExportIdentity identity;
     fill_export_identity(ctx.console, identity);
     if (!settings.corvane()) {
-        ctx.console.print("\n\nERROR:  The -parts export from a VANDOR server is not available in this build\n\n");
+        ctx.console.print(
+            "\n\nERROR:  The -parts export from a VANDOR server is not available in this "
+            "build\n\n");
         return -1;
     }
 

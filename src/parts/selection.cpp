@@ -44,7 +44,8 @@ int build_release_list(RunContext& ctx, std::string& releaseInList) {
 
 bool is_wildcard_entry(std::string_view entry) {
     if (entry.find('%') != std::string_view::npos) return true;
-    return entry.find("escape") != std::string_view::npos && entry.find('_') != std::string_view::npos;
+    return entry.find("escape") != std::string_view::npos &&
+           entry.find('_') != std::string_view::npos;
 }
 
 void add_to_part_list(PartInList& list, std::string_view name, bool close) {
@@ -89,7 +90,8 @@ int append_raw_file(RunContext& ctx, std::string& target, const std::string& scr
     }
     std::ifstream in(scratchFile, std::ios::binary);
     if (!in) {
-        ctx.console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", scratchFile.c_str());
+        ctx.console.print("\n\nERROR:\t Can't open temporary work file %s\n\n",
+                          scratchFile.c_str());
         return -1;
     }
     const bool needsLineEnd = ends_inside_a_line(target);
@@ -102,7 +104,8 @@ int append_raw_file(RunContext& ctx, std::string& target, const std::string& scr
     out << in.rdbuf();
     out.flush();
     if (!out) {
-        ctx.console.print("\n\nERROR:  Can't append %s to %s\n\n", scratchFile.c_str(), target.c_str());
+        ctx.console.print("\n\nERROR:  Can't append %s to %s\n\n", scratchFile.c_str(),
+                          target.c_str());
         return -1;
     }
     in.close();
@@ -125,11 +128,13 @@ struct Selection {
     /// the raw part file; later ones are appended to it.
     int send_batch() {
         add_to_part_list(batch, "", true);
-        const std::optional<PartQuery> query = compose_batch_query(ctx.settings, releaseInList, batch.text);
+        const std::optional<PartQuery> query =
+            compose_batch_query(ctx.settings, releaseInList, batch.text);
         batch = {};
         entries = 0;
         if (!query) return 0;
-        if (rawFile.empty()) return run_part_query(ctx, releaseInList, rawFile, &*query) < 0 ? -1 : 0;
+        if (rawFile.empty())
+            return run_part_query(ctx, releaseInList, rawFile, &*query) < 0 ? -1 : 0;
         std::string scratch = kBatchScratchFile;
         if (run_part_query(ctx, releaseInList, scratch, &*query) < 0) return -1;
         return append_raw_file(ctx, rawFile, scratch);
@@ -151,7 +156,8 @@ int select_parts(RunContext& ctx, const std::string& releaseInList, std::string&
     const RunSettings& settings = ctx.settings;
     std::ifstream spec(settings.partSpecFile, std::ios::binary);
     if (!spec) {
-        ctx.console.print("\n\nERROR:\tNo Part Specification File Found: %s \n\n", settings.partSpecFile.c_str());
+        ctx.console.print("\n\nERROR:\tNo Part Specification File Found: %s \n\n",
+                          settings.partSpecFile.c_str());
         return -1;
     }
     Selection selection{ctx, releaseInList, rawFile, {}, 0};

@@ -3,8 +3,8 @@
 // files, console text and the arguments the server received are compared with the
 // expected files; failing parts, the raw part file backup, and tagsmith on the saved
 // files of an export.
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -26,24 +26,22 @@ fs::path expected_path(const std::string& name) {
     return fs::path(e2e::source_dir()) / "tests/e2e/expected/parts" / name;
 }
 
-/// A value as the element import file writes it: its length, ":", the value.
-std::string length_prefixed(const std::string& value) { return std::to_string(value.size()) + ":" + value; }
-
 /// The expected file `name` with the exporting folder and identity filled in: they
-/// stand there as {DIR}, {USER}, {GROUP} and {HOST} (an identity that cannot be found
-/// is exported under its fallback name).
+/// stand there as {DIR}, {USER}, {GROUP} and {HOST}, for the length, a colon and the
+/// value (an identity that cannot be found is exported under its fallback name).
 std::string expected(const std::string& name, const fs::path& cwd) {
     std::string text = e2e::read_file(expected_path(name));
     char host[256] = {};
     const passwd* user = ::getpwuid(::geteuid());
     const group* grp = ::getgrgid(::getegid());
-    const std::map<std::string, std::string> values{{"{DIR}", cwd.string()},
-                                                    {"{USER}", user ? user->pw_name : "guest"},
-                                                    {"{GROUP}", grp ? grp->gr_name : "staff"},
-                                                    {"{HOST}", ::gethostname(host, sizeof host - 1) == 0 ? host : "myhostname"}};
+    const std::map<std::string, std::string> values{
+        {"{DIR}", cwd.string()},
+        {"{USER}", user ? user->pw_name : "guest"},
+        {"{GROUP}", grp ? grp->gr_name : "staff"},
+        {"{HOST}", ::gethostname(host, sizeof host - 1) == 0 ? host : "myhostname"}};
     for (const auto& [token, value] : values)
         for (std::size_t at; (at = text.find(token)) != std::string::npos;)
-            text.replace(at, token.size(), length_prefixed(value));
+            text.replace(at, token.size(), std::to_string(value.size()) + ":" + value);
     return text;
 }
 
@@ -56,17 +54,15 @@ class PartsRun {
         const fs::path sql = expected_path(server == Server::faults ? "faults.sql" : "quoting.sql");
         e2e::SimGenParams params;
         params.seed = 5;
-        params.parts = 4;
+        params.parts = server == Server::large ? 150 : 4;
         params.revisions = 7;
         params.branchProb = 0.4;
-        params.workareas = 2;
-        if (server == Server::large) params.parts = 150;
-        switch (server) {
-            case Server::fixture: ready_ = e2e::create_server(SimKind::corvane, db()); break;
-            case Server::generated:
-            case Server::large: ready_ = e2e::create_server_generated(SimKind::corvane, db(), params); break;
-            default: ready_ = e2e::create_server_sql(SimKind::corvane, db(), e2e::read_file(sql));
-        }
+        if (server == Server::fixture)
+            ready_ = e2e::create_server(SimKind::corvane, db());
+        else if (server == Server::generated || server == Server::large)
+            ready_ = e2e::create_server_generated(SimKind::corvane, db(), params);
+        else
+            ready_ = e2e::create_server_sql(SimKind::corvane, db(), e2e::read_file(sql));
     }
     bool ready() const { return ready_; }
 
@@ -83,12 +79,12 @@ class PartsRun {
 
     std::vector<std::string> files_left() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(work_.path())) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(work_.path()))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
     std::string file(const std::string& name) const { return e2e::read_file(work_.path() / name); }
-    void write(const std::string& name, const std::string& text) const { e2e::write_file(work_.path() / name, text); }
     std::string log_text() const { return e2e::read_file(log()); }
     const fs::path& cwd() const { return work_.path(); }
 
@@ -101,13 +97,13 @@ class PartsRun {
     e2e::ScratchDir work_;
 };
 
-const std::vector<std::string> kWholeExport{"SavedDirsFile.txt", "SavedLabelsFile.txt", "partsExport.txt",
-                                            "partsRawFile000.raw"};
+const std::vector<std::string> kWholeExport{"SavedDirsFile.txt", "SavedLabelsFile.txt",
+                                            "partsExport.txt", "partsRawFile000.raw"};
 
 struct Case {
-    const char* stem;    // its expected files: .console, .log, and .export when an
-                         // export file is left
-    const char* export_; // stem of the export files when another case has the same
+    const char* stem;     // its expected files: .console, .log, and .export when an
+                          // export file is left
+    const char* export_;  // stem of the export files when another case has the same
     Server server;
     std::vector<std::string> args;
     std::map<std::string, std::string> inputs;  // files written into the folder first
@@ -120,7 +116,7 @@ void check(const Case& c) {
     SCOPED_TRACE(c.stem);
     PartsRun run(c.server);
     ASSERT_TRUE(run.ready());
-    for (const auto& [name, text] : c.inputs) run.write(name, text);
+    for (const auto& [name, text] : c.inputs) e2e::write_file(run.cwd() / name, text);
     const e2e::RunResult r = run.run(c.args, c.fail);
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
     EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.cwd()));
@@ -128,14 +124,16 @@ void check(const Case& c) {
     EXPECT_EQ(run.files_left(), c.left);
     if (std::find(c.left.begin(), c.left.end(), "partsExport.txt") == c.left.end()) return;
     // The saved files are the export's head (globals and types) and its directories.
-    const std::string text = expected(std::string(c.export_ ? c.export_ : c.stem) + ".export", run.cwd());
+    const std::string text =
+        expected(std::string(c.export_ ? c.export_ : c.stem) + ".export", run.cwd());
     const std::size_t dirs = text.find("DIR_BEGIN"), elements = text.find("ELEMENT_BEGIN");
     EXPECT_EQ(run.file("partsExport.txt"), text);
     EXPECT_EQ(run.file("SavedLabelsFile.txt"), text.substr(0, dirs));
     EXPECT_EQ(run.file("SavedDirsFile.txt"), text.substr(dirs, elements - dirs));
 }
 
-std::vector<std::string> with(std::vector<std::string> names, const std::vector<std::string>& more) {
+std::vector<std::string> with(std::vector<std::string> names,
+                              const std::vector<std::string>& more) {
     names.insert(names.end(), more.begin(), more.end());
     std::sort(names.begin(), names.end());
     return names;
@@ -143,13 +141,15 @@ std::vector<std::string> with(std::vector<std::string> names, const std::vector<
 
 std::string release_spec(int releases) {
     std::string text = "R1|the first release\n\n";
-    for (int r = 2; r <= releases; ++r) text += "R" + std::to_string(r) + (r < releases ? "\n" : "");
+    for (int r = 2; r <= releases; ++r)
+        text += "R" + std::to_string(r) + (r < releases ? "\n" : "");
     return text;
 }
 
 }  // namespace
 
 TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
+    // clang-format off
     const Case cases[] = {
         {"release_r1", nullptr, Server::fixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
         {"release_r2", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
@@ -182,10 +182,12 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
          {{"parts.txt", "src/it's $HOME.c\ndocs/50% & more.txt\n"}}, "", 0, with(kWholeExport, {"parts.txt"})},
         {"generated", nullptr, Server::generated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
     };
+    // clang-format on
     for (const Case& c : cases) check(c);
 }
 
 TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
+    // clang-format off
     const Case cases[] = {
         {"fail_middle", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "RevisionView .*include/defs", 255,
          kWholeExport},
@@ -201,6 +203,7 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         {"no_release", nullptr, Server::fixture, {"-parts", "-o", "p.txt"}, {}, "", 255, {}},
         {"no_parts", nullptr, Server::fixture, {"-parts", "-release", "R9"}, {}, "", 255, {"partsRawFile000.raw"}},
     };
+    // clang-format on
     for (const Case& c : cases) check(c);
 }
 
@@ -215,33 +218,37 @@ TEST(PartsExport, EachRunKeepsTheRawPartFileOfTheRunBefore) {
         "include/defs.h|R2||asmith|1|2019/04/05 10:00:00|0755|100021\n"
         "src/main.c|R2||asmith|3|2019/04/10 10:00:00|0644|100004\n"
         "src/main.c|R2|old01|jmuller|2.1.1|2019/03/10 10:00:00|0644|100003\n";
-    const char* renamed = "\nRaw Part File : partsRawFile000.raw  Renamed to : partsRawFile000.raw0\n";
+    const char* renamed =
+        "\nRaw Part File : partsRawFile000.raw  Renamed to : partsRawFile000.raw0\n";
     struct Step {
         const char* release;
         bool renames;
         std::string raw;
         std::string backup;
     };
-    for (const Step& step : {Step{"R1", false, r1, ""}, Step{"R2", true, r2, r1}, Step{"R1", true, r1, r2}}) {
+    for (const Step& step :
+         {Step{"R1", false, r1, ""}, Step{"R2", true, r2, r1}, Step{"R1", true, r1, r2}}) {
         const e2e::RunResult r = run.run({"-parts", "-release", step.release});
         EXPECT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(r.out.find(renamed) != std::string::npos, step.renames) << r.out;
         EXPECT_EQ(run.file("partsRawFile000.raw"), step.raw);
         EXPECT_EQ(run.file("partsRawFile000.raw0"), step.backup);
     }
-    EXPECT_EQ(run.file("partsExport.txt"), expected("release_r1.export", run.cwd()));  // the earlier one replaced
+    EXPECT_EQ(run.file("partsExport.txt"),
+              expected("release_r1.export", run.cwd()));  // the earlier one replaced
 }
 
 TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
     PartsRun run(Server::fixture);
     ASSERT_TRUE(run.ready());
     ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}).status, 255);  // no such file yet
-    run.write("rel.txt", "R1\nR2\n");
+    e2e::write_file(run.cwd() / "rel.txt", "R1\nR2\n");
     ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}).status, 0);
     e2e::RunOptions options;
     options.cwd = run.cwd();
     const e2e::RunResult r = e2e::run_program(
-        e2e::bin_dir() + "/tagsmith", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labelCommands.bat"}, options);
+        e2e::bin_dir() + "/tagsmith",
+        {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labelCommands.bat"}, options);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(run.file("labelCommands.bat"), e2e::read_file(expected_path("tagsmith.bat")));
 }
@@ -253,11 +260,13 @@ TEST(PartsExport, VandorPartsFailUntilTheirHistoryPathIsBuilt) {
     e2e::RunOptions options;
     options.cwd = dir / "work";
     options.setEnv = e2e::sim_env(SimKind::vandor, dir / "server.db", dir / "sim.log");
-    const e2e::RunResult r = e2e::run_program(e2e::bin_dir() + "/ferrox_vandor", {"-parts", "-release", "R1"}, options);
+    const e2e::RunResult r =
+        e2e::run_program(e2e::bin_dir() + "/ferrox_vandor", {"-parts", "-release", "R1"}, options);
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out.substr(r.out.find("\nTesting")),
-              "\nTesting Connection to VANDOR...\n"
-              "\n\nERROR:  The -parts export from a VANDOR server is not available in this build\n\n");
+    EXPECT_EQ(
+        r.out.substr(r.out.find("\nTesting")),
+        "\nTesting Connection to VANDOR...\n"
+        "\n\nERROR:  The -parts export from a VANDOR server is not available in this build\n\n");
     EXPECT_EQ(e2e::read_sim_log(dir / "sim.log"), std::vector<std::string>{"Report -testServer"});
     EXPECT_TRUE(fs::is_empty(dir / "work"));
 }
