@@ -235,6 +235,13 @@ int ElementWriter::declare_pending() {
     return result;
 }
 
+void ElementWriter::report_unended_element() {
+    // Only a caller that forgot the element's end gets here: its part would silently
+    // be missing from the export.
+    console_.print("\n\nERROR:  The element of Part %s was begun but never ended\n\n",
+                   elementName_.c_str());
+}
+
 void ElementWriter::discard_element() {
     if (!elementOpen_) return;
     // The part failed before its end: none of it reaches the files or the totals.
@@ -265,7 +272,11 @@ int ElementWriter::write_element_header(const OrderedEntry& entry) {
         }
         versionsOpened_ = true;
     }
-    discard_element();
+    if (elementOpen_) {
+        // The caller forgot the end of the element before: it is dropped, and said so.
+        report_unended_element();
+        discard_element();
+    }
     std::string_view path = part_path(entry);
     if (path.empty()) {
         console_.print("\n\nERROR:  Element has no part path\n\n");
@@ -403,10 +414,7 @@ int ElementWriter::write_element_end() {
 
 int ElementWriter::combine_export_files() {
     if (elementOpen_) {
-        // Only a caller that forgot the element's end gets here: its part would
-        // silently be missing from the export.
-        console_.print("\n\nERROR:  The element of Part %s was begun but never ended\n\n",
-                       elementName_.c_str());
+        report_unended_element();
         return -1;
     }
     if (writeFailed_) {

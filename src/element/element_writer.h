@@ -44,7 +44,7 @@ public:
     bool globals_written() const override { return headerWritten_; }
     /// 0; -1 when the labels scratch file cannot be opened; 1 on a write failure.
     int write_globals() override;
-    /// Begins the part's element; an element left open by a failed part is dropped.
+    /// Begins the part's element; an element still open is reported and dropped.
     int write_element_header(const OrderedEntry& entry) override;
     /// One VERSION block; the part's directories, its branch type and its label
     /// types are noted for the element's end. -1 before any element or when a lookup
@@ -86,6 +86,7 @@ private:
     /// Registers and declares, in the order met, what the open element noted.
     int declare_pending();
     int compose_extract_command(const OrderedEntry& entry, std::string& command);
+    void report_unended_element();
 
     RunContext& ctx_;
     const RunSettings& settings_;

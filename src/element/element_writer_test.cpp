@@ -214,10 +214,12 @@ TEST(ElementWriter, AFailedPartLeavesNothingAndAnUnendedElementIsReported) {
     ASSERT_EQ(f.writer.write_version_block(good), 0);
     ASSERT_EQ(f.writer.write_element_end(), 0);
     EXPECT_EQ(f.writer.write_element_end(), -1);  // a second end for the same part
-    ASSERT_EQ(f.writer.write_element_header(good), 0);
-    EXPECT_EQ(f.writer.combine_export_files(), -1);  // begun and never ended
+    ASSERT_EQ(f.writer.write_element_header(bad), 0);
+    ASSERT_EQ(f.writer.write_element_header(good), 0);  // bad.c: begun and never ended
+    EXPECT_EQ(f.writer.combine_export_files(), -1);     // good.c: the same
     EXPECT_EQ(f.console.outText,
               "\n\nERROR:  Element Information must be written before Version information \n\n"
+              "\n\nERROR:  The element of Part bad/x.c was begun but never ended\n\n"
               "\n\nERROR:  The element of Part good.c was begun but never ended\n\n");
     f.writer.discard_element();
     EXPECT_EQ(f.writer.elementCount(), 1);
@@ -298,6 +300,7 @@ TEST(ElementWriter, AFailedLongElementIsCutBackOffTheFile) {
     ASSERT_EQ(f.writer.write_globals(), 0);
     part("first.c", 2, true);
     part("long.c", 5000, false);  // well past what is held in memory at once
+    f.writer.discard_element();
     part("last.c", 1, true);
     EXPECT_EQ(f.writer.elementCount(), 2);
     EXPECT_EQ(f.writer.versionCount(), 3);
