@@ -1,6 +1,7 @@
 // Walks the raw part file part by part: RevisionView report, history steps, element.
 #include "part_history.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -10,14 +11,12 @@
 #include "fields.h"
 #include "history_model.h"
 #include "lookups.h"
+#include "output_file.h"
 #include "parts_export.h"
 #include "platform.h"
 #include "revision_tree.h"
 
 namespace {
-
-/// Parts whose RevisionView reports go to the interpreter together.
-constexpr std::size_t kPartsBatch = 64;
 
 constexpr const char* kRevisionViewHead =
     "corv Report -general RevisionView  -select "
@@ -211,6 +210,22 @@ class PartHistories {
 
 std::string revision_scratch_file(std::size_t slot) {
     return strprintf("revTmpFile%03zu.out", slot);
+}
+
+std::string clashing_revision_file(const std::string& output) {
+    const std::filesystem::path path(output);
+    const bool here = !path.has_parent_path() || same_file(path.parent_path().string(), ".");
+    // Letter case is ignored: where file names keep it, refusing one more name is harmless.
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    for (std::size_t slot = 0; slot < kPartsBatch; ++slot) {
+        const std::string name = revision_scratch_file(slot);
+        if ((here && lower(path.filename().string()) == lower(name)) || same_file(output, name))
+            return name;
+    }
+    return {};
 }
 
 std::string compose_revision_view_command(const std::string& partPath, const std::string& file) {

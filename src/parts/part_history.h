@@ -8,9 +8,15 @@
 #include "identity.h"
 #include "run_context.h"
 
+/// Parts whose RevisionView reports go to the interpreter together.
+inline constexpr std::size_t kPartsBatch = 64;
+
 /// The scratch file of the RevisionView report in place `slot` of a batch of parts:
 /// "revTmpFile000.out", "revTmpFile001.out", ...
 std::string revision_scratch_file(std::size_t slot);
+
+/// The RevisionView scratch file that the output file `output` would be, or nothing.
+std::string clashing_revision_file(const std::string& output);
 
 /// The RevisionView command of one part into `file` as it is printed when it fails,
 /// redirection included.

@@ -62,6 +62,16 @@ int export_parts(RunContext& ctx) {
             "\n   You must specify the Release using either the -release or -relspec option\n\n");
         return -1;
     }
+    // The run's other files are refused as output names before it starts; these are
+    // only known here. A clash would overwrite the file and then remove the export.
+    const std::string& output = settings.outputFileName;
+    if (const std::string clash = clashing_revision_file(output); !clash.empty()) {
+        ctx.console.print(
+            "\n\nERROR:  The export file %s would overwrite %s, which this run uses; "
+            "choose another name with -o\n\n",
+            output.c_str(), clash.c_str());
+        return -1;
+    }
     // Who exports is known before any part is asked for, also when the selection fails.
     ExportIdentity identity;
     fill_export_identity(ctx.console, identity);

@@ -201,6 +201,7 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         // A failed part list leaves no partial raw part file behind.
         {"fail_list", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "PartFullView", 255, {}},
         {"no_release", nullptr, Server::fixture, {"-parts", "-o", "p.txt"}, {}, "", 255, {}},
+        {"output_clash", nullptr, Server::fixture, {"-parts", "-release", "R1", "-o", "revTmpFile007.OUT"}, {}, "", 255, {}},
         {"no_parts", nullptr, Server::fixture, {"-parts", "-release", "R9"}, {}, "", 255, {"partsRawFile000.raw"}},
     };
     // clang-format on
