@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds everything, creates a small Corvane and a small Vandor server with
-# the bundled simulator, and runs ferrox's exports against each in build/demo/<kind>/.
+# the bundled simulator, and runs ferrox's exports against each in build/demo/<kind>/; on
+# Corvane also a parts export of both releases and tagsmith on its saved files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -21,7 +22,13 @@ for kind in corvane vandor; do
   fi
   cd "$dir"
   # A run needs at least two words after the program name.
-  for run in "-defects -map" "-defects -nomap -o defectsPlain.txt" "-features -map" "-users -map"; do
+  runs=("-defects -map" "-defects -nomap -o defectsPlain.txt" "-features -map" "-users -map")
+  # The parts export reads Vandor servers once their history path is built.
+  if [ "$kind" = corvane ]; then
+    printf 'R1\nR2\n' > releases.txt
+    runs+=("-parts -relspec releases.txt")
+  fi
+  for run in "${runs[@]}"; do
     echo "=== $(basename "$program") $run"
     # shellcheck disable=SC2086
     if "$program" $run >"run.log" 2>&1; then
@@ -30,8 +37,16 @@ for kind in corvane vandor; do
       echo "FAILED (status $?):"; tail -n 20 run.log; status=1
     fi
   done
+  if [ -f SavedDirsFile.txt ]; then
+    echo "=== tagsmith SavedDirsFile.txt SavedLabelsFile.txt labelCommands.bat"
+    if "$root/build/bin/tagsmith" SavedDirsFile.txt SavedLabelsFile.txt labelCommands.bat >"run.log" 2>&1; then
+      grep -E '^(Number of|The generated)' run.log
+    else
+      echo "FAILED (status $?):"; tail -n 20 run.log; status=1
+    fi
+  fi
   cd "$root"
   echo "--- $kind export files in build/demo/$kind:"
-  ls -l "$dir" | grep -E 'Export|Plain' || true
+  ls -l "$dir" | grep -E 'Export|Plain|Saved|labelCommands' || true
 done
 exit $status

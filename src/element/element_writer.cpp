@@ -62,6 +62,26 @@ bool copy_into(std::ofstream& to, const char* from) {
     return static_cast<bool>(to);
 }
 
+/// A value of an extract command as the target's interpreter must get it: the
+/// importing side runs the command later through cmd.exe (NT) or a POSIX shell.
+/// Values without a character special to that interpreter stay as they are; a
+/// blank alone puts the value between double quotes, as paths with blanks always
+/// were; anything else is quoted by the interpreter's own rules.
+std::string extract_argument(std::string_view value, bool targetNT) {
+    const std::string_view special = targetNT ? std::string_view(" \t\n\r\"%^&|<>()!")
+                                              : std::string_view(" \t\n\r\"'`$\\|&;<>()*?[]#~{}!");
+    bool blankOnly = true;
+    bool plain = true;
+    for (char c : value) {
+        if (special.find(c) == std::string_view::npos) continue;
+        plain = false;
+        if (c != ' ') blankOnly = false;
+    }
+    if (plain) return std::string(value);
+    if (blankOnly) return "\"" + std::string(value) + "\"";
+    return targetNT ? platform::quote_cmd(value) : platform::quote_posix(value);
+}
+
 /// Appends this run's scratch file `file` to `out`; false after its message when the
 /// run made none, it is empty, or it cannot be read.
 bool append_scratch(Console& console, std::ofstream& out, bool opened, const char* file, const char* missingLead,
@@ -101,6 +121,8 @@ int ElementWriter::write_to(std::ofstream& file, const std::string& text) {
     file << text;
     file.flush();
     if (file) return 0;
+    // Some of the text may have reached the file: it can no longer be combined.
+    writeFailed_ = true;
     console_.print("\n\nERROR: Can't output string to export file \n\n");
     console_.print("%s", text.c_str());
     return 1;
@@ -180,32 +202,60 @@ int ElementWriter::declare_directory(std::string_view path) {
     return write_to(dirs_, "DIR_BEGIN\n" + encode_text_line("DirName", path) + "DIR_END\n");
 }
 
-int ElementWriter::declare_part_directories(std::string_view path) {
+void ElementWriter::defer(Declaration kind, std::string_view name) {
+    std::string key(1, static_cast<char>(kind));
+    key += name;
+    if (pendingSeen_.insert(std::move(key)).second) pending_.emplace_back(kind, std::string(name));
+}
+
+void ElementWriter::defer_part_directories(std::string_view path) {
     std::size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos) return 0;
+    if (slash == std::string_view::npos) return;
     std::string_view dir = path.substr(0, slash);
-    int result = 0;
     // Each leading directory before the directory itself, so ancestors come first.
-    for (std::size_t at = dir.find('/'); at != std::string_view::npos; at = dir.find('/', at + 1)) {
-        std::string_view prefix = dir.substr(0, at);
-        if (model_.register_declared_name(prefix) == 0)
-            if (int rc = declare_directory(prefix); rc != 0 && result == 0) result = rc;
+    for (std::size_t at = dir.find('/'); at != std::string_view::npos; at = dir.find('/', at + 1))
+        defer(Declaration::Directory, dir.substr(0, at));
+    defer(Declaration::Directory, dir);
+}
+
+int ElementWriter::declare_pending() {
+    int result = 0;
+    for (const auto& [kind, name] : pending_) {
+        int rc = 0;
+        if (kind == Declaration::BranchType) {
+            if (model_.register_branch_type(name) == 0) rc = declare_branch_type(name);
+        } else if (model_.register_declared_name(name) == 0) {
+            rc =
+                kind == Declaration::Directory ? declare_directory(name) : declare_label_type(name);
+        }
+        if (rc != 0 && result == 0) result = rc;
     }
-    if (model_.register_declared_name(dir) == 0)
-        if (int rc = declare_directory(dir); rc != 0 && result == 0) result = rc;
+    pending_.clear();
+    pendingSeen_.clear();
     return result;
 }
 
-void ElementWriter::drop_open_element() {
+void ElementWriter::report_unended_element() {
+    // Only a caller that forgot the element's end gets here: its part would silently
+    // be missing from the export.
+    console_.print("\n\nERROR:  The element of Part %s was begun but never ended\n\n",
+                   elementName_.c_str());
+}
+
+void ElementWriter::discard_element() {
     if (!elementOpen_) return;
-    // The part failed before its end: none of it reaches the file or the totals.
+    // The part failed before its end: none of it reaches the files or the totals.
     element_.clear();
     elementOpen_ = false;
+    pending_.clear();
+    pendingSeen_.clear();
+    directoriesDoneFor_.clear();
     if (elementSpilled_) {
         versions_.close();
         std::error_code ec;
         fs::resize_file(kVersionsScratchFile, elementStart_, ec);
         versions_.open(kVersionsScratchFile, std::ios::out | std::ios::app);
+        if (ec || !versions_) writeFailed_ = true;  // the piece written stays in the file
         elementSpilled_ = false;
     }
     elementCount_ = elementsBefore_;
@@ -222,7 +272,11 @@ int ElementWriter::write_element_header(const OrderedEntry& entry) {
         }
         versionsOpened_ = true;
     }
-    drop_open_element();
+    if (elementOpen_) {
+        // The caller forgot the end of the element before: it is dropped, and said so.
+        report_unended_element();
+        discard_element();
+    }
     std::string_view path = part_path(entry);
     if (path.empty()) {
         console_.print("\n\nERROR:  Element has no part path\n\n");
@@ -244,6 +298,7 @@ int ElementWriter::write_element_header(const OrderedEntry& entry) {
                encode_number_line("Mode", element_mode(fmode ? std::string_view(*fmode) : "")) +
                event_lines(entry.changeTime);
     elementOpen_ = true;
+    elementName_ = path;
     ++elementCount_;
     return 0;
 }
@@ -252,14 +307,12 @@ int ElementWriter::compose_extract_command(const OrderedEntry& entry, std::strin
     std::string_view path = part_path(entry);
     command = settings_.targetNT ? "cmd /c " : "";
     command += settings_.corvane() ? "corv Part -extract " : "File -extract ";
-    if (path.find(' ') != std::string_view::npos)
-        command += "\"" + std::string(path) + "\"";
-    else
-        command += path;
+    command += extract_argument(path, settings_.targetNT);
     command += " -nokeys ";
     if (settings_.crlf) command += " -crlf ";
-    auto option = [&command](const char* name, const std::string& value) {
-        command += std::string(" ") + name + " " + value + " ";
+    auto option = [this, &command](const char* name, const std::string& value) {
+        command +=
+            std::string(" ") + name + " " + extract_argument(value, settings_.targetNT) + " ";
     };
     if (settings_.corvane()) {
         if (entry.partRow) {
@@ -312,20 +365,15 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
     std::string block = "VERSION_BEGIN\n" + encode_text_line("VersionId", versionId) +
                         event_lines(entry.changeTime) + encode_text_line("ExtractCmd", command);
 
-    // The first failing declaration is the block's result; the block is still whole.
-    // Every version of a part has the part's directories: they are registered once.
-    int result = 0;
+    // Every version of a part has the part's directories: they are noted once.
     if (path != directoriesDoneFor_) {
-        result = declare_part_directories(path);
-        if (result == 0) directoriesDoneFor_ = path;
+        defer_part_directories(path);
+        directoriesDoneFor_ = path;
     }
-    auto keep = [&result](int rc) {
-        if (rc != 0 && result == 0) result = rc;
-    };
     std::string_view prefix = branch_prefix();
     if (entry.onbranch || !entry.branchPath.empty()) {
         block += encode_text_line("OnBranch", branch_form(entry.branchPath, prefix));
-        if (model_.register_branch_type(entry.branchPath) == 0) keep(declare_branch_type(entry.branchPath));
+        defer(Declaration::BranchType, entry.branchPath);
     }
     for (const std::string& name : entry.subbranches) {
         if (name == entry.branchPath) continue;
@@ -335,7 +383,7 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
     for (const std::string& label : entry.labels) {
         std::string name = (settings_.corvane() ? "CVN-" : "VANDOR-") + label;
         block += encode_text_line("Label", name);
-        if (model_.register_declared_name(name) == 0) keep(declare_label_type(name));
+        defer(Declaration::LabelType, name);
     }
     block += "VERSION_END\n";
     element_ += block;
@@ -347,11 +395,15 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
         element_.clear();
         elementSpilled_ = true;
     }
-    return result;
+    return 0;
 }
 
 int ElementWriter::write_element_end() {
     if (!elementOpen_) return -1;
+    if (int rc = declare_pending(); rc != 0) {
+        discard_element();
+        return rc;
+    }
     element_ += "ELEMENT_END\n";
     elementOpen_ = false;
     int rc = write_to(versions_, element_);
@@ -361,7 +413,16 @@ int ElementWriter::write_element_end() {
 }
 
 int ElementWriter::combine_export_files() {
-    drop_open_element();
+    if (elementOpen_) {
+        report_unended_element();
+        return -1;
+    }
+    if (writeFailed_) {
+        console_.print(
+            "\n\nERROR:  A write to the export's scratch files failed: they cannot be "
+            "combined\n\n");
+        return -1;
+    }
     int closed = 0;
     if (headerWritten_) {
         // The types section is closed whole even when no type was declared.

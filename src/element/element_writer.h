@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "export_files.h"
 #include "history_model.h"
@@ -32,9 +34,10 @@ std::string branch_form(std::string_view branchPath, std::string_view prefix);
 
 /// Writer state for one parts export: the scratch files, the types section, the
 /// counts. Directories, label types and branch types are registered in the model's
-/// registries and declared once each. A part that fails half-way leaves no partial
-/// element behind: the element is held until its end is written, and a long one
-/// that went out in pieces is cut back off the file.
+/// registries and declared once each. A part reaches the files whole or not at all:
+/// its element is held until its end is written (a long one that went out in pieces
+/// is cut back off the file when it is dropped), and the directories and types it
+/// meets are declared only with its end.
 class ElementWriter : public VersionSink {
 public:
     ElementWriter(RunContext& ctx, ExportIdentity& identity, HistoryModel& model);
@@ -42,17 +45,24 @@ public:
     bool globals_written() const override { return headerWritten_; }
     /// 0; -1 when the labels scratch file cannot be opened; 1 on a write failure.
     int write_globals() override;
-    /// Begins the part's element; an element left open by a failed part is dropped.
+    /// Begins the part's element; an element still open is reported and dropped.
     int write_element_header(const OrderedEntry& entry) override;
-    /// One VERSION block, declaring the part's directories, its branch type and its
-    /// label types on the way. -1 before any element or when a lookup fails.
+    /// One VERSION block; the part's directories, its branch type and its label
+    /// types are noted for the element's end. -1 before any element or when a lookup
+    /// fails.
     int write_version_block(const OrderedEntry& entry) override;
-    /// Closes the open element and writes it out; -1 (writing nothing) when no
-    /// element is open, 1 on a write failure.
+    /// Declares what the open element met, closes it and writes it out; -1 (writing
+    /// nothing) when no element is open, 1 on a write failure.
     int write_element_end();
+    /// True between an element's header and its end (or its discarding).
+    bool element_open() const { return elementOpen_; }
+    /// Drops the open element of a failed part: none of it, nor what it would have
+    /// declared, reaches the files or the counts. Nothing happens when none is open.
+    void discard_element();
     /// Joins the scratch files into the output file through a temporary name beside
     /// it, then keeps the saved labels and directories files. 0 or -1; on failure an
-    /// earlier output file of that name stays as it was.
+    /// earlier output file of that name stays as it was. An element still open, or a
+    /// scratch file that a write failed on, is reported and fails the combining.
     int combine_export_files();
 
     int declare_label_type(std::string_view labelName);
@@ -70,9 +80,14 @@ private:
     int ensure_globals();
     int begin_types();
     int write_to(std::ofstream& file, const std::string& text);
-    int declare_part_directories(std::string_view path);
+    enum class Declaration : char { Directory = 'd', LabelType = 'l', BranchType = 'b' };
+    /// Notes a declaration for the open element's end, once per element.
+    void defer(Declaration kind, std::string_view name);
+    void defer_part_directories(std::string_view path);
+    /// Registers and declares, in the order met, what the open element noted.
+    int declare_pending();
     int compose_extract_command(const OrderedEntry& entry, std::string& command);
-    void drop_open_element();
+    void report_unended_element();
 
     RunContext& ctx_;
     const RunSettings& settings_;
@@ -91,8 +106,12 @@ private:
 
     // The open element: its lines not yet written, and where it began in the file.
     static constexpr std::size_t kElementSpill = 1 << 20;
-    std::string directoriesDoneFor_;  // the part path whose directories are declared
+    std::string directoriesDoneFor_;  // the part path whose directories are noted
+    std::vector<std::pair<Declaration, std::string>> pending_;
+    NameSet pendingSeen_;  // kind letter + name of every pending declaration
+    bool writeFailed_ = false;
     bool elementOpen_ = false;
+    std::string elementName_;
     std::string element_;
     std::uintmax_t elementStart_ = 0;
     bool elementSpilled_ = false;

@@ -4,25 +4,30 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "lookups.h"
 #include "test_support.h"
-#include "writer_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using test_support::FakeShell;
 using test_support::InScratchDir;
-
 using test_support::read_text;
 using test_support::write_text;
 
-using writer_test::FakeShell;
-using writer_test::globals;
-using writer_test::kIdentityLines;
+/// The global section as written from folder `cwd`.
+std::string globals(const std::string& cwd, bool corvane) {
+    return "EXPORT_FORMAT 5\nGLOBALS_BEGIN\nExportFromDir " + std::to_string(cwd.size()) + ":" +
+           cwd + "\nNumElements 0\nNumVersions 0\n" +
+           (corvane ? "ExporterKind 12\nNeedCmd 4:corv\n" : "ExporterKind 13\nNeedCmd 4:File\n") +
+           "GLOBALS_END\n";
+}
+
+/// The event lines of the identity {"joe", "joe", "dev", "box"}, without the time.
+constexpr const char* kIdentityLines =
+    "EventUser 3:joe\nEventGroup 3:dev\nEventName 3:joe\nEventHost 3:box\n";
 
 struct WriterFixture {
     explicit WriterFixture(ServerKind kind) : model(kind) {
@@ -56,69 +61,6 @@ std::unique_ptr<PartFullViewRecord> cvn_row(std::string release, std::string wor
 }
 
 }  // namespace
-
-TEST(ElementWriter, WritesACorvaneExportWithTypesDirectoriesAndElements) {
-    InScratchDir scratch;
-    write_text("partsExport.txt", "an earlier export\n");
-    WriterFixture f(ServerKind::Corvane);
-    f.shell.answers[kSidScratchFile] = "1.4|R9\n";
-
-    OrderedEntry v1 = cvn_entry("src/lib/a.c", "r1", 1000);
-    v1.partRow = cvn_row("R1", "w1", "0755");
-    v1.labels = {"RELEASE-R1", "DRIVER-w1"};
-    v1.subbranches = {"b2"};
-    OrderedEntry v2 = cvn_entry("src/lib/a.c", "r2", 2000);
-    v2.partRow = cvn_row("R2", "", "");
-    v2.onbranch = true;
-    v2.branchPath = "b2";
-    v2.labels = {"RELEASE-R2"};
-    OrderedEntry top = cvn_entry("top.c", "r7", 3000);  // no part row: the SID is looked up
-    top.labels = {"RELEASE-R1"};
-
-    ASSERT_EQ(f.writer.write_globals(), 0);
-    ASSERT_EQ(f.writer.write_element_header(v1), 0);
-    ASSERT_EQ(f.writer.write_version_block(v1), 0);
-    ASSERT_EQ(f.writer.write_version_block(v2), 0);
-    ASSERT_EQ(f.writer.write_element_end(), 0);
-    ASSERT_EQ(f.writer.write_element_header(top), 0);
-    ASSERT_EQ(f.writer.write_version_block(top), 0);
-    ASSERT_EQ(f.writer.write_element_end(), 0);
-    ASSERT_EQ(f.writer.combine_export_files(), 0);
-
-    std::string types =
-        "TYPES_BEGIN\n"
-        "LBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R1\nLBTYPE_END\n"
-        "LBTYPE_BEGIN\nLbType 13:CVN-DRIVER-w1\nLBTYPE_END\n"
-        "BRTYPE_BEGIN\nBrType 13:CVN-BRANCH-b2\nBRTYPE_END\n"
-        "LBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R2\nLBTYPE_END\n"
-        "TYPES_END\n";
-    std::string dirs = "DIR_BEGIN\nDirName 1:.\nDIR_END\nDIR_BEGIN\nDirName 3:src\nDIR_END\n"
-                       "DIR_BEGIN\nDirName 7:src/lib\nDIR_END\n";
-    std::string elements = std::string("ELEMENT_BEGIN\nName 11:src/lib/a.c\nMode 33261\n") + kIdentityLines +
-                           "EventTime 1000\n"
-                           "VERSION_BEGIN\nVersionId 2:r1\n" + kIdentityLines + "EventTime 1000\n"
-                           "ExtractCmd 82:cmd /c corv Part -extract src/lib/a.c -nokeys  -release R1  -version w1  -stdout >\n"
-                           "SubBranch 13:CVN-BRANCH-b2\nLabel 14:CVN-RELEASE-R1\nLabel 13:CVN-DRIVER-w1\nVERSION_END\n"
-                           "VERSION_BEGIN\nVersionId 2:r2\n" + kIdentityLines + "EventTime 2000\n"
-                           "ExtractCmd 69:cmd /c corv Part -extract src/lib/a.c -nokeys  -release R2  -stdout >\n"
-                           "OnBranch 13:CVN-BRANCH-b2\nLabel 14:CVN-RELEASE-R2\nVERSION_END\n"
-                           "ELEMENT_END\n"
-                           "ELEMENT_BEGIN\nName 5:top.c\nMode 33188\n" + kIdentityLines + "EventTime 3000\n"
-                           "VERSION_BEGIN\nVersionId 2:r7\n" + kIdentityLines + "EventTime 3000\n"
-                           "ExtractCmd 77:cmd /c corv Part -extract top.c -nokeys  -release R9  -version 1.4  -stdout >\n"
-                           "Label 14:CVN-RELEASE-R1\nVERSION_END\n"
-                           "ELEMENT_END\n";
-    EXPECT_EQ(read_text("partsExport.txt"), globals(scratch.cwd(), true) + types + dirs + elements);
-    EXPECT_EQ(read_text(kSavedLabelsFile), globals(scratch.cwd(), true) + types);
-    EXPECT_EQ(read_text(kSavedDirsFile), dirs);
-    for (const char* gone : std::initializer_list<const char*>{kLabelsScratchFile, kDirsScratchFile, kVersionsScratchFile, kSidScratchFile,
-                             "partsExport.txt.tmp"})
-        EXPECT_FALSE(fs::exists(gone)) << gone;
-    ASSERT_EQ(f.shell.commands.size(), 1u);
-    EXPECT_EQ(f.console.outText, "\n\n\t    Retrieving Revision Data for Revisionname: r7: \n\n");
-    EXPECT_EQ(f.writer.elementCount(), 2);
-    EXPECT_EQ(f.writer.versionCount(), 3);
-}
 
 TEST(ElementWriter, VandorExportWithoutTypesStillHasACompleteTypesSection) {
     InScratchDir scratch;
@@ -163,16 +105,12 @@ TEST(ElementWriter, ExtractCommandForms) {
         std::string expected;
     };
     const Case cases[] = {
-        {"UNIX target with -crlf", ServerKind::Corvane, false, true, "a.c", true, "",
-         "corv Part -extract a.c -nokeys  -crlf  -release R1  -version w1  -stdout >"},
-        {"a blank in the path", ServerKind::Corvane, true, false, "my dir/a b.c", true, "",
-         "cmd /c corv Part -extract \"my dir/a b.c\" -nokeys  -release R1  -version w1  -stdout >"},
         {"Vandor row without SID", ServerKind::Vandor, true, false, "f.c", true, "",
          "cmd /c File -extract f.c -nokeys  -release R1  -stdout >"},
         {"Vandor release looked up", ServerKind::Vandor, false, false, "f.c", false, "R5\n",
          "File -extract f.c -nokeys  -release R5  -version 2.3  -stdout >"},
-        {"Corvane answer without a separator", ServerKind::Corvane, false, false, "a.c", false, "1.9\n",
-         "corv Part -extract a.c -nokeys  -release   -version 1.9  -stdout >"},
+        {"Corvane answer without a separator", ServerKind::Corvane, false, false, "a.c", false,
+         "1.9\n", "corv Part -extract a.c -nokeys  -release   -version 1.9  -stdout >"},
     };
     for (const Case& c : cases) {
         InScratchDir scratch;
@@ -252,35 +190,49 @@ TEST(ElementWriter, ModesAndBranchForms) {
     EXPECT_EQ(encode_text_line("Name", "a b|c\"d"), "Name 7:a b|c\"d\n");
 }
 
-TEST(ElementWriter, FailedPartsLeaveNoPartialElement) {
+TEST(ElementWriter, AFailedPartLeavesNothingAndAnUnendedElementIsReported) {
     InScratchDir scratch;
     WriterFixture f(ServerKind::Corvane);
     f.settings.targetNT = false;
-    OrderedEntry bad = cvn_entry("bad.c", "r1", 1);
+    OrderedEntry bad =
+        cvn_entry("bad/x.c", "r1", 1);  // its directory, label and branch are its own
     bad.partRow = cvn_row("R1", "", "");
+    bad.labels = {"DRIVER-bad"};
+    bad.onbranch = true;
+    bad.branchPath = "b";
     OrderedEntry good = cvn_entry("good.c", "r2", 2);
     good.partRow = cvn_row("R1", "", "");
+    good.labels = {"RELEASE-R1"};
 
     EXPECT_EQ(f.writer.write_element_end(), -1);  // nothing begun: nothing written
     EXPECT_EQ(f.writer.write_version_block(good), -1);
-    EXPECT_EQ(f.console.outText,
-              "\n\nERROR:  Element Information must be written before Version information \n\n");
     ASSERT_EQ(f.writer.write_globals(), 0);
     ASSERT_EQ(f.writer.write_element_header(bad), 0);
     ASSERT_EQ(f.writer.write_version_block(bad), 0);
-    // The part fails here; the next part begins without the failed one's end.
+    f.writer.discard_element();  // the part failed after its first version
     ASSERT_EQ(f.writer.write_element_header(good), 0);
     ASSERT_EQ(f.writer.write_version_block(good), 0);
     ASSERT_EQ(f.writer.write_element_end(), 0);
     EXPECT_EQ(f.writer.write_element_end(), -1);  // a second end for the same part
+    ASSERT_EQ(f.writer.write_element_header(bad), 0);
+    ASSERT_EQ(f.writer.write_element_header(good), 0);  // bad.c: begun and never ended
+    EXPECT_EQ(f.writer.combine_export_files(), -1);     // good.c: the same
+    EXPECT_EQ(f.console.outText,
+              "\n\nERROR:  Element Information must be written before Version information \n\n"
+              "\n\nERROR:  The element of Part bad/x.c was begun but never ended\n\n"
+              "\n\nERROR:  The element of Part good.c was begun but never ended\n\n");
+    f.writer.discard_element();
     EXPECT_EQ(f.writer.elementCount(), 1);
     EXPECT_EQ(f.writer.versionCount(), 1);
     ASSERT_EQ(f.writer.combine_export_files(), 0);
-    std::string text = read_text("partsExport.txt");
-    EXPECT_EQ(text.find("bad.c"), std::string::npos);
-    std::string elements = text.substr(text.find("ELEMENT_BEGIN"));
-    EXPECT_EQ(elements.rfind("ELEMENT_BEGIN"), 0u);  // one element, closed at the end
-    EXPECT_EQ(elements.find("ELEMENT_END\n"), elements.size() - 12);
+    EXPECT_EQ(
+        read_text("partsExport.txt"),
+        globals(scratch.cwd(), true) +
+            "TYPES_BEGIN\nLBTYPE_BEGIN\nLbType 14:CVN-RELEASE-R1\nLBTYPE_END\nTYPES_END\n" +
+            "DIR_BEGIN\nDirName 1:.\nDIR_END\nELEMENT_BEGIN\nName 6:good.c\nMode 33188\n" +
+            kIdentityLines + "EventTime 2\nVERSION_BEGIN\nVersionId 2:r2\n" + kIdentityLines +
+            "EventTime 2\nExtractCmd 57:corv Part -extract good.c -nokeys  -release R1  -stdout >\n"
+            "Label 14:CVN-RELEASE-R1\nVERSION_END\nELEMENT_END\n");
 }
 
 TEST(ElementWriter, FailedCombineLeavesTheEarlierExportUntouched) {
@@ -348,6 +300,7 @@ TEST(ElementWriter, AFailedLongElementIsCutBackOffTheFile) {
     ASSERT_EQ(f.writer.write_globals(), 0);
     part("first.c", 2, true);
     part("long.c", 5000, false);  // well past what is held in memory at once
+    f.writer.discard_element();
     part("last.c", 1, true);
     EXPECT_EQ(f.writer.elementCount(), 2);
     EXPECT_EQ(f.writer.versionCount(), 3);

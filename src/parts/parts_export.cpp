@@ -1,7 +1,94 @@
-// The parts export is not built yet: it fails with a clear message, never reports success.
+// The parts export driver: release selection check, identity, raw part file and the
+// history path of the server kind.
 #include "parts_export.h"
 
+#include <fstream>
+
+#include "part_history.h"
+#include "part_queries.h"
+#include "platform.h"
+#include "selection.h"
+#include "usage.h"
+
+int backup_raw_part_file(Console& console) {
+    if (!std::ifstream(kRawPartFile)) return 0;
+    const std::string backup = std::string(kRawPartFile) + "0";
+    // In one step: a rename that fails leaves the older backup in place.
+    if (platform::replace_file(kRawPartFile, backup))
+        console.print("\nRaw Part File : %s  Renamed to : %s\n", kRawPartFile, backup.c_str());
+    return 0;
+}
+
+int print_export_totals(const ElementWriter& writer, Console& console) {
+    console.print("\n\n\t  Total Versions Written:   %d\n", writer.versionCount());
+    console.print("\n\n\t     Total Parts Written:   %d\n", writer.elementCount());
+    return 0;
+}
+
+int finish_parts_export(ElementWriter& writer, HistoryModel& model, Console& console) {
+    if (writer.combine_export_files() != 0) {
+        console.print("\n\nERROR:\tCan't combine the export files \n\n");
+        return -1;
+    }
+    model.release_history(true);
+    return print_export_totals(writer, console);
+}
+
+namespace {
+
+/// Has the server list the selected parts into the raw part file, named in `rawFile`.
+/// A "-where" text replaces the release selection; otherwise the release in-list is
+/// built and either the whole release or the part specification is queried.
+int list_selected_parts(RunContext& ctx, std::string& rawFile) {
+    const RunSettings& settings = ctx.settings;
+    if (!settings.whereClause.empty()) return run_part_query(ctx, "", rawFile) < 0 ? -1 : 0;
+    std::string releaseInList;
+    if (!settings.releaseName.empty())
+        releaseInList = release_in_list({settings.releaseName});
+    else if (int rc = build_release_list(ctx, releaseInList); rc != 0)
+        return rc;
+    if (settings.allParts) return run_part_query(ctx, releaseInList, rawFile);
+    return select_parts(ctx, releaseInList, rawFile) != 0 ? -1 : 0;
+}
+
+}  // namespace
+
 int export_parts(RunContext& ctx) {
-    ctx.console.print("\n\nERROR:  The -parts export is not available in this build\n\n");
-    return -1;
+    const RunSettings& settings = ctx.settings;
+    if (settings.releaseName.empty() && settings.relSpecFile.empty() &&
+        settings.whereClause.empty() && settings.inFile.empty()) {
+        ctx.console.print("%s", invalid_parameters_text(settings.serverKind).c_str());
+        ctx.console.print(
+            "\n   You must specify the Release using either the -release or -relspec option\n\n");
+        return -1;
+    }
+    // The run's other files are refused as output names before it starts; these are
+    // only known here. A clash would overwrite the file and then remove the export.
+    const std::string& output = settings.outputFileName;
+    if (const std::string clash = clashing_revision_file(output); !clash.empty()) {
+        ctx.console.print(
+            "\n\nERROR:  The export file %s would overwrite %s, which this run uses; "
+            "choose another name with -o\n\n",
+            output.c_str(), clash.c_str());
+        return -1;
+    }
+    // Who exports is known before any part is asked for, also when the selection fails.
+    ExportIdentity identity;
+    fill_export_identity(ctx.console, identity);
+    if (!settings.corvane()) {
+        ctx.console.print(
+            "\n\nERROR:  The -parts export from a VANDOR server is not available in this "
+            "build\n\n");
+        return -1;
+    }
+
+    // The raw part file is the run's own, not the settings': "-infile" stays as given.
+    std::string rawFile = settings.inFile;
+    if (rawFile.empty()) {
+        backup_raw_part_file(ctx.console);
+        if (int rc = list_selected_parts(ctx, rawFile); rc != 0) return rc;
+        // A complete part list stays for a later run; a failed one goes with the run.
+        if (!rawFile.empty()) ctx.scratch.keep(rawFile);
+    }
+    return retrieve_part_histories(ctx, identity, rawFile);
 }

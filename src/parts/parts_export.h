@@ -1,7 +1,24 @@
-// Entry of the parts export.
+// Entry of the parts export, and the closing steps its history paths share.
 #pragma once
 
+#include "element_writer.h"
+#include "history_model.h"
 #include "run_context.h"
 
-/// The -parts export; 0 on success, otherwise the failing step's status.
+/// The -parts export: checks that a release selection is given, records who exports,
+/// keeps the previous raw part file as its backup, has the server list the selected
+/// parts into the raw part file (unless "-infile" names one) and runs the history path
+/// of the server kind. 0 on success, otherwise the failing step's status.
 int export_parts(RunContext& ctx);
+
+/// Moves "partsRawFile000.raw" of an earlier run to "partsRawFile000.raw0", replacing
+/// an older backup, and says so. Nothing happens when there is none or the rename
+/// fails; always 0.
+int backup_raw_part_file(Console& console);
+
+/// Combines the export files, releases the history model and prints the totals. 0, or
+/// -1 after its message when the files cannot be combined.
+int finish_parts_export(ElementWriter& writer, HistoryModel& model, Console& console);
+
+/// Prints the versions and parts written in the whole run; 0.
+int print_export_totals(const ElementWriter& writer, Console& console);

@@ -1,0 +1,29 @@
+-- A Corvane server whose release R1 holds parts that cannot all be exported.
+-- a/ok.c and e/last.c: plain parts. b/empty.c: listed in R1, but RevisionView holds
+-- no revision of it. c/norev.c: its row names revision 9, which RevisionView lacks.
+-- d/fork.c: two roots, a1 -> a2 and b1 -> b2, b1 -> b3; rows for a2 (retired work area
+-- "solo"), b2 and b3, so b1 is a branch point without a row: its SID is looked up.
+
+-- nupathname, changedate, revisionname, ancestorrevision, nuadddate, sourceid, oid
+INSERT INTO RevisionView VALUES
+  ('a/ok.c', '2020/01/01 10:00:00', '1', NULL, '2020/01/01 10:00:00', '101', '901'),
+  ('c/norev.c', '2020/01/01 10:00:00', '1', NULL, '2020/01/01 10:00:00', '301', '931'),
+  ('d/fork.c', '2020/01/01 10:00:00', 'a1', NULL, '2020/01/01 10:00:00', '401', '941'),
+  ('d/fork.c', '2020/01/02 10:00:00', 'a2', 'a1', '2020/01/02 10:00:00', '402', '942'),
+  ('d/fork.c', '2020/01/03 10:00:00', 'b1', NULL, '2020/01/03 10:00:00', '403', '943'),
+  ('d/fork.c', '2020/01/04 10:00:00', 'b2', 'b1', '2020/01/04 10:00:00', '404', '944'),
+  ('d/fork.c', '2020/01/05 10:00:00', 'b3', 'b1', '2020/01/05 10:00:00', '405', '945'),
+  ('e/last.c', '2020/01/06 10:00:00', '1', NULL, '2020/01/06 10:00:00', '501', '951');
+
+-- revisionname, sourceid (the RevisionView oid), sid, releasename
+INSERT INTO versions VALUES ('b1', '943', '1.7', 'R1');
+
+-- nupathname, releasename, workareaname, userlogin, revisionname, lastupdate, fmode, sourceid, workareaid, dropdate
+INSERT INTO PartFullView VALUES
+  ('a/ok.c', 'R1', NULL, 'asmith', '1', '2020/01/01 10:00:00', '0644', '101', NULL, NULL),
+  ('b/empty.c', 'R1', NULL, 'asmith', '1', '2020/01/01 10:00:00', '0644', '201', NULL, NULL),
+  ('c/norev.c', 'R1', NULL, 'asmith', '9', '2020/01/01 10:00:00', '0644', '309', NULL, NULL),
+  ('d/fork.c', 'R1', 'solo', 'asmith', 'a2', '2020/01/02 10:00:00', '0644', '402', '9001', NULL),
+  ('d/fork.c', 'R1', NULL, 'asmith', 'b2', '2020/01/04 10:00:00', '0644', '404', NULL, NULL),
+  ('d/fork.c', 'R1', NULL, 'asmith', 'b3', '2020/01/05 10:00:00', '0644', '405', NULL, NULL),
+  ('e/last.c', 'R1', NULL, 'asmith', '1', '2020/01/06 10:00:00', '0755', '501', NULL, NULL);
