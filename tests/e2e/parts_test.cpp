@@ -30,7 +30,7 @@ fs::path expected_path(const std::string& name) {
 /// stand there as {DIR}, {USER}, {GROUP} and {HOST}, for the length, a colon and the
 /// value (an identity that cannot be found is exported under its fallback name).
 std::string expected(const std::string& name, const fs::path& cwd) {
-    std::string text = e2e::read_file(expected_path(name));
+    std::string text = e2e::read_text(expected_path(name));
     char host[256] = {};
     const passwd* user = ::getpwuid(::geteuid());
     const group* grp = ::getgrgid(::getegid());
@@ -62,7 +62,7 @@ class PartsRun {
         else if (server == Server::generated || server == Server::large)
             ready_ = e2e::create_server_generated(SimKind::corvane, db(), params);
         else
-            ready_ = e2e::create_server_sql(SimKind::corvane, db(), e2e::read_file(sql));
+            ready_ = e2e::create_server_sql(SimKind::corvane, db(), e2e::read_text(sql));
     }
     bool ready() const { return ready_; }
 
@@ -84,8 +84,8 @@ class PartsRun {
         std::sort(names.begin(), names.end());
         return names;
     }
-    std::string file(const std::string& name) const { return e2e::read_file(work_.path() / name); }
-    std::string log_text() const { return e2e::read_file(log()); }
+    std::string file(const std::string& name) const { return e2e::read_text(work_.path() / name); }
+    std::string log_text() const { return e2e::read_text(log()); }
     const fs::path& cwd() const { return work_.path(); }
 
   private:
@@ -116,7 +116,7 @@ void check(const Case& c) {
     SCOPED_TRACE(c.stem);
     PartsRun run(c.server);
     ASSERT_TRUE(run.ready());
-    for (const auto& [name, text] : c.inputs) e2e::write_file(run.cwd() / name, text);
+    for (const auto& [name, text] : c.inputs) e2e::write_text(run.cwd() / name, text);
     const e2e::RunResult r = run.run(c.args, c.fail);
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
     EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.cwd()));
@@ -243,7 +243,7 @@ TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
     PartsRun run(Server::fixture);
     ASSERT_TRUE(run.ready());
     ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}).status, 255);  // no such file yet
-    e2e::write_file(run.cwd() / "rel.txt", "R1\nR2\n");
+    e2e::write_text(run.cwd() / "rel.txt", "R1\nR2\n");
     ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}).status, 0);
     e2e::RunOptions options;
     options.cwd = run.cwd();
@@ -251,7 +251,7 @@ TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
         e2e::bin_dir() + "/tagsmith",
         {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labelCommands.bat"}, options);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(run.file("labelCommands.bat"), e2e::read_file(expected_path("tagsmith.bat")));
+    EXPECT_EQ(run.file("labelCommands.bat"), e2e::read_text(expected_path("tagsmith.bat")));
 }
 
 TEST(PartsExport, VandorPartsFailUntilTheirHistoryPathIsBuilt) {

@@ -23,19 +23,27 @@ bool run_simgen(SimKind kind, const std::filesystem::path& db, std::vector<std::
     return true;
 }
 
+/// The options that have simgen run `sql` after everything else; none for no SQL.
+std::vector<std::string> sql_options(const std::filesystem::path& db, const std::string& sql) {
+    if (sql.empty()) return {};
+    std::filesystem::path sqlFile = db;
+    sqlFile += ".extra.sql";
+    write_text(sqlFile, sql);
+    return {"--sql", sqlFile.string()};
+}
+
 }  // namespace
 
 bool create_server(SimKind kind, const std::filesystem::path& db, const std::string& extraSql) {
     const std::filesystem::path fixture =
         std::filesystem::path(source_dir()) / "sim" / "fixtures" / (std::string(kind_name(kind)) + ".sql");
     std::vector<std::string> options{"--fixture", fixture.string()};
-    std::filesystem::path sqlFile = db;
-    sqlFile += ".extra.sql";
-    if (!extraSql.empty()) {
-        write_text(sqlFile, extraSql);
-        options.insert(options.end(), {"--sql", sqlFile.string()});
-    }
+    for (std::string& option : sql_options(db, extraSql)) options.push_back(std::move(option));
     return run_simgen(kind, db, options);
+}
+
+bool create_server_sql(SimKind kind, const std::filesystem::path& db, const std::string& sql) {
+    return run_simgen(kind, db, sql_options(db, sql));
 }
 
 bool create_server_generated(SimKind kind, const std::filesystem::path& db, const SimGenParams& params) {
@@ -44,6 +52,7 @@ bool create_server_generated(SimKind kind, const std::filesystem::path& db, cons
         "--revisions", std::to_string(params.revisions), "--defects", std::to_string(params.defects),
         "--features", std::to_string(params.features), "--users", std::to_string(params.users),
         "--note-size", std::to_string(params.noteSize)};
+    if (params.branchProb >= 0) options.insert(options.end(), {"--branch-prob", std::to_string(params.branchProb)});
     if (params.configFields >= 0) options.insert(options.end(), {"--config-fields", std::to_string(params.configFields)});
     if (!params.noteSizes.empty()) {
         // Appended piece by piece: g++ 12 at -O3 takes "literal" + a temporary string for
@@ -65,12 +74,14 @@ std::map<std::string, std::string> sim_env(SimKind kind, const std::filesystem::
     return env;
 }
 
-std::vector<std::string> read_sim_log(const std::filesystem::path& log) {
+std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
-    std::istringstream in(read_text(log));
+    std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
+
+std::vector<std::string> read_sim_log(const std::filesystem::path& log) { return lines_of(read_text(log)); }
 
 RunOptions ServerRun::options(const std::map<std::string, std::string>& env,
                               const std::vector<std::string>& unset) const {

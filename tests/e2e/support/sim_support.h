@@ -19,6 +19,7 @@ struct SimGenParams {
     std::uint64_t seed = 1;
     int parts = 0;
     int revisions = 8;
+    double branchProb = -1;       // below 0: the generator's default
     int defects = 0;
     int features = 0;
     int users = 0;
@@ -35,11 +36,16 @@ const char* kind_name(SimKind kind);  // "corvane" or "vandor"
 bool create_server(SimKind kind, const std::filesystem::path& db, const std::string& extraSql = "");
 /// Synthetic data from `params`.
 bool create_server_generated(SimKind kind, const std::filesystem::path& db, const SimGenParams& params);
+/// The bare schema (no rows, no configurable fields), then `sql`.
+bool create_server_sql(SimKind kind, const std::filesystem::path& db, const std::string& sql);
 
 /// The environment for RunOptions::setEnv: the family variable naming `db`, and SIM_LOG
 /// when `log` is given.
 std::map<std::string, std::string> sim_env(SimKind kind, const std::filesystem::path& db,
                                            const std::filesystem::path& log = {});
+
+/// The lines of `text`, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
 
 /// The lines of a SIM_LOG file, without their line ends; empty when there is no file.
 std::vector<std::string> read_sim_log(const std::filesystem::path& log);
