@@ -12,7 +12,8 @@ constexpr const char* kCorvaneUsage =
     "     -relspec  relSpecFile  |  -release releaseName\n"
     "     -partindex nn\n"
     "     -crlf \n"
-    "     -target NT | UNIX\n\n";
+    "     -target NT | UNIX\n"
+    "     -jobs nn\n\n";
 
 constexpr const char* kVandorUsage =
     "\n\n     -users | -defects | -features |  -parts\n"
@@ -24,7 +25,8 @@ constexpr const char* kVandorUsage =
     "     -crlf \n"
     "     -target NT | UNIX\n"
     "     -componentlabels\n"
-    "     -sidlabels\n\n";
+    "     -sidlabels\n"
+    "     -jobs nn\n\n";
 
 }  // namespace
 

@@ -28,13 +28,14 @@ const std::string kCorvaneUsageError =
     "\nERROR:  Invalid Parameters\n\nCorrect Usage:\n\nferrox_cvn"
     "\n\n     -users | -defects | -features |  -parts\n     -o  outputFileName\n     -map | -nomap\n"
     "     -where sql query string for CVN or VANDOR Server\n     -partspec partSpecFile\n"
-    "     -relspec  relSpecFile  |  -release releaseName\n     -partindex nn\n     -crlf \n     -target NT | UNIX\n\n";
+    "     -relspec  relSpecFile  |  -release releaseName\n     -partindex nn\n     -crlf \n     -target NT | UNIX\n"
+    "     -jobs nn\n\n";
 
 const std::string kVandorUsageError =
     "\nERROR:  Invalid Parameters\n\nCorrect Usage:\n\nferrox_vandor"
     "\n\n     -users | -defects | -features |  -parts\n     -o  outputFileName\n     -map | -nomap\n"
     "     -partspec partSpecFile\n     -relspec  relSpecFile  |  -release releaseName\n     -partindex nn\n"
-    "     -crlf \n     -target NT | UNIX\n     -componentlabels\n     -sidlabels\n\n";
+    "     -crlf \n     -target NT | UNIX\n     -componentlabels\n     -sidlabels\n     -jobs nn\n\n";
 
 std::string testing_line(SimKind kind) {
     return kind == SimKind::corvane ? "\nTesting Connection to Corvane...\n" : "\nTesting Connection to VANDOR...\n";
