@@ -1,6 +1,11 @@
 // Composes and runs the raw view and configuration-info reports of the tracking exports.
 #include "report_file.h"
 
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
 #include "platform.h"
 
 namespace {
@@ -54,12 +59,76 @@ std::string view_report_command_line(const RunSettings& settings, const std::str
            rawFileName;
 }
 
+namespace {
+
+/// The field counts a line of the export kind's view report can have: a defect or
+/// feature line at least its fixed fields (configurable ones follow), a user line its
+/// eight used fields and fewer than any feature line.
+std::pair<std::size_t, std::size_t> report_line_fields(const RunSettings& settings) {
+    const bool corvane = settings.corvane();
+    switch (settings.exportKind) {
+        case ExportKind::Defects: return {corvane ? 26 : 24, SIZE_MAX};
+        case ExportKind::Features: return {corvane ? 23 : 19, SIZE_MAX};
+        default: return {8, 18};
+    }
+}
+
+}  // namespace
+
+int check_raw_file(RunContext& ctx, const std::string& name, bool given) {
+    auto refuse = [&](const std::string& why) {
+        ctx.console.print("\n\nERROR:  The raw file %s cannot be exported: %s\n\n", name.c_str(), why.c_str());
+        return -1;
+    };
+    std::error_code error;
+    if (std::filesystem::is_directory(name, error)) return refuse("it is a folder");
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return 0;  // the writers report a file that cannot be opened
+    const auto [fewest, most] = report_line_fields(ctx.settings);
+    long long line = 1;
+    std::size_t length = 0;
+    std::size_t fields = 1;
+    char previous = '\n';
+    auto wrong_shape = [&] {
+        const bool blank = length == 0 || (length == 1 && previous == '\r');
+        return given && !blank && (fields < fewest || fields > most);
+    };
+    auto shape = [&] {
+        return "line " + std::to_string(line) + " has " + std::to_string(fields) +
+               " fields, which no line of the report this export reads has";
+    };
+    std::array<char, 65536> chunk;
+    // Read in chunks, so that a line of any length is measured without being held.
+    while (in) {
+        in.read(chunk.data(), chunk.size());
+        for (std::streamsize i = 0; i < in.gcount(); ++i) {
+            const char c = chunk[static_cast<std::size_t>(i)];
+            if (c == '\n') {
+                if (wrong_shape()) return refuse(shape());
+                ++line;
+                length = 0;
+                fields = 1;
+            } else if (++length > kRawLineLimit) {
+                return refuse("line " + std::to_string(line) + " is longer than " + std::to_string(kRawLineLimit) +
+                              " bytes");
+            } else if (c == '\0' && given) {
+                return refuse("it holds a NUL byte on line " + std::to_string(line) + ", so it is no report file");
+            }
+            fields += c == '|';
+            previous = c;
+        }
+    }
+    if (in.bad()) return refuse("it cannot be read to its end");
+    if (wrong_shape()) return refuse(shape());
+    return 0;
+}
+
 int generate_view_report(RunContext& ctx, std::string& rawFileName) {
     const RunSettings& settings = ctx.settings;
     if (!settings.inFile.empty()) {
         rawFileName = settings.inFile;
         ctx.console.print("\nReading Raw Input File: %s\n", rawFileName.c_str());
-        return 0;
+        return check_raw_file(ctx, rawFileName, true);
     }
     rawFileName = view_raw_file_name(settings.exportKind);
     ctx.console.print("\nCommand String is : %s\n", compose_view_report_command(settings).c_str());
@@ -72,7 +141,7 @@ int generate_view_report(RunContext& ctx, std::string& rawFileName) {
         ctx.console.print("%s", command_failed_message(settings.serverKind));
         return -1;
     }
-    return 0;
+    return check_raw_file(ctx, rawFileName, false);
 }
 
 int generate_config_info(RunContext& ctx, std::string& configFileName) {

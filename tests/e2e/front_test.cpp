@@ -1,6 +1,7 @@
 // End-to-end runs of ferrox_cvn and ferrox_vandor against the simulated server: the whole
-// console text and exit status of runs that end in the front end, and the view report
-// command lines as the client receives them after the command interpreter.
+// console text and exit status of runs that end in the front end, the view report
+// command lines as the client receives them after the command interpreter, and the
+// input and output files a run refuses.
 #include <unistd.h>
 
 #include <csignal>
@@ -222,4 +223,58 @@ TEST(FrontEnd, AScratchNameTheFolderRefusesIsReportedAndLeftAlone) {
     EXPECT_EQ(r.status, kFailure);
     EXPECT_TRUE(r.out.ends_with("\n\nERROR:  cannot write userRawFile000.raw in the current folder\n\n")) << r.out;
     EXPECT_EQ(run.files_left(), std::vector<std::string>{"userRawFile000.raw"});
+}
+
+TEST(FrontEnd, BadFilesAreRefusedNamingTheFileAndLeaveEveryFileAsItWas) {
+    struct Case {
+        SimKind kind;
+        std::vector<std::string> args;  // the bad file is the last word
+        std::string content;            // "/": a folder; a view name: that report of the server
+        std::string why;                // the message's reason, or the whole message
+    };
+    const Case cases[] = {
+        {SimKind::corvane, {"-users", "-infile", "dir"}, "/", "it is a folder"},
+        // Opens, but every read fails.
+        {SimKind::vandor, {"-defects", "-infile", "/proc/self/mem"}, "", "it cannot be read to its end"},
+        {SimKind::corvane, {"-users", "-infile", "bin.raw"}, std::string("a|b\0c|d\n", 8),
+         "it holds a NUL byte on line 1, so it is no report file"},
+        {SimKind::corvane, {"-users", "-infile", "defects.raw"}, "DefectView",
+         "line 1 has 30 fields, which no line of the report this export reads has"},
+        {SimKind::vandor, {"-features", "-nomap", "-infile", "users.raw"}, "Users",
+         "line 1 has 9 fields, which no line of the report this export reads has"},
+        {SimKind::corvane, {"-features", "-infile", "long.raw"}, std::string(50'000'000, 'x'),
+         "line 1 is longer than 16777216 bytes"},
+        {SimKind::vandor, {"-defects", "-infile", "missing.raw"}, "",
+         "\n\nERROR:  No Defects Input File Found: missing.raw \n\n"},
+        {SimKind::corvane, {"-defects", "-infile", "empty.raw"}, "",
+         "\n\nERROR: No Records Found in File: empty.raw \n\n"},
+        {SimKind::vandor, {"-defects", "-o", "out"}, "/", "\n\nCan't Open Export Output File: out - Exiting\n\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string& input = c.args.back();
+        SCOPED_TRACE(input);
+        e2e::ServerRun run(c.kind);
+        ASSERT_TRUE(run.fixture());
+        std::string content = c.content;
+        if (content == "DefectView" || content == "Users")
+            content = c.kind == SimKind::corvane ? run.client("corv", {"Report", "-raw", "-view", content})
+                                                 : run.client("Report", {"-raw", "-view", content});
+        if (content == "/")
+            std::filesystem::create_directory(run.work() / input);
+        else if (input != "missing.raw" && input[0] != '/')
+            e2e::write_text(run.work() / input, content);
+        const std::string output = c.args[0].substr(1) + "Export.txt";
+        e2e::write_text(run.work() / output, "an earlier export\n");
+        const std::vector<std::string> before = run.files_left();
+
+        e2e::RunResult r = run.run(c.args);
+        EXPECT_EQ(r.status, kFailure);
+        EXPECT_TRUE(r.out.ends_with(c.why.starts_with("\n") ? c.why
+                                                            : "\n\nERROR:  The raw file " + input +
+                                                                  " cannot be exported: " + c.why + "\n\n"))
+            << r.out.substr(r.out.size() > 400 ? r.out.size() - 400 : 0);
+        EXPECT_EQ(run.files_left(), before);
+        EXPECT_EQ(run.output(output), "an earlier export\n");
+        EXPECT_TRUE(run.output(input) == (content == "/" ? "" : content));
+    }
 }
