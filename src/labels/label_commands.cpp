@@ -52,6 +52,15 @@ void report_read_failure(Console& console, const std::string& name) {
     print_lines(console, {"ERROR: Could not read file ", name, "\n"});
 }
 
+/// A saved file that ends inside a block was cut short: whatever it lacks would be
+/// missing from the commands without a word.
+bool report_cut_file(Console& console, const std::string& name, const BlockTracker& blocks) {
+    if (blocks.open_block().empty()) return false;
+    print_lines(console, {"ERROR: File ", name, " ends inside a ", blocks.open_block(),
+                          " block: it was cut short; run the parts export again\n"});
+    return true;
+}
+
 void warn_no_value(Console& console, const std::string& fileName, long long lineNumber) {
     print_lines(console, {"WARNING: Line ", std::to_string(lineNumber), " of file ", fileName,
                           " carries no value and is skipped\n"});
@@ -99,8 +108,10 @@ int read_labels(LabelRun& run, Console& console) {
     run.labelTable.clear();
 
     LineReader reader(run.labelsFile.get());
+    BlockTracker blocks;
     std::string line;
     while (reader.next(line)) {
+        blocks.see(line);
         auto label = tagged_value(line, kLabelTag);
         if (!label) continue;
         if (label->empty()) {
@@ -114,6 +125,7 @@ int read_labels(LabelRun& run, Console& console) {
         report_read_failure(console, run.labelsPath);
         return -1;
     }
+    if (report_cut_file(console, run.labelsPath, blocks)) return -1;
     run.labelsFile.reset();
     print_lines(console, {"\n", "Number of Labels found: ", std::to_string(run.labelTable.size()), "\n", "\n"});
 
@@ -138,10 +150,12 @@ int write_label_commands(LabelRun& run, Console& console) {
         labelParts.push_back("sbxcmd mklabel " + quote_argument(label, run.interpreter) + " ");
 
     LineReader reader(run.dirsFile.get());
+    BlockTracker blocks;
     std::string line;
     std::string dirPart;
     long long directoryCount = 0;
     while (reader.next(line)) {
+        blocks.see(line);
         auto dir = tagged_value(line, kDirTag);
         if (!dir) continue;
         if (dir->empty()) {
@@ -161,6 +175,10 @@ int write_label_commands(LabelRun& run, Console& console) {
     }
     if (reader.failed()) {
         report_read_failure(console, run.dirsPath);
+        run.output.discard();
+        return -1;
+    }
+    if (report_cut_file(console, run.dirsPath, blocks)) {
         run.output.discard();
         return -1;
     }

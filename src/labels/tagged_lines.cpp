@@ -21,6 +21,20 @@ std::optional<std::size_t> length_prefix(std::string_view text) {
 
 }  // namespace
 
+void BlockTracker::see(std::string_view line) {
+    auto marker = [&](std::string_view suffix) {
+        if (line.size() <= suffix.size() || !line.ends_with(suffix)) return std::string_view();
+        std::string_view name = line.substr(0, line.size() - suffix.size());
+        for (char c : name)
+            if ((c < 'A' || c > 'Z') && c != '_') return std::string_view();
+        return name;
+    };
+    if (std::string_view begun = marker("_BEGIN"); !begun.empty())
+        open_.emplace_back(begun);
+    else if (std::string_view ended = marker("_END"); !ended.empty() && open_block() == ended)
+        open_.pop_back();
+}
+
 LineReader::LineReader(std::FILE* file) : file_(file), buffer_(kReadChunk) {}
 
 bool LineReader::fill() {

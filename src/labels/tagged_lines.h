@@ -37,6 +37,18 @@ private:
     long long lineNumber_ = 0;
 };
 
+/// Follows the "NAME_BEGIN" and "NAME_END" lines of a saved file. The element writer
+/// closes every block it opens, so a file that ends inside one was cut short.
+class BlockTracker {
+public:
+    void see(std::string_view line);
+    /// The innermost block still open ("LBTYPE", "DIR"), or empty.
+    std::string_view open_block() const { return open_.empty() ? std::string_view() : open_.back(); }
+
+private:
+    std::vector<std::string> open_;
+};
+
 /// The value of a line that begins with `tag` (compared exactly, letter case included).
 /// Nothing when the line does not begin with `tag`; an empty value when the line carries
 /// none. The value is read by its length prefix ("LbType 9:REL-a:b:c" gives "REL-a:b:c")

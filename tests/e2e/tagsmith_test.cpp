@@ -140,6 +140,16 @@ TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
              "  Processing Directory: src\n\n"
              "\nNumber of Directories processed: 1\n\n" + kTail,
          "sbxcmd mklabel L1 src\n\nsbxcmd mklabel L1 src\n\n"},
+        // Saved files cut short inside a block: the earlier command file stays.
+        {"labels file cut", kDirs, kLabels.substr(0, 142), 1,
+         kHead + "Label: CVN-RELEASE-R1.0\nLabel: CVN-DRI\nERROR: File SavedLabelsFile.txt ends inside a LBTYPE block: "
+                 "it was cut short; run the parts export again\n",
+         "commands of an earlier run\n"},
+        {"directories file cut", kDirs.substr(0, 51), kLabels, 1,
+         kHead + twoLabels + "\n---> Start processing Directories\n\n  Processing Directory: .\n\n" +
+             "  Processing Directory: s\n\nERROR: File SavedDirsFile.txt ends inside a DIR block: it was cut short; "
+             "run the parts export again\n",
+         "commands of an earlier run\n"},
         {"no labels", kDirs, "LBTYPE_BEGIN\nLBTYPE_END\n", 1,
          kHead + "\nNumber of Labels found: 0\n\n"
                  "ERROR: No labels were read from file SavedLabelsFile.txt\n"
