@@ -113,6 +113,11 @@ void note_interrupt() { gInterrupted.store(1); }
 
 int run_command(const std::string& commandLine) {
     if (interrupted()) return -1;
+    // The interpreter would see the line cut at the byte, and run what is left.
+    if (commandLine.find('\0') != std::string::npos) {
+        std::fprintf(stderr, "sh: ferrox: a command line holds a NUL byte, which no interpreter can carry; not run\n");
+        return -1;
+    }
     // The line goes to the interpreter as system() would hand it over, but the wait
     // belongs to this process, so an interrupt stops the client instead of waiting for it.
     // Outside the terminal's foreground group a client must not wait for keyboard input:
@@ -237,6 +242,10 @@ namespace {
 // system() would hand it over; "command" keeps a syntax error from ending the
 // interpreter, which only a line's own "exit" does.
 std::string session_script(const std::string& commandLine) {
+    // The interpreter would drop the byte and run another command than the one asked for.
+    if (commandLine.find('\0') != std::string::npos)
+        return "echo \"$0: ferrox: a command line holds a NUL byte, which no interpreter can carry; not run\" >&2; "
+               "echo -1 >&3\n";
     return "command eval " + quote_argument(commandLine) + " </dev/null 3>&-; echo $? >&3\n";
 }
 

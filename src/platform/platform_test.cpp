@@ -60,6 +60,7 @@ TEST_F(Platform, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
         {"echo 'unclosed", 2},  // a syntax error ends only its line
         {"no-such-command-here 2> /dev/null", 127},
         {"kill -TERM $$", -1},  // ended by a signal
+        {std::string("touch 'a\0b'", 11), -1},  // refused whole, never run without the byte
     };
     for (const Case& c : cases) {
         EXPECT_EQ(series.run(c.line), c.status) << c.line;
@@ -71,6 +72,7 @@ TEST_F(Platform, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
               (std::vector<int>{1, 4, 0, 2, 9, 0}));
     EXPECT_EQ(read_text("out 1.txt"), "it's\n");
     EXPECT_EQ(read_text("a.txt") + read_text("b.txt"), "a\nb\n");
+    EXPECT_FALSE(std::filesystem::exists("ab") || std::filesystem::exists("a"));
     EXPECT_EQ(series.run_all({}), std::vector<int>{});
 }
 

@@ -37,7 +37,11 @@ BOOL WINAPI on_console_event(DWORD event) {
 /// False, with a message, for a line that cmd.exe would not run as it stands: it ends a
 /// line at a line feed, drops carriage returns, and refuses lines over its limit.
 bool cmd_takes_whole(const std::string& commandLine) {
-    if (commandLine.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    if (commandLine.find('\0') != std::string::npos) {
+        std::fprintf(stderr, "\nERROR: a command line holds a NUL byte, which no interpreter can carry; not run\n");
+        return false;
+    }
+    if (commandLine.find_first_of("\r\n") != std::string::npos) {
         std::fprintf(stderr, "\nERROR: a command line holds a line break, which cmd.exe would cut; not run\n");
         return false;
     }
