@@ -94,8 +94,8 @@ bool replace_file(const std::string& from, const std::string& to);
 bool create_exclusive(const std::string& path, const std::string& content);
 
 /// True when `name` can be used as the name of a file in the current folder:
-/// not empty, no path separator, no character the platform forbids in file names,
-/// and not a name the platform reserves (".", "..", device names on Windows).
+/// not empty, at most 255 bytes, no path separator, no character the platform forbids in
+/// file names, and not a name the platform reserves (".", "..", device names on Windows).
 bool is_plain_file_name(std::string_view name);
 
 /// Outcome of one identity lookup. `consoleMessage` and `errorMessage` hold what the

@@ -343,7 +343,8 @@ bool create_exclusive(const std::string& path, const std::string& content) {
 }
 
 bool is_plain_file_name(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
+    // Longer names do not fit one folder entry of the usual file systems.
+    if (name.empty() || name == "." || name == ".." || name.size() > 255) return false;
     for (char c : name)
         if (c == '/' || c == '\0') return false;
     return true;

@@ -57,12 +57,13 @@ NoteFetch plan_note_fetch(const RunSettings& settings, const std::string& record
     NoteFetch fetch;
     fetch.recordId = recordId;
     if (recordId.empty()) return fetch;
-    if (!platform::is_plain_file_name(recordId)) {
+    fetch.scratch = notes_file_name(settings.exportKind, recordId);
+    if (!platform::is_plain_file_name(fetch.scratch)) {
         fetch.kind = NoteFetch::Kind::NotAFileName;
+        fetch.scratch.clear();
         return fetch;
     }
     fetch.kind = NoteFetch::Kind::Command;
-    fetch.scratch = notes_file_name(settings.exportKind, recordId);
     fetch.command = compose_notes_command(settings.serverKind, settings.exportKind, recordId);
     return fetch;
 }
