@@ -17,6 +17,7 @@
 #include <regex>
 #else
 #include <regex.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 #endif
@@ -100,24 +101,37 @@ std::string log_line(const Invocation& inv) {
     return line;
 }
 
-void append_log(const char* path, const std::string& line) {
+/// Appends the log line and returns how many lines the log holds up to and including
+/// it: the call's number, counted from 1 over every call that logged to the file.
+long append_log(const char* path, const std::string& line) {
     std::string record = line + "\n";
+    long long end = 0;  // the log's size just after this call's line
 #ifdef _WIN32
     // Append-only access makes each write land whole at the end, as O_APPEND does.
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE) return 0;
     DWORD written = 0;
     WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    // Exact for calls made one after another, which is how the Windows check runs them.
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size)) end = size.QuadPart;
     CloseHandle(file);
 #else
     int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    // One write with O_APPEND keeps lines of concurrent calls whole.
-    ssize_t written = ::write(fd, record.data(), record.size());
-    (void)written;
+    if (fd < 0) return 0;
+    // One write with O_APPEND keeps lines of concurrent calls whole, and the offset
+    // after it is the end of this call's own line whatever the others append.
+    if (::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size()))
+        end = ::lseek(fd, 0, SEEK_CUR);
     ::close(fd);
 #endif
+    long number = 0;
+    if (std::FILE* log = std::fopen(path, "rb")) {
+        for (int c; end > 0 && (c = std::fgetc(log)) != EOF; --end) number += c == '\n';
+        std::fclose(log);
+    }
+    return number;
 }
 
 /// True when the environment variable holds a regex matching `line`; a bad regex is
@@ -294,9 +308,45 @@ private:
     std::string sql_;
 };
 
+/// Where an answer goes: stdout, or this text when a fault is to cut the answer short.
+std::string* captured = nullptr;
+
 void write_out(const void* data, std::size_t size) {
+    if (captured) {
+        captured->append(static_cast<const char*>(data), size);
+        return;
+    }
     if (size > 0 && std::fwrite(data, 1, size, stdout) != size)
         throw Failure(kRefused, "cannot write the answer");
+}
+
+/// SIM_FAULT="K:fail|truncate|kill": what the K-th call of the log does instead of answering.
+enum class Fault { none, fail, truncate, kill };
+
+Fault fault_of_call(long number) {
+    const char* spec = std::getenv("SIM_FAULT");
+    if (spec == nullptr) return Fault::none;
+    char* rest = nullptr;
+    const long wanted = std::strtol(spec, &rest, 10);
+    const std::string mode = *rest == ':' ? rest + 1 : "";
+    if (wanted < 1 || (mode != "fail" && mode != "truncate" && mode != "kill") || !std::getenv("SIM_LOG"))
+        throw Failure(kRefused, "SIM_FAULT must be K:fail, K:truncate or K:kill, with SIM_LOG set");
+    if (number != wanted) return Fault::none;
+    return mode == "fail" ? Fault::fail : mode == "truncate" ? Fault::truncate : Fault::kill;
+}
+
+/// Writes the first half of the answer, then fails or dies as the fault says.
+int cut_answer(const std::string& answer, Fault fault) {
+    std::fwrite(answer.data(), 1, answer.size() / 2, stdout);
+    std::fflush(stdout);
+    if (fault == Fault::kill) {
+#ifdef _WIN32
+        TerminateProcess(GetCurrentProcess(), 9);
+#else
+        ::raise(SIGKILL);
+#endif
+    }
+    return kFailed;
 }
 
 /// Streams every row: fields joined by "|", NULL as empty, one row per line.
@@ -305,7 +355,7 @@ void print_rows(Database& db) {
     int columns = sqlite3_column_count(stmt);
     while (db.step()) {
         for (int i = 0; i < columns; ++i) {
-            if (i > 0) std::fputc('|', stdout);
+            if (i > 0) write_out("|", 1);
             const unsigned char* text = sqlite3_column_text(stmt, i);
             if (text) write_out(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
         }
@@ -371,16 +421,22 @@ int main(int argc, char** argv) {
 
     const std::string line = log_line(inv);
     try {
-        if (const char* log = std::getenv("SIM_LOG")) append_log(log, line);
+        long number = 0;
+        if (const char* log = std::getenv("SIM_LOG")) number = append_log(log, line);
         if (env_regex_matches("SIM_DELAY", line)) {
             const char* ms = std::getenv("SIM_DELAY_MS");
             delay_ms(ms ? std::strtol(ms, nullptr, 10) : 0);
         }
         if (env_regex_matches("SIM_FAIL", line)) return kFailed;
+        const Fault fault = fault_of_call(number);
+        if (fault == Fault::fail) return kFailed;
+        std::string held;
+        if (fault != Fault::none) captured = &held;
 
         auto kind = kind_of(inv.name);
         if (!kind) throw unknown_shape(inv);
         int status = answer(*kind, parse_request(inv, *kind));
+        if (fault != Fault::none) return cut_answer(held, fault);
         if (std::fflush(stdout) != 0) throw Failure(kRefused, "cannot write the answer");
         return status;
     } catch (const Failure& failure) {

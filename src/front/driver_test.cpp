@@ -44,8 +44,6 @@ RunOutcome run_driver(const std::vector<std::string>& args, const std::map<std::
     return result;
 }
 
-const std::string kCorvaneTest = std::string("corv report -testServer > ") + platform::null_device();
-const std::string kVandorTest = std::string("Report -testServer > ") + platform::null_device();
 
 }  // namespace
 
@@ -78,8 +76,6 @@ TEST(RunFerrox, RunsThatStopBeforeTheExport) {
         // An empty value names no server.
         {"empty family", {"ferrox_vandor", "-crlf", "-map"}, {{"VANDOR_FAMILY", ""}}, {},
          "\n\nVANDOR_FAMILY not set \n\n", {}},
-        {"no connection, second kind", {"ferrox_vandor", "-users", "-map"}, kBothFamilies, {{"-testServer", -1}},
-         "\nTesting Connection to VANDOR...\n\n\nNo VANDOR connection established \n\n", {kVandorTest}},
         // An output file that the run itself writes or reads is refused before any query.
         {"output named like a scratch file", {"ferrox_cvn", "-defects", "-o", "defectRawFile000.raw"}, kBothFamilies, {},
          "\n\nERROR:  The export file defectRawFile000.raw would overwrite defectRawFile000.raw, which this run uses; "
@@ -95,32 +91,6 @@ TEST(RunFerrox, RunsThatStopBeforeTheExport) {
         EXPECT_EQ(r.out, kBanner + c.out) << c.what;
         EXPECT_EQ(r.commands, c.commands) << c.what;
         EXPECT_EQ(dir.files(), std::vector<std::string>{}) << c.what;
-    }
-}
-
-TEST(RunFerrox, NoExportOptionTestsTheConnectionAndSucceeds) {
-    RunOutcome r = run_driver({"ferrox_vandor", "-o", "named.txt"}, kBothFamilies);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string(kBanner) + "\nTesting Connection to VANDOR...\n\n\nExport File Name: named.txt\n\n");
-    EXPECT_EQ(r.commands, std::vector<std::string>{kVandorTest});
-}
-
-TEST(RunFerrox, AFailedExportFailsTheRunWithoutAFileNameAndLeavesNothing) {
-    // The server answers the connection test and fails every report.
-    const std::vector<std::string> exportOptions[] = {
-        {"-defects", "-map"}, {"-features", "-nomap"}, {"-users", "-map"}, {"-parts", "-release", "R1"}};
-    for (const char* kind : {"ferrox_cvn", "ferrox_vandor"}) {
-        for (const auto& options : exportOptions) {
-            test_support::InScratchDir dir;
-            std::vector<std::string> args{kind};
-            args.insert(args.end(), options.begin(), options.end());
-            RunOutcome r = run_driver(args, kBothFamilies, {{"-raw", 1}, {"-general", 1}, {"cvnselect", 1}});
-            EXPECT_EQ(r.status, -1) << ::testing::PrintToString(args);
-            EXPECT_EQ(r.out.find("Export File Name"), std::string::npos) << r.out;
-            ASSERT_FALSE(r.commands.empty());
-            EXPECT_EQ(r.commands[0], std::string(kind) == "ferrox_cvn" ? kCorvaneTest : kVandorTest);
-            EXPECT_EQ(dir.files(), std::vector<std::string>{}) << ::testing::PrintToString(args);
-        }
     }
 }
 

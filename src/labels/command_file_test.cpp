@@ -55,20 +55,6 @@ TEST_F(CommandFileTest, CommitReplacesTheTargetWholeKeepingItsPermissionsAndTheU
     EXPECT_EQ(names(), (std::vector<std::string>{"out.txt", "out.txt.partial"}));
 }
 
-TEST_F(CommandFileTest, DroppedFileLeavesTheTargetAsItWas) {
-    write("out.txt", "old contents\n");
-    {
-        CommandFile file;
-        ASSERT_TRUE(file.open(path("out.txt")));
-        file.write("half a command");
-    }
-    CommandFile neverCommitted;
-    ASSERT_TRUE(neverCommitted.open(path("new.txt")));
-    neverCommitted.discard();
-    EXPECT_EQ(read("out.txt"), "old contents\n");
-    EXPECT_EQ(names(), std::vector<std::string>{"out.txt"});
-}
-
 #ifndef _WIN32
 TEST_F(CommandFileTest, SymbolicLinkStaysALinkToTheNewContents) {
     fs::create_directories(dir_ / "real");

@@ -71,7 +71,8 @@ void warn_missing_notes(Console& console, std::size_t count, const std::vector<s
     std::string names;
     for (const std::string& name : firstNames) {
         if (!names.empty()) names += ", ";
-        names += name.empty() ? "(no name)" : name;
+        // Shown up to a NUL byte, as every message shows a name, so the list goes on after it.
+        names += name.empty() ? "(no name)" : name.c_str();
     }
     if (count > firstNames.size()) names += ", ...";
     console.print("\nWARNING: %zu %s could not be fetched and %s exported as \"Migrated Note\": %s\n", count,

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <map>
 
 #include "defect_file.h"
 #include "feature_file.h"
@@ -30,27 +28,6 @@ const std::string kDefectHeader =
     "\"Priority\",\"Notes_Log\"\n";
 
 }  // namespace
-
-TEST_F(ImportFile, MissingInputUnopenableOutputAndEmptyInput) {
-    run.settings.exportKind = ExportKind::Defects;
-    EXPECT_EQ(write_defect_file(run.ctx, "missing.raw", {}), -1);
-    EXPECT_EQ(write_feature_file(run.ctx, "missing.raw", {}), -1);
-    EXPECT_EQ(run.console.outText, "\n\nERROR:  No Defects Input File Found: missing.raw \n\n"
-                                   "\n\nERROR:  No Features Input File Found: missing.raw \n\n");
-    // An output file that cannot be opened leaves the raw file in place.
-    run.console.outText.clear();
-    write_text("defectRawFile000.raw", "x|D1\n");
-    std::filesystem::create_directory("taken");
-    run.settings.outputFileName = "taken";
-    EXPECT_EQ(write_defect_file(run.ctx, "defectRawFile000.raw", {}), -1);
-    EXPECT_EQ(run.console.outText, "\n\nCan't Open Export Output File: taken - Exiting\n\n");
-    EXPECT_EQ(files(), (std::vector<std::string>{"defectRawFile000.raw", "taken"}));
-    // A raw file without lines: no output file, not even a header-only one.
-    std::filesystem::remove("taken");
-    write_text("defectRawFile000.raw", "");
-    EXPECT_EQ(write_defect_file(run.ctx, "defectRawFile000.raw", {}), 0);
-    EXPECT_EQ(files(), std::vector<std::string>{});
-}
 
 TEST_F(ImportFile, AnInFileStaysAndItsUnendedLastLineIsARecord) {
     run.settings.exportKind = ExportKind::Defects;
@@ -79,30 +56,4 @@ TEST_F(ImportFile, EveryRecordGetsItsOwnNoteAcrossBatchesAndRepeatedNames) {
     EXPECT_TRUE(read_text("defectsExport.txt") == expected);
     EXPECT_EQ(run.shell.commands.size(), 70u);
     EXPECT_EQ(files(), std::vector<std::string>{"defectsExport.txt"});
-}
-
-TEST_F(ImportFile, NotesThatCannotBeFetchedAreCountedAndTheFirstFiveNamed) {
-    run.settings.exportKind = ExportKind::Features;
-    run.settings.serverKind = ServerKind::Vandor;
-    std::string raw;
-    for (const char* name : {"F1", "F2", "F3", "F4", "F5", "F6", "F7"}) {
-        raw += std::string("f|") + name + "\n";
-        run.shell.failures[std::string("'") + name + "'"] = 1;
-    }
-    write_text("featureRawFile000.raw", "f|ok\n" + raw + "|\n");
-    run.shell.answers["featureok.out"] = "fine";
-    EXPECT_EQ(write_feature_file(run.ctx, "featureRawFile000.raw", {}), 0);
-    std::string console = "\n\nGenerating Export File FeatureExport.out\n\n\r 1  Features Processed ";
-    for (int i = 1; i <= 7; ++i)
-        console += "\nFeature Information Not Found for Feature F" + std::to_string(i) + "\n\r " + std::to_string(i + 1) +
-                   "  Features Processed ";
-    EXPECT_EQ(run.console.outText,
-              console + "\r 9  Features Processed \n9 Features exported.\n\n\nWARNING: 8 notes could not be fetched and "
-                        "were exported as \"Migrated Note\": F1, F2, F3, F4, F5, ...\n");
-    const std::string text = read_text("FeatureExport.out");
-    EXPECT_TRUE(text.starts_with("\"old_id\",\"Owner\",\"state\",\"Severity\",\"Headline\",\"Submit_Date\","
-                                 "\"Submitter\",\"Priority\",\"Notes_Log\"\n"
-                                 "\"ok\",\"\",\"\",\"5-Enhancement\",\"\",\"\",\"\",\"3-Normal Queue\",\"fine\"\n"))
-        << text;
-    EXPECT_EQ(files(), std::vector<std::string>{"FeatureExport.out"});
 }

@@ -1,13 +1,10 @@
-// Note commands, note reading at the size limit, and fetching a record's note.
+// Note commands and note reading at the size limit.
 #include "record_notes.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "test_support.h"
-
-using test_support::ExportTest;
 
 // The commands of every kind are pinned by the end-to-end runs, where names that the
 // interpreter would take as code are exported too.
@@ -47,43 +44,5 @@ TEST(ReadNote, JoinsCrLfPairsAndKeepsAtMostTheLimit) {
         EXPECT_EQ(read_note(in, note), c.length) << c.what;
         // Compared as a truth value: a failure must not print 64 KB of text.
         EXPECT_TRUE(note == c.note) << c.what << ": " << note.size() << " bytes";
-    }
-}
-
-class FetchNotes : public ExportTest {};
-
-TEST_F(FetchNotes, RecordsWithoutAFetchableNote) {
-    struct Case {
-        ExportKind kind;
-        std::string name;
-        bool commandRun;
-        int result;
-        std::string message;
-    };
-    run.shell.failures["'gone'"] = 1;
-    run.shell.answers["defectblank.out"] = "";
-    const Case cases[] = {
-        {ExportKind::Defects, "", false, -1, ""},
-        {ExportKind::Defects, "gone", true, -1, "\nDefect Information Not Found for Defect gone\n"},
-        {ExportKind::Features, "gone", true, -1,
-         "\nFeature Information Not Found for Feature gone\n"},
-        {ExportKind::Defects, "blank", true, 0, ""},
-        // Too long for a folder entry ("../" names run end to end): no scratch file, no command.
-        {ExportKind::Defects, std::string(250, 'L'), false, -1,
-         "\nWARNING: Defect " + std::string(250, 'L') + " has a name that cannot be part of a file name; its note is not exported\n"},
-        {ExportKind::Features, "a/b", false, -1,
-         "\nWARNING: Feature a/b has a name that cannot be part of a file name; its note is "
-         "not exported\n"},
-    };
-    for (const Case& c : cases) {
-        run.settings.exportKind = c.kind;
-        run.shell.commands.clear();
-        run.console.outText.clear();
-        std::string note = "stale";
-        EXPECT_EQ(fetch_record_notes(run.ctx, c.name, note), c.result) << c.name;
-        EXPECT_EQ(note, "") << c.name;
-        EXPECT_EQ(run.shell.commands.size(), c.commandRun ? 1u : 0u) << c.name;
-        EXPECT_EQ(run.console.outText, c.message) << c.name;
-        EXPECT_TRUE(files().empty()) << c.name;
     }
 }

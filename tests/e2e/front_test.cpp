@@ -1,6 +1,5 @@
 // End-to-end runs of ferrox_cvn and ferrox_vandor against the simulated server: the whole
-// console text and exit status of runs that end in the front end, the view report
-// command lines as the client receives them after the command interpreter, and the
+// console text and exit status of runs that end in the front end, interrupts, and the
 // input and output files a run refuses.
 #include <unistd.h>
 
@@ -12,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e_support.h"
 #include "sim_support.h"
 
 namespace {
@@ -84,11 +82,6 @@ TEST(FrontEnd, RunsThatStopAtTheFamilyVariableOrTheConnectionTest) {
         // A bad command line is reported before the missing variable.
         {"bad options and no family", SimKind::vandor, {"-users"}, {}, {"VANDOR_FAMILY"},
          kVandorUsageError + "   Refused: at least two words must follow the program name\n\n", {}},
-        {"server refuses the test", SimKind::vandor, {"-users", "-map"}, {{"SIM_FAIL", "testServer"}}, {},
-         testing_line(SimKind::vandor) + "\n\nNo VANDOR connection established \n\n", {"Report -testServer"}},
-        {"no database behind the variable", SimKind::corvane, {"-defects", "-map"},
-         {{"CVN_FAMILY", "/nonexistent/server.db"}}, {},
-         testing_line(SimKind::corvane) + "\n\nNo Corvane connection established \n\n", {"corv report -testServer"}},
     };
     for (const Case& c : cases) {
         e2e::ServerRun run(c.kind);
@@ -112,65 +105,6 @@ TEST(FrontEnd, NoExportOptionTestsTheConnectionAndSucceeds) {
         EXPECT_EQ(run.log(), std::vector<std::string>{logged_test_command(kind)});
         // The connection test's output is discarded, not written to a file named "nul".
         EXPECT_EQ(run.files_left(), std::vector<std::string>{});
-    }
-}
-
-TEST(FrontEnd, TheViewReportReachesTheClientWithItsConditionWhole) {
-    struct Case {
-        SimKind kind;
-        std::vector<std::string> args;
-        std::string logged;  // as the client receives it; printed with the condition in quotes
-        int status = 0;
-    };
-    const Case cases[] = {
-        {SimKind::corvane, {"-users", "-map"}, "corv Report -raw -view Users -where 1=1 and dropDate is null"},
-        // A -where clause stands alone: no ordering and no drop-date condition.
-        {SimKind::corvane, {"-defects", "-where", "state = 'verify'"},
-         "corv Report -raw -view DefectView -where state = 'verify'"},
-        {SimKind::vandor, {"-features", "-where", "name='5001'"}, "Report -raw -view FeatureView -where name='5001'"},
-        {SimKind::vandor, {"-users", "-where", "login like 'a%'"}, "Report -raw -view Users -where login like 'a%'"},
-        // Texts the interpreter would expand, split or run: the server gets them as typed.
-        {SimKind::corvane, {"-defects", "-where", "name = '1001' or abstract like '%$1%'"},
-         "corv Report -raw -view DefectView -where name = '1001' or abstract like '%$1%'"},
-        {SimKind::vandor, {"-users", "-where", "login = 'x\"y' or login like '$(touch canary)%'"},
-         "Report -raw -view Users -where login = 'x\"y' or login like '$(touch canary)%'"},
-        {SimKind::corvane, {"-features", "-where", "name = `touch canary`; touch canary"},
-         "corv Report -raw -view FeatureView -where name = `touch canary`; touch canary", kFailure},
-    };
-    for (const Case& c : cases) {
-        e2e::ServerRun run(c.kind);
-        ASSERT_TRUE(run.fixture());
-        e2e::RunResult r = run.run(c.args);
-        EXPECT_FALSE(std::filesystem::exists(run.work() / "canary")) << c.logged;
-        const std::size_t where = c.logged.find("-where ") + 7;
-        const std::string printed = c.logged.substr(0, where) + "\"" + c.logged.substr(where) + "\"";
-        const std::string start = kBanner + testing_line(c.kind) + "\nCommand String is : " + printed + "\n" +
-                                  (c.kind == SimKind::corvane
-                                       ? "\n\nGenerating Raw File from Corvane, Please Be Patient\n\n"
-                                       : "\n\nGenerating Raw File from VANDOR, Please Be Patient\n\n");
-        EXPECT_EQ(r.out.substr(0, start.size()), start) << c.logged;
-        EXPECT_EQ(r.status, c.status) << r.out;
-        const std::vector<std::string> log = run.log();
-        ASSERT_GE(log.size(), 2u) << c.logged;
-        EXPECT_EQ(log[0], logged_test_command(c.kind));
-        EXPECT_EQ(log[1], c.logged);
-    }
-}
-
-TEST(FrontEnd, AFailedViewReportEndsTheRunWithoutAFileName) {
-    // The server fails the view report: the run fails, names no export file and leaves
-    // no file (an empty user list must not pass for a complete one).
-    for (SimKind kind : {SimKind::corvane, SimKind::vandor}) {
-        const std::string failed = kind == SimKind::corvane ? "\n Corvane Command Unsuccessful \n"
-                                                            : "\n VANDOR Command Unsuccessful \n";
-        for (const char* option : {"-defects", "-features", "-users"}) {
-            e2e::ServerRun run(kind);
-            ASSERT_TRUE(run.fixture());
-            e2e::RunResult r = run.run({option, "-map"}, {{"SIM_FAIL", "-raw -view"}});
-            EXPECT_EQ(r.status, kFailure) << option;
-            EXPECT_TRUE(r.out.ends_with(failed)) << r.out;
-            EXPECT_EQ(run.files_left(), std::vector<std::string>{}) << option;
-        }
     }
 }
 

@@ -115,22 +115,6 @@ TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
         // A labels file written on Windows reads like one written elsewhere.
         {"two labels by three directories", kDirs, to_crlf(kLabels), 0, kHead + twoLabels + threeDirs + kTail,
          sixCommands},
-        {"values with colons, blanks and quotes", "DirName 7:my docs\nDirName 7:a:b/c:d\nDirName 6:say \"x",
-         "LbType 9:REL-a:b:c\nLbType 20:REL-b:rest\nLbType 8:$HOME:v1", 0,
-         kHead + "Label: REL-a:b:c\nLabel: REL-b\nLabel: $HOME:v1\n\nNumber of Labels found: 3\n\n" +
-             "\n---> Start processing Directories\n\n"
-             "  Processing Directory: my docs\n\n  Processing Directory: a:b/c:d\n\n"
-             "  Processing Directory: say \"x\n\n"
-             "\nNumber of Directories processed: 3\n\n" + kTail,
-         "sbxcmd mklabel REL-a:b:c \"my docs\"\n\n"
-         "sbxcmd mklabel REL-b \"my docs\"\n\n"
-         "sbxcmd mklabel \"\\$HOME:v1\" \"my docs\"\n\n"
-         "sbxcmd mklabel REL-a:b:c a:b/c:d\n\n"
-         "sbxcmd mklabel REL-b a:b/c:d\n\n"
-         "sbxcmd mklabel \"\\$HOME:v1\" a:b/c:d\n\n"
-         "sbxcmd mklabel REL-a:b:c \"say \\\"x\"\n\n"
-         "sbxcmd mklabel REL-b \"say \\\"x\"\n\n"
-         "sbxcmd mklabel \"\\$HOME:v1\" \"say \\\"x\"\n\n"},
         {"lines without a value, other letter case, leading blank", "DirName <error>\nDirName 3:src\ndirname 1:x\n",
          "LbType 0:\nLbType 2:L1\n LbType 2:L2\nLBTYPE 2:L3\nLbType 2:L1\n", 0,
          kHead + "WARNING: Line 1 of file SavedLabelsFile.txt carries no value and is skipped\n"
@@ -222,6 +206,28 @@ TEST(Tagsmith, RefusesBadArgumentsWithoutTouchingAnyFile) {
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(folder_contents(dir.path()), before);
+    }
+}
+
+// A full disk (a file size limit, SIGXFSZ ignored) while the command file is written.
+TEST(Tagsmith, AWriteFailureFailsTheRunAndKeepsTheEarlierCommandFile) {
+    e2e::ScratchDir dir;
+    std::string dirs;
+    for (int i = 0; i < 200; ++i) dirs += kDirs;
+    e2e::write_text(dir / "SavedDirsFile.txt", dirs);
+    e2e::write_text(dir / "SavedLabelsFile.txt", kLabels);
+    for (int blocks : {0, 1, 8, 32}) {
+        e2e::write_text(dir / "labels.cmd", "commands of an earlier run\n");
+        const std::vector<std::string> words = {"-c", "(trap '' XFSZ; ulimit -f " + std::to_string(blocks) +
+                                                          "; \"$0\" \"$@\"; echo \"status=$?\") | cat",
+                                                e2e::bin_dir() + "/tagsmith", "SavedDirsFile.txt", "SavedLabelsFile.txt",
+                                                "labels.cmd"};
+        e2e::RunOptions options;
+        options.cwd = dir.path();
+        const std::string out = e2e::run_program("/bin/sh", words, options).out;
+        EXPECT_TRUE(out.ends_with("ERROR: Could not write file labels.cmd\nstatus=1\n")) << out.substr(out.size() - 200);
+        EXPECT_EQ(folder_contents(dir.path()).at("labels.cmd"), "commands of an earlier run\n");
+        EXPECT_EQ(folder_contents(dir.path()).size(), 3u);
     }
 }
 

@@ -1,15 +1,13 @@
 // End-to-end runs of the defect, feature and users exports of ferrox_cvn and
 // ferrox_vandor against the simulated server: whole import files and console text
-// compared with expected files, generated servers read back with an independent CSV
-// reader, and record names that must not reach the command interpreter as code.
+// compared with expected files, and generated servers read back with an independent CSV
+// reader.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "e2e_support.h"
 #include "sim_support.h"
 
 namespace {
@@ -25,34 +23,6 @@ fs::path expected_path(const std::string& name) {
 void expect_file(const std::string& name, const std::string& actual) {
     ASSERT_TRUE(fs::exists(expected_path(name))) << name;
     EXPECT_EQ(actual, e2e::read_text(expected_path(name))) << name;
-}
-
-/// Reads an import file the way a strict CSV reader would: every value quoted, "" inside
-/// quotes one quote, line breaks inside quotes part of the value, every record ended by
-/// a line end. Any other shape fails the test.
-std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '"') {
-            ADD_FAILURE() << "unquoted value at byte " << i;
-            break;
-        }
-        std::string value;
-        for (++i; i < text.size() && !(text[i] == '"' && text.compare(i, 2, "\"\"") != 0); ++i) {
-            if (text[i] == '"') ++i;  // "" stands for one quote
-            value += text[i];
-        }
-        record.push_back(value);
-        if (++i < text.size() && text[i] == ',') continue;
-        if (i >= text.size() || text[i] != '\n') {
-            ADD_FAILURE() << "no separator or line end after the value ending at byte " << i;
-            break;
-        }
-        records.push_back(record);
-        record.clear();
-    }
-    return records;
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -153,7 +123,7 @@ TEST(TrackingExports, GeneratedServersReadBackAsTheServersValues) {
         while (configNames.size() < 20)
             configNames.push_back((configNames.size() < 9 ? "Field0" : "Field") + std::to_string(configNames.size() + 1));
 
-        const auto records = parse_csv(run.output("out.csv"));
+        const auto records = e2e::parse_csv(run.output("out.csv"));
         ASSERT_EQ(records.size(), lines.size() + 1);
         std::vector<std::string> header = records[0];
         ASSERT_EQ(header.size(), c.fixed + 21);
@@ -192,47 +162,5 @@ TEST(TrackingExports, GeneratedServersReadBackAsTheServersValues) {
         for (std::size_t p = 0; (p = r.out.find("Note size", p)) != std::string::npos; ++p)
             ++announced;
         EXPECT_EQ(announced, 1u);
-    }
-}
-
-TEST(TrackingExports, RecordNamesNeverRunAsCommands) {
-    // Names the command interpreter would otherwise take as code or as two words, and
-    // names that cannot be part of a scratch file name in the current folder.
-    const std::vector<std::pair<std::string, std::string>> names = {
-        {"1;touch x", "semicolon note"}, {"$(touch x)", "substitution note"},
-        {"a b", "blank note"},           {"it's", "quote note"},
-        {"`touch x`", "backtick note"},  {"a/b", "never fetched"},
-        {"../x", "never fetched"},
-    };
-    for (SimKind kind : {SimKind::corvane, SimKind::vandor}) {
-        SCOPED_TRACE(e2e::kind_name(kind));
-        std::string sql;
-        for (const auto& [name, note] : names) {
-            std::string quoted = name;
-            for (std::size_t p = 0; (p = quoted.find('\'', p)) != std::string::npos; p += 2)
-                quoted.insert(p, "'");
-            sql += "INSERT INTO DefectView(prefix, name, state) VALUES('d', '" + quoted +
-                   "', 'open');\n";
-            sql += "INSERT INTO defectLong VALUES('" + quoted + "', '" + note + "');\n";
-        }
-        e2e::ServerRun run(kind);
-        ASSERT_TRUE(run.fixture(sql));
-        const e2e::RunResult r = run.run({"-defects", "-map"});
-        EXPECT_EQ(r.status, 0) << r.out << r.err;
-        EXPECT_EQ(run.files_left(), std::vector<std::string>{"defectsExport.txt"});
-        std::map<std::string, std::string> notes;
-        for (const auto& record : parse_csv(run.output("defectsExport.txt"))) {
-            ASSERT_EQ(record.size(), 10u);
-            notes[record[0]] = record[9];
-        }
-        for (const auto& [name, note] : names) {
-            const bool plain = name.find('/') == std::string::npos;
-            EXPECT_EQ(notes[name], plain ? note : "Migrated Note") << name;
-            EXPECT_EQ(
-                r.out.find("WARNING: Defect " + name +
-                           " has a name that cannot be part of a file name") != std::string::npos,
-                !plain)
-                << name;
-        }
     }
 }

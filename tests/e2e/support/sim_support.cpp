@@ -81,6 +81,42 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
+std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '"') {
+            ADD_FAILURE() << "unquoted value at byte " << i;
+            break;
+        }
+        std::string value;
+        for (++i; i < text.size() && !(text[i] == '"' && text.compare(i, 2, "\"\"") != 0); ++i) {
+            if (text[i] == '"') ++i;  // "" stands for one quote
+            value += text[i];
+        }
+        record.push_back(value);
+        if (++i < text.size() && text[i] == ',') continue;
+        if (i >= text.size() || text[i] != '\n') {
+            ADD_FAILURE() << "no separator or line end after the value ending at byte " << i;
+            break;
+        }
+        records.push_back(record);
+        record.clear();
+    }
+    return records;
+}
+
+bool blocks_balanced(const std::string& text) {
+    std::vector<std::string> open;
+    for (const std::string& line : lines_of(text)) {
+        if (line.ends_with("_BEGIN")) open.push_back(line.substr(0, line.size() - 6));
+        if (!line.ends_with("_END")) continue;
+        if (open.empty() || open.back() != line.substr(0, line.size() - 4)) return false;
+        open.pop_back();
+    }
+    return open.empty();
+}
+
 std::vector<std::string> read_sim_log(const std::filesystem::path& log) { return lines_of(read_text(log)); }
 
 RunOptions ServerRun::options(const std::map<std::string, std::string>& env,

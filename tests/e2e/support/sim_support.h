@@ -47,6 +47,15 @@ std::map<std::string, std::string> sim_env(SimKind kind, const std::filesystem::
 /// The lines of `text`, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 
+/// Reads a tracking import file the way a strict CSV reader would: every value quoted,
+/// "" inside quotes one quote, line breaks inside quotes part of the value, every record
+/// ended by a line end. Any other shape adds a test failure.
+std::vector<std::vector<std::string>> parse_csv(const std::string& text);
+
+/// True when every "X_BEGIN" line of an element import or saved file is closed by its
+/// "X_END" line, in order.
+bool blocks_balanced(const std::string& text);
+
 /// The lines of a SIM_LOG file, without their line ends; empty when there is no file.
 std::vector<std::string> read_sim_log(const std::filesystem::path& log);
 

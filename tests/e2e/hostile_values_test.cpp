@@ -1,0 +1,143 @@
+// Server values built to break out: shell code in both quote kinds, "../", long text, a
+// NUL byte and invalid UTF-8, as record names, fields, user names, part paths, revision
+// and work area names and release names. Each reaches its command lines, file names and
+// output files; no canary may appear, and every file must read back as the server's value.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sim_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::SimKind;
+
+const std::vector<std::string> kHostile = {
+    "q'; touch canary; echo '", "d\"; touch canary; echo \"", "$(touch canary)`touch canary`&touch canary",
+    "../../canary", std::string(3000, 'L'), std::string("nul\0byte", 8), "bad\xff\xfe\xc3(utf8", "%PATH%^&<>!",
+    "*?[ab]~{a,b}#c\t\\x/y",
+};
+
+bool has_nul(const std::string& value) { return value.find('\0') != std::string::npos; }
+
+/// A text literal that holds any byte, NUL included.
+std::string literal(const std::string& value) {
+    std::string hex;
+    for (unsigned char c : value) hex += "0123456789ABCDEF"[c >> 4], hex += "0123456789ABCDEF"[c & 15];
+    return "CAST(X'" + hex + "' AS TEXT)";
+}
+
+std::string path_of(std::size_t i) { return "dir" + std::to_string(i) + "/file" + kHostile[i] + ".c"; }
+
+/// Each value as a defect (name, owner, headline, note), a user, and a part with a
+/// branch revision and a work area, in release RH and in a release of its own name.
+std::string hostile_sql() {
+    std::string sql = "CREATE TEMP TABLE h(i, v);\n";
+    for (std::size_t i = 0; i < kHostile.size(); ++i)
+        sql += "INSERT INTO h VALUES(" + std::to_string(i) + ", " + literal(kHostile[i]) + ");\n";
+    return sql + R"(CREATE TEMP VIEW p AS SELECT i, v, 'dir' || i || '/file' || v || '.c' AS path FROM h;
+INSERT INTO DefectView(prefix, name, ownerLogin, abstract) SELECT 'd', 'H' || i || v, v, v FROM h;
+INSERT INTO DefectView(prefix, name) VALUES('d', '');
+INSERT INTO defectLong SELECT 'H' || i || v, 'note ' || v FROM h;
+INSERT INTO Users(login, name, email) SELECT 'u' || i || v, v, v FROM h;
+INSERT INTO RevisionView SELECT path, '2020/02/01 10:00:00', '1', NULL, '2020/02/01 10:00:00', '9' || i, '99' || i FROM p
+  UNION ALL SELECT path, '2020/02/02 10:00:00', '1.1.' || v, '1', '2020/02/02 10:00:00', '8' || i, '88' || i FROM p;
+INSERT INTO PartFullView SELECT path, 'RH', NULL, v, '1', '2020/02/01 10:00:00', '0644', '9' || i, NULL, NULL FROM p
+  UNION ALL SELECT path, 'RH', 'w' || i || v, 'asmith', '1.1.' || v, '2020/02/02 10:00:00', '0644', '8' || i, '77' || i, NULL
+  FROM p UNION ALL SELECT path, 'R' || i || v, NULL, 'asmith', '1', '2020/02/01 10:00:00', '0644', '9' || i, NULL, NULL FROM p;
+)";
+}
+
+/// Runs `line` through sh in `dir` with a `name` on PATH that prints each argument in [].
+std::string run_with_recorder(const fs::path& dir, const std::string& name, const std::string& line) {
+    fs::create_directories(dir / "recorder");
+    e2e::write_text(dir / "recorder" / name, "#!/bin/sh\nfor a; do printf '[%s]' \"$a\"; done; echo\n");
+    fs::permissions(dir / "recorder" / name, fs::perms::owner_all);
+    const e2e::RunOptions options{dir, {{"PATH", (dir / "recorder").string() + ":/usr/bin:/bin"}}, {}, false};
+    return e2e::run_program("/bin/sh", {"-c", line}, options).out;
+}
+
+}  // namespace
+
+TEST(HostileValues, ReachCommandsFilesAndOutputsAsPlainValues) {
+    e2e::ServerRun run(SimKind::corvane);
+    ASSERT_TRUE(run.fixture(hostile_sql()));
+    std::string relspec;
+    for (std::size_t i = 0; i < kHostile.size(); ++i)
+        if (!has_nul(kHostile[i])) relspec += "R" + std::to_string(i) + kHostile[i] + "\n";
+    e2e::write_text(run.work() / "rels.txt", relspec);
+
+    // Defects: names reach the notes command and its scratch file name, values the CSV.
+    const e2e::RunResult d = run.run({"-defects", "-map"});
+    EXPECT_EQ(d.status, 0);
+    const auto records = e2e::parse_csv(run.output("defectsExport.txt"));
+    ASSERT_EQ(records.size(), 5 + kHostile.size());  // the header, a nameless defect, the fixture's 3
+    for (std::size_t i = 0; i < kHostile.size(); ++i) {
+        const std::vector<std::string>& record = records[5 + i];
+        const bool fileName = i != 3 && i != 4 && i != 5 && i != 8;  // no "/", 3000 letters or a NUL byte
+        EXPECT_EQ(record[0], "H" + std::to_string(i) + kHostile[i]);
+        EXPECT_EQ(record[1] + record[4], kHostile[i] + kHostile[i]);
+        EXPECT_EQ(record[9], fileName ? "note " + kHostile[i] : "Migrated Note") << i;
+        EXPECT_EQ(d.out.find("Defect " + std::string(record[0].c_str()) + " has a name that cannot be part of a file "
+                               "name") != std::string::npos,
+                  !fileName) << i;
+    }
+    // The nameless defect, the fixture's 1003 without a long view, then the first five.
+    EXPECT_NE(d.out.find("\nWARNING: 6 notes could not be fetched and were exported as \"Migrated Note\": (no name), "
+                         "1003, H3../../canary, H4" + std::string(3000, 'L') + ", H5nul, ...\n"),
+              std::string::npos);
+    // A -where text reaches the server as typed: the condition finds its one record.
+    for (std::size_t i = 0; i < kHostile.size(); ++i) {
+        if (has_nul(kHostile[i])) continue;  // no command line argument holds one
+        std::string condition = "abstract = '" + kHostile[i] + "'";
+        for (std::size_t p = 12; (p = condition.find('\'', p)) < condition.size() - 1; p += 2) condition.insert(p, "'");
+        EXPECT_EQ(run.run({"-defects", "-where", condition, "-o", "where.csv"}).status, 0) << i;
+        const auto found = e2e::parse_csv(run.output("where.csv"));
+        EXPECT_TRUE(found.size() == 2 && found[1][0] == "H" + std::to_string(i) + kHostile[i]) << i;
+    }
+    // Users: one block of sixteen lines per user, every value as the server holds it.
+    EXPECT_EQ(run.run({"-users", "-map"}).status, 0);
+    const std::string users = run.output("usersExport.txt");
+    EXPECT_EQ(e2e::lines_of(users).size(), 16 * (3 + kHostile.size()));
+    for (std::size_t i = 0; i < kHostile.size(); ++i)
+        EXPECT_NE(users.find("USER\tu" + std::to_string(i) + kHostile[i] + "\n#  encrypted\t  = xxxxxxx\n   password\t  = u" +
+                             std::to_string(i) + kHostile[i] + "\n   is_active\t  = TRUE\n   is_subscribed_to_all_dbs  = "
+                             "TRUE\n   email\t  = " + kHostile[i] + "\n   fullname\t  = " + kHostile[i] + "\n"),
+                  std::string::npos) << i;
+
+    // Parts, once by release RH and once by the releases of the hostile names; the path
+    // with a NUL byte cannot be carried by any command line and fails on its own.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-release", "RH"}, {"-relspec", "rels.txt"}}) {
+        std::vector<std::string> words = {"-parts", "-target", "UNIX"};
+        words.insert(words.end(), args.begin(), args.end());
+        const e2e::RunResult r = run.run(words);
+        EXPECT_EQ(r.status, args[0] == "-release" ? 255 : 0) << r.out.substr(r.out.size() - 300);
+        const std::string parts = run.output("partsExport.txt");
+        EXPECT_TRUE(e2e::blocks_balanced(parts));
+        std::string extracts;  // what every extraction command hands over, run as the importer will
+        for (const std::string& line : e2e::lines_of(parts)) {
+            if (!line.starts_with("ExtractCmd ")) continue;
+            run_with_recorder(run.work(), "corv", line.substr(line.find(':') + 1) + "x");
+            extracts += run.output("x");
+        }
+        ASSERT_EQ(e2e::run_program(e2e::bin_dir() + "/tagsmith", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "l.cmd"},
+                                   run.options()).status, 0);
+        const std::string labels = run_with_recorder(run.work(), "sbxcmd", "sh l.cmd");
+        for (std::size_t i = 0; i < kHostile.size(); ++i) {
+            const std::string n = std::to_string(i), v = kHostile[i], path = path_of(i);
+            const bool release = args[0] == "-release";
+            EXPECT_EQ(parts.find("\nName " + std::to_string(path.size()) + ":" + path + "\n") != std::string::npos,
+                      !has_nul(v)) << i;
+            EXPECT_EQ(extracts.find("[Part][-extract][" + path + "][-nokeys][-release]" +
+                                    (release ? "[RH][-version][w" : "[R") + n + v + "]") != std::string::npos,
+                      !has_nul(v)) << i;
+            EXPECT_EQ(labels.find((release ? "[CVN-DRIVER-w" : "[CVN-RELEASE-R") + n + v + "][dir" + n) != std::string::npos,
+                      !has_nul(v)) << i;
+        }
+    }
+    for (const fs::path& canary : {run.work() / "canary", run.work() / "../canary", run.work() / "../../canary"})
+        EXPECT_FALSE(fs::exists(canary)) << canary;
+}
