@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <csignal>
 #include <memory>
 #include <optional>
@@ -93,6 +94,8 @@ pid_t spawn_interpreter(char* const argv[], posix_spawn_file_actions_t* actions)
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, "/bin/sh", actions, &attributes, argv, environ);
     ::posix_spawnattr_destroy(&attributes);
+    // Such as a line longer than one argument may be (E2BIG): the run says why it failed.
+    if (spawned != 0) std::fprintf(stderr, "sh: ferrox: cannot start the command interpreter: %s\n", std::strerror(spawned));
     return spawned == 0 ? pid : -1;
 }
 
