@@ -44,7 +44,6 @@ RunOutcome run_driver(const std::vector<std::string>& args, const std::map<std::
     return result;
 }
 
-
 }  // namespace
 
 TEST(ServerKind, FollowsTheMarkerAnywhereInTheInvocationName) {
