@@ -210,12 +210,12 @@ const SweepCase kCases[] = {
     {"vandor_defects", SimKind::vandor, {"-defects", "-map"}, {"defectsExport.txt"}},
     {"vandor_features", SimKind::vandor, {"-features", "-nomap"}, {"featuresExport.txt"}},
     {"vandor_users", SimKind::vandor, {"-users", "-map"}, {"usersExport.txt"}},
-    {"corvane_defects_generated", SimKind::corvane, {"-defects", "-map", "-jobs", "3"}, {"defectsExport.txt"}, 12,
-     {.defects = 60, .noteSize = 300, .noteSizes = {}}},
+    {"corvane_defects_generated", SimKind::corvane, {"-defects", "-map", "-jobs", "3"}, {"defectsExport.txt"}, 8,
+     {.defects = 30, .noteSize = 300, .noteSizes = {}}},
     {"vandor_features_generated", SimKind::vandor, {"-features", "-nomap", "-jobs", "2"}, {"featuresExport.txt"},
-     12, {.features = 60, .noteSize = 300, .noteSizes = {}}},
+     8, {.features = 30, .noteSize = 300, .noteSizes = {}}},
     {"corvane_parts_generated", SimKind::corvane, {"-parts", "-release", "R1"},
-     {"partsExport.txt", "SavedLabelsFile.txt", "SavedDirsFile.txt"}, 12, {.parts = 40, .noteSizes = {}}},
+     {"partsExport.txt", "SavedLabelsFile.txt", "SavedDirsFile.txt"}, 8, {.parts = 25, .noteSizes = {}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Exports, FaultSweep, ::testing::ValuesIn(kCases),
