@@ -26,5 +26,6 @@ std::string double_quotes(std::string_view text);
 
 /// Reads one whole line, however long, without its line end: "\r\n" and "\n" both
 /// end a line (a CR that ends the text is dropped too). Returns false only when nothing
-/// at all was left to read, so a last line without a line end is still returned. `hadLineEnd` tells whether it had one.
+/// at all was left to read, so a last line without a line end is still returned.
+/// `hadLineEnd` tells whether it had one.
 bool read_line(std::istream& in, std::string& line, bool* hadLineEnd = nullptr);
