@@ -254,24 +254,6 @@ TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
     EXPECT_EQ(run.file("labelCommands.bat"), e2e::read_text(expected_path("tagsmith.bat")));
 }
 
-TEST(PartsExport, VandorPartsFailUntilTheirHistoryPathIsBuilt) {
-    e2e::ScratchDir dir;
-    ASSERT_TRUE(e2e::create_server(SimKind::vandor, dir / "server.db"));
-    fs::create_directory(dir / "work");
-    e2e::RunOptions options;
-    options.cwd = dir / "work";
-    options.setEnv = e2e::sim_env(SimKind::vandor, dir / "server.db", dir / "sim.log");
-    const e2e::RunResult r =
-        e2e::run_program(e2e::bin_dir() + "/ferrox_vandor", {"-parts", "-release", "R1"}, options);
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(
-        r.out.substr(r.out.find("\nTesting")),
-        "\nTesting Connection to VANDOR...\n"
-        "\n\nERROR:  The -parts export from a VANDOR server is not available in this build\n\n");
-    EXPECT_EQ(e2e::read_sim_log(dir / "sim.log"), std::vector<std::string>{"Report -testServer"});
-    EXPECT_TRUE(fs::is_empty(dir / "work"));
-}
-
 TEST(PartsExport, EveryPartOfALargeReleaseIsExportedOnceInItsOrder) {
     PartsRun run(Server::large);
     ASSERT_TRUE(run.ready());
