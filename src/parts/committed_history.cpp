@@ -94,6 +94,12 @@ std::vector<std::string> CommittedVersionsPath::scratch_files(std::size_t slot) 
     return {committed_scratch_file(settings_.committedFile, slot), versions_scratch_file(slot)};
 }
 
+bool CommittedVersionsPath::user_named(const std::string& file) const {
+    const std::string& named = settings_.committedFile;
+    return !named.empty() && file.starts_with(named) &&
+           (file.size() == named.size() || file[named.size()] == '.');
+}
+
 std::vector<std::string> CommittedVersionsPath::command_lines(const PendingPart& part,
                                                               const std::vector<std::string>& files) const {
     return {committed_versions_command_line(committed_versions_condition(settings_, releaseInList_, part), files[0]),

@@ -10,7 +10,8 @@
 
 /// The committedVersions answer of the part in place `slot` of a batch: by default
 /// "vandorCommittedfile000.raw", "vandorCommittedfile001.raw", ...; a "-committedFile"
-/// name for place 0, and that name followed by ".001", ".002", ... for the others.
+/// name for place 0, and that name followed by ".001", ".002", ... for the others;
+/// those stay after the run, holding the last answers written into them.
 std::string committed_scratch_file(const std::string& committedFile, std::size_t slot);
 /// The versions answer of the part in place `slot`: "verTmpFile000.out", ...
 std::string versions_scratch_file(std::size_t slot);
@@ -36,6 +37,9 @@ public:
         : settings_(settings), releaseInList_(std::move(releaseInList)) {}
     std::string part_of(std::string_view line) const override;
     std::vector<std::string> scratch_files(std::size_t slot) const override;
+    /// The "-committedFile" files: the user's names, never removed (were one a device,
+    /// removing it would do harm far beyond the run).
+    bool user_named(const std::string& file) const override;
     std::vector<std::string> command_lines(const PendingPart& part,
                                            const std::vector<std::string>& files) const override;
     int export_part(PartRun& run, const PendingPart& part, const std::vector<int>& statuses,

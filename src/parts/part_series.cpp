@@ -90,8 +90,10 @@ public:
             // The files stay from batch to batch (each command's redirection empties
             // its own): made and checked once, not created anew for every part.
             if (slot == slotsMade_) {
-                for (const std::string& file : files.back())
+                for (const std::string& file : files.back()) {
                     if (!ctx_.scratch.prepare(console_, file)) return false;
+                    if (path_.user_named(file)) ctx_.scratch.keep(file);
+                }
                 ++slotsMade_;
             }
             for (std::string& line : path_.command_lines(batch[slot], files.back()))

@@ -86,6 +86,8 @@ public:
     virtual std::string part_of(std::string_view line) const = 0;
     /// The scratch files of the reports of the part in place `slot` of a batch.
     virtual std::vector<std::string> scratch_files(std::size_t slot) const = 0;
+    /// True for a file of scratch_files that the user named: it stays after the run.
+    virtual bool user_named(const std::string&) const { return false; }
     /// The command lines of the part's reports, one into each of `files`.
     virtual std::vector<std::string> command_lines(const PendingPart& part,
                                                    const std::vector<std::string>& files) const = 0;
