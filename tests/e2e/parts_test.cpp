@@ -211,6 +211,9 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
         {"vandor_relspec", nullptr, Server::vfixture, {"-parts", "-relspec", "rel.txt", "-sidlabels", "-componentlabels"},
          {{"rel.txt", release_spec(2)}}, "", 0, with(kWholeExport, {"rel.txt"})},
         // Batches and a like pattern over the release in-list.
+        {"vandor_relspec_256", "vandor_relspec", Server::vfixture,
+         {"-parts", "-relspec", "rel.txt", "-sidlabels", "-componentlabels"}, {{"rel.txt", release_spec(256)}}, "", 0,
+         with(kWholeExport, {"rel.txt"})},
         {"vandor_partspec", nullptr, Server::vfixture,
          {"-parts", "-relspec", "rel.txt", "-partspec", "parts.txt", "-partindex", "2"},
          {{"rel.txt", "R1\nR2\n"}, {"parts.txt", "docs/Read Me.txt\n\ninclude/def%\nsrc/main.c"}}, "", 0,

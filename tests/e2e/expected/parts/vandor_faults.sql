@@ -6,6 +6,7 @@
 -- d/it's $HOME.c: versions 1 -> 2 -> 3 and 2 -> 4, rows for 1, 3 and 4; 2 is the branch
 -- point whose SID (with a quote in it) is looked up, 4 starts a branch.
 -- e/tworows.c: two Fileview rows (R1, R2) and three committed versions.
+-- f/long...: a path of 175 characters, in every command whole.
 
 -- sid, id, previousid, changedate, sourceid
 INSERT INTO versions VALUES
@@ -18,7 +19,8 @@ INSERT INTO versions VALUES
   ('1.2''x.1.1', '4', '2', '2020/03/04 10:00:00', '504'),
   ('1.1', '51', '0', '2020/04/01 10:00:00', '505'),
   ('1.2', '52', '51', '2020/04/02 10:00:00', '505'),
-  ('1.3', '53', '52', '2020/04/03 10:00:00', '505');
+  ('1.3', '53', '52', '2020/04/03 10:00:00', '505'),
+  ('1.1', '61', '0', '2020/05/01 10:00:00', '506');
 
 -- pathname, releasename, versionsid, versionid, compname, adddate, lastupdate, fmode, sourceid, dropdate
 -- The rows of release R0 are found only by the SID lookups of the branch points.
@@ -30,7 +32,8 @@ INSERT INTO Fileview VALUES
   ('d/it''s $HOME.c', 'R0', '1.2''x', '2', 'ui', '2020/03/01 10:00:00', '2020/03/02 10:00:00', '0644', '504', NULL),
   ('d/it''s $HOME.c', 'R1', '1.2''x.1.1', '4', 'ui', '2020/03/01 10:00:00', '2020/03/04 10:00:00', '0755', '504', NULL),
   ('e/tworows.c', 'R1', '1.2', '52', 'docs', '2020/04/01 10:00:00', '2020/04/02 10:00:00', '0644', '505', NULL),
-  ('e/tworows.c', 'R2', '1.3', '53', 'docs', '2020/04/01 10:00:00', '2020/04/03 10:00:00', '0644', '505', NULL);
+  ('e/tworows.c', 'R2', '1.3', '53', 'docs', '2020/04/01 10:00:00', '2020/04/03 10:00:00', '0644', '505', NULL),
+  ('f/long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_and_a_file_name_past_any_buffer.c', 'R2', '1.1', '61', 'docs', '2020/05/01 10:00:00', '2020/05/01 10:00:00', '0644', '506', NULL);
 
 -- pathname, releasename, sid, versionid, changedate, levelname, commitdate, changetype
 INSERT INTO committedVersions VALUES
