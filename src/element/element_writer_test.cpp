@@ -65,6 +65,7 @@ TEST(ElementWriter, AFailedLongElementIsCutBackOffTheFile) {
 TEST(ElementWriter, LongValuesAreCarriedWholeAndStayDistinct) {
     InScratchDir scratch;
     WriterFixture f;
+    f.identity = {};  // no lookup found anything: the fallbacks stand in
     // Past every field width the server's reports use: a 300-character path, labels
     // and a branch that agree in their first 70 characters.
     const std::string dir(250, 'd'), path = dir + "/" + std::string(49, 'f'), x(70, 'x');
@@ -81,6 +82,7 @@ TEST(ElementWriter, LongValuesAreCarriedWholeAndStayDistinct) {
     for (const std::string& line :
          {"Name 300:" + path, "DirName 250:" + dir, "Label 78:CVN-" + x + "-one", "Label 78:CVN-" + x + "-two",
           "LbType 78:CVN-" + x + "-one", "LbType 78:CVN-" + x + "-two",
-          "OnBranch 164:CVN-BRANCH-" + x + "/CVN-BRANCH-" + x + "b", "BrType 82:CVN-BRANCH-" + x + "b"})
+          "OnBranch 164:CVN-BRANCH-" + x + "/CVN-BRANCH-" + x + "b", "BrType 82:CVN-BRANCH-" + x + "b",
+          std::string("EventUser 5:guest\nEventGroup 5:staff\nEventName 5:guest\nEventHost 10:myhostname")})
         EXPECT_NE(text.find(line + "\n"), std::string::npos) << line;
 }

@@ -7,6 +7,11 @@
 -- point whose SID (with a quote in it) is looked up, 4 starts a branch.
 -- e/tworows.c: two Fileview rows (R1, R2) and three committed versions.
 -- f/long...: a path of 175 characters, in every command whole.
+-- g/nested.c: 1 -> 2 -> 3, 2 -> 4 -> 5, 4 -> 6 -> 7 with rows for 3, 5, 6 and 7: branch 4
+-- (its type declared once, though d/it's $HOME.c has one of that name too) and 4/6, which
+-- 7 goes on; a committed row of versionid 0; the row of 7 without a SID.
+-- h/roots.c: two roots, a1 -> a2 and b1 -> b2, b1 -> b3, rows for a2, b2 and b3: b1 is a
+-- branch point.
 
 -- sid, id, previousid, changedate, sourceid
 INSERT INTO versions VALUES
@@ -20,7 +25,19 @@ INSERT INTO versions VALUES
   ('1.1', '51', '0', '2020/04/01 10:00:00', '505'),
   ('1.2', '52', '51', '2020/04/02 10:00:00', '505'),
   ('1.3', '53', '52', '2020/04/03 10:00:00', '505'),
-  ('1.1', '61', '0', '2020/05/01 10:00:00', '506');
+  ('1.1', '61', '0', '2020/05/01 10:00:00', '506'),
+  ('1.1', '1', '0', '2020/06/01 10:00:00', '507'),
+  ('1.2', '2', '1', '2020/06/02 10:00:00', '507'),
+  ('1.3', '3', '2', '2020/06/03 10:00:00', '507'),
+  ('1.2.1.1', '4', '2', '2020/06/04 10:00:00', '507'),
+  ('1.2.1.2', '5', '4', '2020/06/05 10:00:00', '507'),
+  ('1.2.1.1.1.1', '6', '4', '2020/06/06 10:00:00', '507'),
+  ('1.2.1.1.1.2', '7', '6', '2020/06/07 10:00:00', '507'),
+  ('1.1', 'a1', '0', '2020/07/01 10:00:00', '508'),
+  ('1.2', 'a2', 'a1', '2020/07/02 10:00:00', '508'),
+  ('2.1', 'b1', '0', '2020/07/03 10:00:00', '508'),
+  ('2.2', 'b2', 'b1', '2020/07/04 10:00:00', '508'),
+  ('2.1.1.1', 'b3', 'b1', '2020/07/05 10:00:00', '508');
 
 -- pathname, releasename, versionsid, versionid, compname, adddate, lastupdate, fmode, sourceid, dropdate
 -- The rows of release R0 are found only by the SID lookups of the branch points.
@@ -33,7 +50,12 @@ INSERT INTO Fileview VALUES
   ('d/it''s $HOME.c', 'R1', '1.2''x.1.1', '4', 'ui', '2020/03/01 10:00:00', '2020/03/04 10:00:00', '0755', '504', NULL),
   ('e/tworows.c', 'R1', '1.2', '52', 'docs', '2020/04/01 10:00:00', '2020/04/02 10:00:00', '0644', '505', NULL),
   ('e/tworows.c', 'R2', '1.3', '53', 'docs', '2020/04/01 10:00:00', '2020/04/03 10:00:00', '0644', '505', NULL),
-  ('f/long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_and_a_file_name_past_any_buffer.c', 'R2', '1.1', '61', 'docs', '2020/05/01 10:00:00', '2020/05/01 10:00:00', '0644', '506', NULL);
+  ('f/long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_long_directory_name_and_a_file_name_past_any_buffer.c', 'R2', '1.1', '61', 'docs', '2020/05/01 10:00:00', '2020/05/01 10:00:00', '0644', '506', NULL),
+  ('g/nested.c', 'R0', '1.2', '2', 'core', '2020/06/01 10:00:00', '2020/06/02 10:00:00', '0644', '507', NULL),
+  ('g/nested.c', 'R0', '1.2.1.1', '4', 'core', '2020/06/01 10:00:00', '2020/06/04 10:00:00', '0644', '507', NULL),
+  ('g/nested.c', 'R1', NULL, '7', 'core', '2020/06/01 10:00:00', '2020/06/07 10:00:00', '0644', '507', NULL),
+  ('h/roots.c', 'R0', '2.1', 'b1', 'core', '2020/07/01 10:00:00', '2020/07/03 10:00:00', '0644', '508', NULL),
+  ('h/roots.c', 'R1', '2.1.1.1', 'b3', 'core', '2020/07/01 10:00:00', '2020/07/05 10:00:00', '0644', '508', NULL);
 
 -- pathname, releasename, sid, versionid, changedate, levelname, commitdate, changetype
 INSERT INTO committedVersions VALUES
@@ -43,4 +65,10 @@ INSERT INTO committedVersions VALUES
   ('e/tworows.c', 'R1', '1.1', '51', '2020/04/01 10:00:00', 'R1_L1', '2020/04/01 12:00:00', 'delta'),
   ('e/tworows.c', 'R1', '1.2', '52', '2020/04/02 10:00:00', 'R1_L2', '2020/04/02 12:00:00', 'delta'),
   ('e/tworows.c', 'R2', '1.3', '53', '2020/04/03 10:00:00', 'R2_L1', '2020/04/03 12:00:00', 'delta'),
-  ('e/tworows.c', 'R2', '1.2', '52', '2020/04/02 10:00:00', 'R2_L1', '2020/04/04 12:00:00', 'noDelta');
+  ('e/tworows.c', 'R2', '1.2', '52', '2020/04/02 10:00:00', 'R2_L1', '2020/04/04 12:00:00', 'noDelta'),
+  ('g/nested.c', 'R1', '1.3', '3', '2020/06/03 10:00:00', 'R1_L1', '2020/06/03 12:00:00', 'delta'),
+  ('g/nested.c', 'R1', '1.2.1.2', '5', '2020/06/05 10:00:00', 'R1_L1', '2020/06/05 12:00:00', 'delta'),
+  ('g/nested.c', 'R1', '1.2.1.1.1.1', '6', '2020/06/06 10:00:00', 'R1_L1', '2020/06/06 12:00:00', 'delta'),
+  ('g/nested.c', 'R1', '1.0', '0', '2020/06/01 10:00:00', 'R1_L0', '2020/06/01 12:00:00', 'delta'),
+  ('h/roots.c', 'R1', '1.2', 'a2', '2020/07/02 10:00:00', 'R1_L1', '2020/07/02 12:00:00', 'delta'),
+  ('h/roots.c', 'R1', '2.2', 'b2', '2020/07/04 10:00:00', 'R1_L1', '2020/07/04 12:00:00', 'delta');
