@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "history_model.h"
-#include "lookups.h"
 #include "part_queries.h"
 #include "platform.h"
 #include "report_file.h"
