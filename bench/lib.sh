@@ -32,7 +32,8 @@ ratio() { echo "$1 / $2" | bc -l; }
 # The floor of a parts export of server kind $1 (corvane or vandor): the command lines
 # ferrox ran in a -jobs 1 run, in its order, with its redirections and its quoting,
 # rebuilt from the client's call log $2 (the part list query, per part the reports into
-# the files of its place in a batch of 64, and any SID or release lookup); to stdout.
+# the files of its place in a batch of 64, batches taking turns between two sets of
+# files, and any SID or release lookup); to stdout.
 parts_floor() {
   awk -v kind="$1" '
     function quoted(text) { gsub(/\047/, "\047\\\047\047", text); return "\047" text "\047" }
@@ -44,17 +45,17 @@ parts_floor() {
     kind == "corvane" && /^corv Report -general RevisionView / {
       printf "corv Report -general RevisionView  -select " \
              "\"nupathname,changedate,revisionname,ancestorrevision,nuadddate,sourceid\" -where %s>revTmpFile%03d.out\n",
-             quoted(condition($0)), reports++ % 64; next }
+             quoted(condition($0)), reports++ % 128; next }
     kind == "corvane" && /^cvnselect / { printf "cvnselect %s > tmpsid000.raw\n", quoted(substr($0, 11)); next }
     kind == "vandor" && /^Report -general Fileview -select pathname,/ {
       printf "Report -general Fileview -select pathname,releasename,versionsid,versionid,compname,adddate," \
              "lastupdate,fmode  -where %s >partsRawFile000.raw\n", quoted(condition($0)); next }
     kind == "vandor" && /^Report -general committedVersions / {
       printf "Report -general committedVersions  -select \"pathname,releasename,sid, versionid,changedate," \
-             "levelname,commitdate\"  -where %s > vandorCommittedfile%03d.raw\n", quoted(condition($0)), committed++ % 64; next }
+             "levelname,commitdate\"  -where %s > vandorCommittedfile%03d.raw\n", quoted(condition($0)), committed++ % 128; next }
     kind == "vandor" && /^Report -general versions / {
       printf "Report -general versions  -select \"sid,id,previousid,changedate\"  -where %s>verTmpFile%03d.out\n",
-             quoted(condition($0)), versions++ % 64; next }
+             quoted(condition($0)), versions++ % 128; next }
     kind == "vandor" && /^Report -general Fileview -select releasename / {
       printf "Report -general Fileview -select releasename -where %s > tmprel000.raw\n", quoted(condition($0)); next }
     { print "unexpected client call: " $0 > "/dev/stderr"; exit 1 }

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <future>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "output_file.h"
 #include "parts_export.h"
@@ -48,7 +51,8 @@ std::string clashing_scratch_file(const PartHistoryPath& path, int jobs, const s
         return text;
     };
     const std::string name = lower(target.filename().string());
-    const std::size_t slots = kPartsBatch * static_cast<std::size_t>(std::max(jobs, 1));
+    // Two sets of places: one batch's reports run while the batch before is exported.
+    const std::size_t slots = 2 * kPartsBatch * static_cast<std::size_t>(std::max(jobs, 1));
     for (std::size_t slot = 0; slot < slots; ++slot)
         for (const std::string& file : path.scratch_files(slot))
             if ((here && name == lower(file)) || same_file(output, file)) return file;
@@ -62,56 +66,100 @@ struct FailedPart {
     std::string reason;
 };
 
+/// The shell of the SID and release lookups: a series of its own, since the report
+/// series may be busy with the next batch meanwhile. A variable set for the lookups
+/// reaches the report series too, once none of its reports runs (pass_on).
+class LookupShell : public Shell {
+public:
+    LookupShell(Shell& own, Shell& reports) : own_(own), reports_(reports) {}
+    int run(const std::string& commandLine) override { return own_.run(commandLine); }
+    void set_env(const std::string& name, const std::string& value) override {
+        own_.set_env(name, value);
+        pending_.emplace_back(name, value);
+    }
+    void pass_on() {
+        for (const auto& [name, value] : pending_) reports_.set_env(name, value);
+        pending_.clear();
+    }
+
+private:
+    Shell& own_;
+    Shell& reports_;
+    std::vector<std::pair<std::string, std::string>> pending_;
+};
+
+/// A batch of parts whose reports are under way.
+struct FetchedBatch {
+    std::vector<PendingPart> parts;
+    std::vector<std::vector<std::string>> files;  // each part's scratch files
+    std::future<std::vector<int>> statuses;       // each report's, in order
+};
+
 /// The part loop's state for the whole export: one model, one writer, the series of
-/// interpreters the reports and lookups go to, and the parts that failed.
+/// interpreters the reports go to and the one of the lookups, and the parts that
+/// failed. While one batch is exported the reports of the next one run, into the
+/// other of two sets of scratch files.
 class PartHistories {
 public:
     PartHistories(RunContext& run, ExportIdentity& identity, PartHistoryPath& path)
         : path_(path),
-          shell_(run.shell, run.settings.jobs),
+          reports_(run.shell, run.settings.jobs),
+          lookupSeries_(run.shell.start_series()),
+          lookups_(lookupSeries_ ? *lookupSeries_ : run.shell, reports_),
           console_(run.console),
-          ctx_{run.settings, console_, shell_, run.scratch},
+          ctx_{run.settings, console_, lookups_, run.scratch},
           model_(run.settings.serverKind),
           writer_(ctx_, identity, model_),
           steps_{model_, run.settings, console_, writer_},
           part_{ctx_, console_, model_, writer_, steps_} {}
 
     /// Parts a batch holds: kPartsBatch for each interpreter.
-    std::size_t batch_size() const { return kPartsBatch * std::max<std::size_t>(shell_.width(), 1); }
+    std::size_t batch_size() const { return kPartsBatch * std::max<std::size_t>(reports_.width(), 1); }
 
-    /// Runs the reports of the batch, then exports its parts one by one in their
-    /// order. false when the run cannot go on (no scratch file can be made, or it was
-    /// interrupted).
-    bool process_batch(const std::vector<PendingPart>& batch) {
-        std::vector<std::vector<std::string>> files;
+    /// Starts the reports of `batch` once those of the batch before have ended, then
+    /// exports the batch before, part by part in its order. false when the run cannot
+    /// go on (no scratch file can be made, or it was interrupted).
+    bool add_batch(std::vector<PendingPart> batch) {
+        FetchedBatch next;
         std::vector<std::string> commands;
         for (std::size_t slot = 0; slot < batch.size(); ++slot) {
-            files.push_back(path_.scratch_files(slot));
+            const std::size_t place = set_ * batch_size() + slot;
+            next.files.push_back(path_.scratch_files(place));
             // The files stay from batch to batch (each command's redirection empties
             // its own): made and checked once, not created anew for every part.
-            if (slot == slotsMade_) {
-                for (const std::string& file : files.back()) {
+            if (made_.size() <= place) made_.resize(place + 1, false);
+            if (!made_[place]) {
+                for (const std::string& file : next.files.back()) {
                     if (!ctx_.scratch.prepare(console_, file)) return false;
                     if (path_.user_named(file)) ctx_.scratch.keep(file);
                 }
-                ++slotsMade_;
+                made_[place] = true;
             }
-            for (std::string& line : path_.command_lines(batch[slot], files.back()))
+            for (std::string& line : path_.command_lines(batch[slot], next.files.back()))
                 commands.push_back(std::move(line));
         }
+        next.parts = std::move(batch);
+        std::vector<int> previous;
+        if (fetching_) previous = fetching_->statuses.get();
+        lookups_.pass_on();
         // Side by side under -jobs; the statuses come back in line order, and nothing
-        // is printed before the parts are exported, in order, below.
-        const std::vector<int> statuses = ctx_.shell.run_each(commands);
-        std::size_t next = 0;
-        for (std::size_t slot = 0; slot < batch.size() && !platform::interrupted(); ++slot) {
-            const std::size_t count = files[slot].size();
-            process(batch[slot],
-                    std::vector<int>(statuses.begin() + static_cast<std::ptrdiff_t>(next),
-                                     statuses.begin() + static_cast<std::ptrdiff_t>(next + count)),
-                    files[slot]);
-            next += count;
-        }
-        return !platform::interrupted();
+        // is printed before the parts are exported, in order.
+        next.statuses = std::async(std::launch::async, [this, lines = std::move(commands)] {
+            return reports_.run_each(lines);
+        });
+        set_ = 1 - set_;
+        std::optional<FetchedBatch> done = std::move(fetching_);
+        fetching_ = std::move(next);
+        return !done || export_batch(*done, previous);
+    }
+
+    /// Exports the last batch; false when the run was interrupted.
+    bool finish_batches() {
+        if (!fetching_) return true;
+        const std::vector<int> statuses = fetching_->statuses.get();
+        const FetchedBatch done = std::move(*fetching_);
+        fetching_.reset();
+        return export_batch(done, statuses);
     }
 
     int parts() const { return parts_; }
@@ -136,6 +184,19 @@ public:
     }
 
 private:
+    bool export_batch(const FetchedBatch& batch, const std::vector<int>& statuses) {
+        std::size_t next = 0;
+        for (std::size_t slot = 0; slot < batch.parts.size() && !platform::interrupted(); ++slot) {
+            const std::size_t count = batch.files[slot].size();
+            process(batch.parts[slot],
+                    std::vector<int>(statuses.begin() + static_cast<std::ptrdiff_t>(next),
+                                     statuses.begin() + static_cast<std::ptrdiff_t>(next + count)),
+                    batch.files[slot]);
+            next += count;
+        }
+        return !platform::interrupted();
+    }
+
     std::string output_name() const {
         const std::string& name = ctx_.settings.outputFileName;
         return name.empty() ? kDefaultPartsExportFile : name;
@@ -155,14 +216,19 @@ private:
     }
 
     PartHistoryPath& path_;
-    ParallelSeries shell_;
+    ParallelSeries reports_;
+    std::unique_ptr<Shell> lookupSeries_;
+    LookupShell lookups_;
     PartConsole console_;
     RunContext ctx_;
     HistoryModel model_;
     ElementWriter writer_;
     HistorySteps steps_;
     PartRun part_;
-    std::size_t slotsMade_ = 0;
+    std::size_t set_ = 0;     // the set of scratch files the next batch goes to
+    std::vector<bool> made_;  // by place: its scratch files are made
+    // Declared after the shells it runs on: its reports end before they go.
+    std::optional<FetchedBatch> fetching_;
     int parts_ = 0;
     std::vector<FailedPart> failed_;
 };
@@ -191,9 +257,7 @@ int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::
         batch.push_back(std::move(current));
         current = {};
         if (batch.size() < histories.batch_size()) return true;
-        const bool goOn = histories.process_batch(batch);
-        batch.clear();
-        return goOn;
+        return histories.add_batch(std::exchange(batch, {}));
     };
     std::string line;
     while (read_line(raw, line)) {
@@ -204,7 +268,8 @@ int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::
         current.lines.push_back(line);
     }
     if (!current.name.empty() && !complete_part()) return -1;
-    if (!batch.empty() && !histories.process_batch(batch)) return -1;
+    if (!batch.empty() && !histories.add_batch(std::move(batch))) return -1;
+    if (!histories.finish_batches()) return -1;
     if (histories.parts() == 0) {
         ctx.console.print("\n\nERROR:  The query yields no parts to process\n\n");
         return -1;
