@@ -41,9 +41,12 @@ echo "$kind parts: $parts x 20 revisions ($large for the second memory figure); 
 # ferrox on server $1: "<wall seconds> <cpu seconds> <peak kB>" (each runs in a subshell:
 # the family variable it sets goes with it).
 run_ferrox() {
+  local figures
   export "$family=$1"
-  timed_run "$ferrox" -parts -relspec "$work/rel.txt"
+  figures="$(timed_run "$ferrox" -parts -relspec "$work/rel.txt")"
+  # Checked before the figures go out: the next run writes the same console file.
   grep -q "Export File Name: partsExport.txt" "$work/last.console" || { echo "ferrox failed" >&2; exit 1; }
+  echo "$figures"
 }
 # The floor script: "<wall seconds> <cpu seconds>".
 run_floor() {
