@@ -143,10 +143,11 @@ public:
         if (fetching_) previous = fetching_->statuses.get();
         lookups_.pass_on();
         // Side by side under -jobs; the statuses come back in line order, and nothing
-        // is printed before the parts are exported, in order.
-        next.statuses = std::async(std::launch::async, [this, lines = std::move(commands)] {
-            return reports_.run_each(lines);
-        });
+        // is printed before the parts are exported, in order. A shell without series
+        // (a test's) serves the lookups too: its reports run when their statuses are
+        // asked for instead of meanwhile.
+        const std::launch when = lookupSeries_ ? std::launch::async : std::launch::deferred;
+        next.statuses = std::async(when, [this, lines = std::move(commands)] { return reports_.run_each(lines); });
         set_ = 1 - set_;
         std::optional<FetchedBatch> done = std::move(fetching_);
         fetching_ = std::move(next);
