@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds everything, creates a small Corvane and a small Vandor server with
-# the bundled simulator, and runs ferrox's exports against each in build/demo/<kind>/; on
-# Corvane also a parts export of both releases and tagsmith on its saved files.
+# the bundled simulator, and runs ferrox's exports against each in build/demo/<kind>/,
+# a parts export of both releases among them, and tagsmith on its saved files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -23,11 +23,8 @@ for kind in corvane vandor; do
   cd "$dir"
   # A run needs at least two words after the program name.
   runs=("-defects -map" "-defects -nomap -o defectsPlain.txt" "-features -map" "-users -map")
-  # The parts export reads Vandor servers once their history path is built.
-  if [ "$kind" = corvane ]; then
-    printf 'R1\nR2\n' > releases.txt
-    runs+=("-parts -relspec releases.txt")
-  fi
+  printf 'R1\nR2\n' > releases.txt
+  runs+=("-parts -relspec releases.txt")
   for run in "${runs[@]}"; do
     echo "=== $(basename "$program") $run"
     # shellcheck disable=SC2086

@@ -753,6 +753,11 @@ void generate_vandor_parts(Context& c) {
             std::int64_t previousCut = r == 0 ? 0 : cuts[r - 1];
             for (const auto& committed : revisions) {
                 if (committed.time <= previousCut || committed.time > cuts[r]) continue;
+                // Every version committed to a release was once its file: a row the cut
+                // superseded, which the SID lookups of branch points find.
+                if (committed.sourceid != revision.sourceid)
+                    fileRow.row({path, c.releases[r], "1." + committed.name, committed.sourceid, component,
+                                 date_text(born), date_text(committed.time), fmode, source, date_text(cuts[r])});
                 std::int64_t commit = committed.time + c.random.between(60, 3600 * 6);
                 committedRow.row({path, c.releases[r], "1." + committed.name, committed.sourceid,
                                   date_text(committed.time), c.releases[r] + "_L" + std::to_string(c.random.between(1, 9)),

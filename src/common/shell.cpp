@@ -42,6 +42,11 @@ int ParallelSeries::run(const std::string& commandLine) {
     return series_.empty() ? base_.run(commandLine) : series_.front()->run(commandLine);
 }
 
+void ParallelSeries::set_env(const std::string& name, const std::string& value) {
+    if (series_.empty()) return base_.set_env(name, value);
+    for (const std::unique_ptr<Shell>& series : series_) series->set_env(name, value);
+}
+
 std::vector<int> ParallelSeries::run_each(const std::vector<std::string>& commandLines) {
     if (series_.empty()) return base_.run_each(commandLines);
     if (series_.size() == 1 || commandLines.size() < 2) return series_.front()->run_each(commandLines);

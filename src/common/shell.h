@@ -32,6 +32,8 @@ class ParallelSeries : public Shell {
 public:
     ParallelSeries(Shell& base, int jobs);
     int run(const std::string& commandLine) override;
+    /// Every series learns the variable, as their interpreters were started before it.
+    void set_env(const std::string& name, const std::string& value) override;
     std::vector<int> run_each(const std::vector<std::string>& commandLines) override;
     /// How many lines run at once.
     std::size_t width() const { return series_.size(); }

@@ -117,6 +117,54 @@ bool NameList::add(std::string_view name) {
     return true;
 }
 
+// --- NameRegistry ---------------------------------------------------------------
+
+namespace {
+
+/// The value of a decimal number without leading zeros of at most nine digits, or nothing.
+std::optional<std::uint32_t> small_number(std::string_view name) {
+    if (name.empty() || name.size() > 9 || (name[0] == '0' && name.size() > 1)) return std::nullopt;
+    std::uint32_t value = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+bool NameRegistry::insert(std::string_view name) {
+    const std::optional<std::uint32_t> number = small_number(name);
+    if (!number) return texts_.emplace(name).second;
+    if ((numberCount_ + 1) * 4 > numbers_.size() * 3) {
+        std::vector<std::uint32_t> old = std::move(numbers_);
+        numbers_.assign(old.empty() ? 64 : old.size() * 2, kFree);
+        numberCount_ = 0;
+        for (std::uint32_t value : old)
+            if (value != kFree) insert_number(value);
+    }
+    return insert_number(*number);
+}
+
+bool NameRegistry::insert_number(std::uint32_t value) {
+    const std::size_t mask = numbers_.size() - 1;
+    for (std::size_t at = static_cast<std::uint32_t>(value * 2654435761u) & mask;; at = (at + 1) & mask) {
+        if (numbers_[at] == value) return false;
+        if (numbers_[at] == kFree) {
+            numbers_[at] = value;
+            ++numberCount_;
+            return true;
+        }
+    }
+}
+
+void NameRegistry::clear() {
+    numbers_ = {};
+    numberCount_ = 0;
+    texts_.clear();
+}
+
 // --- HistoryModel ---------------------------------------------------------------
 
 HistoryModel::HistoryModel(ServerKind kind)
@@ -216,10 +264,7 @@ int HistoryModel::register_declared_name(std::string_view name) {
 }
 
 int HistoryModel::register_branch_type(std::string_view branchPath) {
-    std::string_view leaf = last_component(branchPath);
-    if (branchTypes_.find(leaf) != branchTypes_.end()) return 1;
-    branchTypes_.emplace(leaf);
-    return 0;
+    return branchTypes_.insert(last_component(branchPath)) ? 0 : 1;
 }
 
 int HistoryModel::release_history(bool all) {

@@ -94,6 +94,24 @@ private:
     std::unique_ptr<NameSet> index_;
 };
 
+/// Names registered once each. Vandor branch names are version ids, numbers, and an
+/// export meets one for every branch of every part: those are held as numbers (about
+/// five bytes each) so that the registry, which lives for the whole export, stays small
+/// beside the rest of the run; other names are held as text.
+class NameRegistry {
+public:
+    /// True when `name` is new; it is registered now.
+    bool insert(std::string_view name);
+    void clear();
+
+private:
+    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+    bool insert_number(std::uint32_t value);
+    std::vector<std::uint32_t> numbers_;  // open addressing; kFree marks a free slot
+    std::size_t numberCount_ = 0;
+    NameSet texts_;
+};
+
 /// One part row; exactly one record is set, by the server kind.
 struct PartRowNode {
     std::unique_ptr<PartFullViewRecord> partRow;          // Corvane
@@ -291,7 +309,7 @@ private:
     std::vector<RevisionNode> revisions_;
     std::vector<OrderedEntry> ordered_;
     NameSet declaredNames_;
-    NameSet branchTypes_;
+    NameRegistry branchTypes_;
 
     // Indexes that stand in for the linear searches.
     FirstNodeIndex<RevisionNode> byName_;

@@ -305,9 +305,16 @@ int create_ordered_list(HistorySteps& s) {
     std::vector<std::pair<std::int64_t, std::size_t>> keep;
     for (std::size_t i = 0; i < revs.size(); ++i) {
         if (!revs[i].important) continue;
-        std::int64_t t = parse_change_time(roles.changeDate(revs[i]));
+        const std::string_view date = roles.changeDate(revs[i]);
+        // A Vandor version without a date of its own or of its commit: the earliest
+        // time, so that it stands first, said by name rather than silently.
+        std::int64_t t = date.empty() ? kEarliestChangeTime : parse_change_time(date);
         if (since && t < *since) continue;
         keep.emplace_back(t, i);
+        if (!corvane(s) && date.empty())
+            s.console.print("\n\nWARNING:  Version %s of Part %s has no change date: it is exported "
+                            "with the earliest time\n\n",
+                            revs[i].version.id.c_str(), revs[i].version.pathname.c_str());
         if (corvane(s) && !revs[i].partRow)
             s.console.print("\n\nWARNING:  No PartFullView Data Found for Revisionname: %s: \n\n",
                             revs[i].revision.revisionname.c_str());

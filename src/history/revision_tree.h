@@ -50,6 +50,9 @@ int create_ordered_list(HistorySteps& steps);
 /// element and succeeds with a one-line message.
 int write_ordered_list(HistorySteps& steps);
 
+/// The change time of a version without a date: before every date that converts.
+inline constexpr std::int64_t kEarliestChangeTime = -1;
+
 /// "YYYY/MM/DD HH:MM:SS" read at fixed positions as local time (the system decides
 /// daylight saving), in seconds since the epoch; -1 when it cannot be converted,
 /// which includes every time before the epoch.

@@ -61,9 +61,16 @@ bool report_cut_file(Console& console, const std::string& name, const BlockTrack
     return true;
 }
 
-void warn_no_value(Console& console, const std::string& fileName, long long lineNumber) {
-    print_lines(console, {"WARNING: Line ", std::to_string(lineNumber), " of file ", fileName,
-                          " carries no value and is skipped\n"});
+/// True when the value of a tagged line can go into the command file; otherwise warns that
+/// the line is skipped: it carries no value, or one the interpreter would not pass whole.
+bool usable_value(Console& console, Interpreter interpreter, const std::string& fileName,
+                  long long lineNumber, std::string_view value) {
+    if (!value.empty() && can_pass(value, interpreter)) return true;
+    const char* what = value.empty() ? " carries no value"
+                                     : " carries a value the command interpreter cannot pass";
+    print_lines(console, {"WARNING: Line ", std::to_string(lineNumber), " of file ", fileName, what,
+                          " and is skipped\n"});
+    return false;
 }
 
 }  // namespace
@@ -113,11 +120,9 @@ int read_labels(LabelRun& run, Console& console) {
     while (reader.next(line)) {
         blocks.see(line);
         auto label = tagged_value(line, kLabelTag);
-        if (!label) continue;
-        if (label->empty()) {
-            warn_no_value(console, run.labelsPath, reader.line_number());
+        if (!label ||
+            !usable_value(console, run.interpreter, run.labelsPath, reader.line_number(), *label))
             continue;
-        }
         print_lines(console, {"Label: ", *label, "\n"});
         run.labelTable.emplace_back(*label);
     }
@@ -157,11 +162,9 @@ int write_label_commands(LabelRun& run, Console& console) {
     while (reader.next(line)) {
         blocks.see(line);
         auto dir = tagged_value(line, kDirTag);
-        if (!dir) continue;
-        if (dir->empty()) {
-            warn_no_value(console, run.dirsPath, reader.line_number());
+        if (!dir ||
+            !usable_value(console, run.interpreter, run.dirsPath, reader.line_number(), *dir))
             continue;
-        }
         // The directory keeps its line end, so an empty line follows every command.
         print_lines(console, {"  Processing Directory: ", *dir, "\n", "\n"});
         dirPart = quote_argument(*dir, run.interpreter);

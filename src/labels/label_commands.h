@@ -32,14 +32,16 @@ struct LabelRun {
 int check_arguments(const std::vector<std::string>& args, LabelRun& run, Console& console);
 
 /// Reads every "LbType " line of the labels file into `run.labelTable`, printing each
-/// label. A tagged line without a value is skipped with a warning. 0, or -1 when the
-/// file holds no label (the output file is then left behind empty) or cannot be read.
+/// label. A tagged line without a value, or with one the interpreter cannot pass whole
+/// (`can_pass`), is skipped with a warning. 0, or -1 when the file holds no label (the
+/// output file is then left behind empty) or cannot be read.
 int read_labels(LabelRun& run, Console& console);
 
 /// Reads every "DirName " line of the directories file and writes one command per label
-/// for it, then puts the command file in place. A tagged line without a value is skipped
-/// with a warning. 0, or -1 when no directory was found (the output file is then left
-/// behind empty) or a file cannot be read or written (the output is then not created).
+/// for it, then puts the command file in place. A tagged line without a value, or with one
+/// the interpreter cannot pass whole, is skipped with a warning. 0, or -1 when no
+/// directory was found (the output file is then left behind empty) or a file cannot be
+/// read or written (the output is then not created).
 int write_label_commands(LabelRun& run, Console& console);
 
 /// The whole program: the three steps and the closing lines. Returns the exit status,

@@ -63,6 +63,12 @@ bool needs_quotes(std::string_view value, Interpreter interpreter) {
 
 }  // namespace
 
+bool can_pass(std::string_view value, Interpreter interpreter) {
+    const std::string_view lost(interpreter == Interpreter::windowsCmd ? "\0\r" : "\0",
+                                interpreter == Interpreter::windowsCmd ? 2 : 1);
+    return value.find_first_of(lost) == std::string_view::npos;
+}
+
 std::string quote_argument(std::string_view value, Interpreter interpreter) {
     if (!needs_quotes(value, interpreter)) return std::string(value);
     return interpreter == Interpreter::windowsCmd ? quote_for_cmd(value) : quote_for_shell(value);

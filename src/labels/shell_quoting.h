@@ -25,4 +25,8 @@ inline constexpr Interpreter kHostInterpreter = Interpreter::posixShell;
 /// the program's argument parser reads back, "%" doubled as batch files need).
 std::string quote_argument(std::string_view value, Interpreter interpreter);
 
+/// True when quoting can bring `value` to the command whole through `interpreter`: no
+/// argument can hold a NUL byte, and cmd.exe drops every carriage return of a batch line.
+bool can_pass(std::string_view value, Interpreter interpreter);
+
 }  // namespace tagsmith

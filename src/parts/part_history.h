@@ -5,18 +5,11 @@
 #include <cstddef>
 #include <string>
 
-#include "identity.h"
-#include "run_context.h"
-
-/// Parts whose RevisionView reports go to the interpreter together.
-inline constexpr std::size_t kPartsBatch = 64;
+#include "part_series.h"
 
 /// The scratch file of the RevisionView report in place `slot` of a batch of parts:
 /// "revTmpFile000.out", "revTmpFile001.out", ...
 std::string revision_scratch_file(std::size_t slot);
-
-/// The RevisionView scratch file that the output file `output` would be, or nothing.
-std::string clashing_revision_file(const std::string& output);
 
 /// The RevisionView command of one part into `file` as it is printed when it fails,
 /// redirection included.
@@ -25,11 +18,18 @@ std::string compose_revision_view_command(const std::string& partPath, const std
 /// is one argument quoted for the command interpreter.
 std::string revision_view_command_line(const std::string& partPath, const std::string& file);
 
+/// The Corvane path for the part loop: PartFullView rows (blank lines name no part),
+/// one RevisionView report per part.
+class RevisionViewPath : public PartHistoryPath {
+public:
+    std::string part_of(std::string_view line) const override;
+    std::vector<std::string> scratch_files(std::size_t slot) const override;
+    std::vector<std::string> command_lines(const PendingPart& part,
+                                           const std::vector<std::string>& files) const override;
+    int export_part(PartRun& run, const PendingPart& part, const std::vector<int>& statuses,
+                    const std::vector<std::string>& files) override;
+};
+
 /// Exports every part of the raw part file `rawFile` (PartFullView rows; the rows of a
-/// part adjacent; blank lines skipped). A failed part is reported and dropped whole;
-/// the others go on. When every part succeeded the export files are combined and the
-/// totals printed (the result is the combining's). When some failed, the export files
-/// are still combined if any element was written, the totals are printed, the failed
-/// parts are listed with their reasons, and the result is -1. -1 at once when the
-/// file is missing, empty or names no part, or when the run is interrupted.
+/// part adjacent) as export_part_histories does.
 int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile);

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "committed_history.h"
 #include "part_history.h"
 #include "part_queries.h"
 #include "platform.h"
@@ -38,11 +39,11 @@ namespace {
 
 /// Has the server list the selected parts into the raw part file, named in `rawFile`.
 /// A "-where" text replaces the release selection; otherwise the release in-list is
-/// built and either the whole release or the part specification is queried.
-int list_selected_parts(RunContext& ctx, std::string& rawFile) {
+/// built into `releaseInList` and either the whole release or the part specification
+/// is queried.
+int list_selected_parts(RunContext& ctx, std::string& rawFile, std::string& releaseInList) {
     const RunSettings& settings = ctx.settings;
     if (!settings.whereClause.empty()) return run_part_query(ctx, "", rawFile) < 0 ? -1 : 0;
-    std::string releaseInList;
     if (!settings.releaseName.empty())
         releaseInList = release_in_list({settings.releaseName});
     else if (int rc = build_release_list(ctx, releaseInList); rc != 0)
@@ -62,10 +63,13 @@ int export_parts(RunContext& ctx) {
             "\n   You must specify the Release using either the -release or -relspec option\n\n");
         return -1;
     }
+    RevisionViewPath corvanePath;
+    CommittedVersionsPath vandorPath(settings, {});
+    PartHistoryPath& path = settings.corvane() ? static_cast<PartHistoryPath&>(corvanePath) : vandorPath;
     // The run's other files are refused as output names before it starts; these are
     // only known here. A clash would overwrite the file and then remove the export.
     const std::string& output = settings.outputFileName;
-    if (const std::string clash = clashing_revision_file(output); !clash.empty()) {
+    if (const std::string clash = clashing_scratch_file(path, settings.jobs, output); !clash.empty()) {
         ctx.console.print(
             "\n\nERROR:  The export file %s would overwrite %s, which this run uses; "
             "choose another name with -o\n\n",
@@ -75,20 +79,20 @@ int export_parts(RunContext& ctx) {
     // Who exports is known before any part is asked for, also when the selection fails.
     ExportIdentity identity;
     fill_export_identity(ctx.console, identity);
-    if (!settings.corvane()) {
-        ctx.console.print(
-            "\n\nERROR:  The -parts export from a VANDOR server is not available in this "
-            "build\n\n");
-        return -1;
-    }
 
     // The raw part file is the run's own, not the settings': "-infile" stays as given.
     std::string rawFile = settings.inFile;
+    std::string releaseInList;
     if (rawFile.empty()) {
         backup_raw_part_file(ctx.console);
-        if (int rc = list_selected_parts(ctx, rawFile); rc != 0) return rc;
+        if (int rc = list_selected_parts(ctx, rawFile, releaseInList); rc != 0) return rc;
         // A complete part list stays for a later run; a failed one goes with the run.
         if (!rawFile.empty()) ctx.scratch.keep(rawFile);
     }
-    return retrieve_part_histories(ctx, identity, rawFile);
+    if (settings.corvane()) return retrieve_part_histories(ctx, identity, rawFile);
+    // The committed versions are asked for by release: "-relspec" names them also
+    // where "-where" or "-infile" chose the parts.
+    if (releaseInList.empty() && settings.releaseName.empty() && !settings.relSpecFile.empty())
+        if (int rc = build_release_list(ctx, releaseInList); rc != 0) return rc;
+    return retrieve_committed_histories(ctx, identity, rawFile, releaseInList);
 }

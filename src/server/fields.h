@@ -25,6 +25,7 @@ const std::string& field_at(const std::vector<std::string>& fields, std::size_t 
 std::string double_quotes(std::string_view text);
 
 /// Reads one whole line, however long, without its line end: "\r\n" and "\n" both
-/// end a line. Returns false only when nothing at all was left to read, so a last
-/// line without a line end is still returned. `hadLineEnd` tells whether it had one.
+/// end a line (a CR that ends the text is dropped too). Returns false only when nothing
+/// at all was left to read, so a last line without a line end is still returned.
+/// `hadLineEnd` tells whether it had one.
 bool read_line(std::istream& in, std::string& line, bool* hadLineEnd = nullptr);

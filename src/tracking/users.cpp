@@ -8,8 +8,6 @@
 #include "platform.h"
 #include "report_file.h"
 
-namespace {
-
 // Splits at every "|" without dropping blanks, unlike read_field: the user file keeps
 // values exactly as the server wrote them.
 std::vector<std::string> split_user_line(const std::string& line) {
@@ -25,6 +23,8 @@ std::vector<std::string> split_user_line(const std::string& line) {
         start = bar + 1;
     }
 }
+
+namespace {
 
 bool is_ascii_alnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');

@@ -6,6 +6,10 @@
 
 #include "run_context.h"
 
+/// The fields of one raw Users line split at every "|", blanks kept; a line without "|"
+/// is one field.
+std::vector<std::string> split_user_line(const std::string& line);
+
 /// The USER block of one raw Users record split at every "|" (blanks kept): login name
 /// (field 0, also the initial password), full name (1), miscellaneous information (2),
 /// e-mail (3); the three privilege flags follow the superuser flag (7).

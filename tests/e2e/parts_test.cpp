@@ -1,8 +1,8 @@
-// End-to-end parts exports of ferrox_cvn against simulated Corvane servers: for every
-// way of selecting parts, the whole element import file, saved labels and directories
-// files, console text and the arguments the server received are compared with the
-// expected files; failing parts, the raw part file backup, and tagsmith on the saved
-// files of an export.
+// End-to-end parts exports of ferrox_cvn and ferrox_vandor against simulated servers:
+// for every way of selecting parts, the whole element import file, saved labels and
+// directories files, console text and the arguments the server received are compared
+// with the expected files; failing parts, -jobs, the raw part file backup, and tagsmith
+// on the saved files of an export.
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -45,36 +45,53 @@ std::string expected(const std::string& name, const fs::path& cwd) {
     return text;
 }
 
-enum class Server { fixture, faults, quoting, generated, large };
+enum class Server { fixture, faults, quoting, generated, large, vfixture, vfaults, vgenerated, vlarge };
+
+SimKind kind_of(Server server) { return server >= Server::vfixture ? SimKind::vandor : SimKind::corvane; }
 
 /// A simulated server and the folder ferrox runs in, kept apart.
 class PartsRun {
   public:
-    explicit PartsRun(Server server) {
-        const fs::path sql = expected_path(server == Server::faults ? "faults.sql" : "quoting.sql");
+    explicit PartsRun(Server server) : kind_(kind_of(server)) {
         e2e::SimGenParams params;
         params.seed = 5;
-        params.parts = server == Server::large ? 150 : 4;
+        params.parts = server == Server::large || server == Server::vlarge ? 150 : 4;
         params.revisions = 7;
         params.branchProb = 0.4;
-        if (server == Server::fixture)
-            ready_ = e2e::create_server(SimKind::corvane, db());
-        else if (server == Server::generated || server == Server::large)
-            ready_ = e2e::create_server_generated(SimKind::corvane, db(), params);
+        if (server == Server::fixture || server == Server::vfixture)
+            ready_ = e2e::create_server(kind_, db());
+        else if (server == Server::faults || server == Server::quoting || server == Server::vfaults)
+            ready_ = e2e::create_server_sql(
+                kind_, db(),
+                e2e::read_text(expected_path(server == Server::faults    ? "faults.sql"
+                                             : server == Server::quoting ? "quoting.sql"
+                                                                         : "vandor_faults.sql")));
         else
-            ready_ = e2e::create_server_sql(SimKind::corvane, db(), e2e::read_text(sql));
+            ready_ = e2e::create_server_generated(kind_, db(), params);
     }
     bool ready() const { return ready_; }
 
-    e2e::RunResult run(const std::vector<std::string>& args, const std::string& fail = "") {
+    /// `wrapper`: shell lines the client's Report command runs first (in the run's folder).
+    e2e::RunResult run(const std::vector<std::string>& args, const std::string& fail = "",
+                       const std::string& wrapper = "") {
         e2e::RunOptions options;
         options.cwd = work_.path();
-        options.setEnv = e2e::sim_env(SimKind::corvane, db(), log());
+        options.setEnv = e2e::sim_env(kind_, db(), log());
         options.setEnv["TZ"] = "UTC";
         if (!fail.empty()) options.setEnv["SIM_FAIL"] = fail;
+        if (!wrapper.empty()) {
+            fs::create_directory(server_.path() / "wrap");
+            e2e::write_text(server_.path() / "wrap/Report",
+                            "#!/bin/sh\n" + wrapper + "\nexec " + e2e::sim_bin_dir() + "/Report \"$@\"\n");
+            fs::permissions(server_.path() / "wrap/Report", fs::perms::owner_all);
+            options.setEnv["PATH"] = (server_.path() / "wrap").string() + ":" + e2e::sim_bin_dir() + ":" +
+                                     std::getenv("PATH");
+            options.simOnPath = false;
+        }
         std::error_code ec;
         fs::remove(log(), ec);
-        return e2e::run_program(e2e::bin_dir() + "/ferrox_cvn", args, options);
+        return e2e::run_program(e2e::bin_dir() + (kind_ == SimKind::corvane ? "/ferrox_cvn" : "/ferrox_vandor"),
+                                args, options);
     }
 
     std::vector<std::string> files_left() const {
@@ -92,6 +109,7 @@ class PartsRun {
     fs::path db() const { return server_.path() / "server.db"; }
     fs::path log() const { return server_.path() / "sim.log"; }
 
+    SimKind kind_;
     bool ready_ = false;
     e2e::ScratchDir server_;
     e2e::ScratchDir work_;
@@ -100,6 +118,13 @@ class PartsRun {
 const std::vector<std::string> kWholeExport{"SavedDirsFile.txt", "SavedLabelsFile.txt",
                                             "partsExport.txt", "partsRawFile000.raw"};
 
+/// The client's faults: SIM_FAIL, and shell lines its Report command runs first.
+struct Client {
+    Client(const char* failing, const char* first = "") : fail(failing), wrapper(first) {}
+    std::string fail;
+    std::string wrapper;
+};
+
 struct Case {
     const char* stem;     // its expected files: .console, .log, and .export when an
                           // export file is left
@@ -107,7 +132,7 @@ struct Case {
     Server server;
     std::vector<std::string> args;
     std::map<std::string, std::string> inputs;  // files written into the folder first
-    std::string fail;                           // SIM_FAIL
+    Client client;
     int status;
     std::vector<std::string> left;  // the folder's files afterwards, inputs included
 };
@@ -117,7 +142,7 @@ void check(const Case& c) {
     PartsRun run(c.server);
     ASSERT_TRUE(run.ready());
     for (const auto& [name, text] : c.inputs) e2e::write_text(run.cwd() / name, text);
-    const e2e::RunResult r = run.run(c.args, c.fail);
+    const e2e::RunResult r = run.run(c.args, c.client.fail, c.client.wrapper);
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
     EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.cwd()));
     EXPECT_EQ(run.log_text(), expected(std::string(c.stem) + ".log", run.cwd()));
@@ -181,6 +206,33 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
          {"-parts", "-release", "R'Q", "-target", "UNIX", "-partspec", "parts.txt"},
          {{"parts.txt", "src/it's $HOME.c\ndocs/50% & more.txt\n"}}, "", 0, with(kWholeExport, {"parts.txt"})},
         {"generated", nullptr, Server::generated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        // Vandor: include/defs.h is listed in R1 with versionid 0 only.
+        {"vandor_release_r1", nullptr, Server::vfixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
+        {"vandor_relspec", nullptr, Server::vfixture, {"-parts", "-relspec", "rel.txt", "-sidlabels", "-componentlabels"},
+         {{"rel.txt", release_spec(2)}}, "", 0, with(kWholeExport, {"rel.txt"})},
+        // Batches and a like pattern over the release in-list.
+        {"vandor_relspec_256", "vandor_relspec", Server::vfixture,
+         {"-parts", "-relspec", "rel.txt", "-sidlabels", "-componentlabels"}, {{"rel.txt", release_spec(256)}}, "", 0,
+         with(kWholeExport, {"rel.txt"})},
+        {"vandor_partspec", nullptr, Server::vfixture,
+         {"-parts", "-relspec", "rel.txt", "-partspec", "parts.txt", "-partindex", "2"},
+         {{"rel.txt", "R1\nR2\n"}, {"parts.txt", "docs/Read Me.txt\n\ninclude/def%\nsrc/main.c"}}, "", 0,
+         with(kWholeExport, {"parts.txt", "rel.txt"})},
+        // The committed versions are asked for in the releases of each part's own rows.
+        {"vandor_where", nullptr, Server::vfixture,
+         {"-parts", "-where", "releaseName <> 'R9' and pathname <> '$HOME'", "-target", "UNIX", "-crlf"}, {}, "", 0,
+         kWholeExport},
+        // A blank line and a versionid 0 row of another part inside a part; the last row
+        // without a line end; committed files named by the user, which stay.
+        {"vandor_infile", nullptr, Server::vfixture, {"-parts", "-infile", "old.raw", "-committedFile", "my c.raw"},
+         {{"old.raw", "docs/Read Me.txt|R1|1.1|21|docs|2019/01/20 10:00:00|2019/01/20 10:00:00|0644\n\n"
+                      "include/defs.h|R1||0|core|2019/04/05 10:00:00|2019/04/05 10:00:00|0755\n"
+                      "docs/Read Me.txt|R2|1.2|22|docs|2019/01/20 10:00:00|2019/04/20 10:00:00|0644\n"
+                      "src/main.c|R2|1.3|14|core|2019/01/10 10:00:00|2019/04/10 10:00:00|0644"}},
+         "", 0, {"SavedDirsFile.txt", "SavedLabelsFile.txt", "my c.raw", "my c.raw.001", "old.raw", "partsExport.txt"}},
+        {"vandor_since", nullptr, Server::vfixture, {"-parts", "-release", "R2", "-since", "2019/04/10 10:00:00"}, {},
+         "", 0, kWholeExport},
+        {"vandor_generated", nullptr, Server::vgenerated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
     };
     // clang-format on
     for (const Case& c : cases) check(c);
@@ -203,9 +255,57 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         {"no_release", nullptr, Server::fixture, {"-parts", "-o", "p.txt"}, {}, "", 255, {}},
         {"output_clash", nullptr, Server::fixture, {"-parts", "-release", "R1", "-o", "revTmpFile007.OUT"}, {}, "", 255, {}},
         {"no_parts", nullptr, Server::fixture, {"-parts", "-release", "R9"}, {}, "", 255, {"partsRawFile000.raw"}},
+        {"vandor_fail_middle", nullptr, Server::vfixture, {"-parts", "-release", "R2"}, {}, "versions .*include/defs",
+         255, kWholeExport},
+        {"vandor_fail_last", nullptr, Server::vfixture, {"-parts", "-release", "R2"}, {},
+         "committedVersions .*src/main", 255, kWholeExport},
+        // The committed versions of include/defs.h are gone once their command succeeded.
+        {"vandor_unreadable", "vandor_fail_middle", Server::vfixture, {"-parts", "-release", "R2"}, {},
+         {"", "case \"$*\" in *committedVersions*defs.h*) rm vandorCommittedfile001.raw ;; esac"}, 255, kWholeExport},
+        // No versions, no change date, versionid 0 only, the branch point example with a
+        // quote in its path and SIDs, and a part of two Fileview rows.
+        {"vandor_faults", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-sidlabels"},
+         {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
+        {"vandor_no_parts", nullptr, Server::vfixture, {"-parts", "-infile", "zero.raw"},
+         {{"zero.raw", "include/defs.h|R1||0|core|2019/04/05 10:00:00|2019/04/05 10:00:00|0755\n\n"}}, "", 255,
+         {"zero.raw"}},
     };
     // clang-format on
     for (const Case& c : cases) check(c);
+}
+
+TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
+    for (Server server : {Server::large, Server::vlarge}) {
+        PartsRun run(server);
+        ASSERT_TRUE(run.ready());
+        std::vector<std::string> first;
+        for (const char* jobs : {"1", "4"}) {
+            SCOPED_TRACE(jobs);
+            // Parts numbered 80 to 89 fail, in every batch of either run.
+            const e2e::RunResult r =
+                run.run({"-parts", "-release", "R1", "-jobs", jobs}, "(RevisionView|versions) .*_8[0-9]\\.");
+            EXPECT_EQ(r.status, 255);
+            ASSERT_EQ(run.files_left(), kWholeExport);
+            std::vector<std::string> outputs{r.out};
+            for (const std::string& name : kWholeExport) {
+                outputs.push_back(run.file(name));
+                fs::remove(run.cwd() / name);
+            }
+            // Every part the server listed is taken up once, in the order listed.
+            std::vector<std::string> listed, processed;
+            for (const std::string& row : e2e::lines_of(outputs.back()))
+                if (row.find("||0|") == std::string::npos &&  // no Vandor version in the release
+                    (listed.empty() || !row.starts_with(listed.back() + "|")))
+                    listed.push_back(row.substr(0, row.find('|')));
+            for (const std::string& line : e2e::lines_of(r.out))
+                if (line.starts_with("Processing Part:  ")) processed.push_back(line.substr(18));
+            EXPECT_EQ(processed, listed);
+            if (first.empty())
+                first = outputs;
+            else
+                EXPECT_EQ(outputs, first);
+        }
+    }
 }
 
 TEST(PartsExport, EachRunKeepsTheRawPartFileOfTheRunBefore) {
@@ -252,39 +352,4 @@ TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
         {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labelCommands.bat"}, options);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(run.file("labelCommands.bat"), e2e::read_text(expected_path("tagsmith.bat")));
-}
-
-TEST(PartsExport, VandorPartsFailUntilTheirHistoryPathIsBuilt) {
-    e2e::ScratchDir dir;
-    ASSERT_TRUE(e2e::create_server(SimKind::vandor, dir / "server.db"));
-    fs::create_directory(dir / "work");
-    e2e::RunOptions options;
-    options.cwd = dir / "work";
-    options.setEnv = e2e::sim_env(SimKind::vandor, dir / "server.db", dir / "sim.log");
-    const e2e::RunResult r =
-        e2e::run_program(e2e::bin_dir() + "/ferrox_vandor", {"-parts", "-release", "R1"}, options);
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(
-        r.out.substr(r.out.find("\nTesting")),
-        "\nTesting Connection to VANDOR...\n"
-        "\n\nERROR:  The -parts export from a VANDOR server is not available in this build\n\n");
-    EXPECT_EQ(e2e::read_sim_log(dir / "sim.log"), std::vector<std::string>{"Report -testServer"});
-    EXPECT_TRUE(fs::is_empty(dir / "work"));
-}
-
-TEST(PartsExport, EveryPartOfALargeReleaseIsExportedOnceInItsOrder) {
-    PartsRun run(Server::large);
-    ASSERT_TRUE(run.ready());
-    ASSERT_EQ(run.run({"-parts", "-release", "R1"}).status, 0);
-    // The parts the server lists, in the order it lists them, each once.
-    std::vector<std::string> listed;
-    for (const std::string& row : e2e::lines_of(run.file("partsRawFile000.raw"))) {
-        const std::string path = row.substr(0, row.find('|'));
-        if (listed.empty() || listed.back() != path) listed.push_back(path);
-    }
-    std::vector<std::string> exported;
-    for (const std::string& line : e2e::lines_of(run.file("partsExport.txt")))
-        if (line.starts_with("Name ")) exported.push_back(line.substr(line.find(':') + 1));
-    EXPECT_GT(listed.size(), 130u);
-    EXPECT_EQ(exported, listed);
 }

@@ -115,13 +115,20 @@ TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
         // A labels file written on Windows reads like one written elsewhere.
         {"two labels by three directories", kDirs, to_crlf(kLabels), 0, kHead + twoLabels + threeDirs + kTail,
          sixCommands},
-        {"lines without a value, other letter case, leading blank", "DirName <error>\nDirName 3:src\ndirname 1:x\n",
-         "LbType 0:\nLbType 2:L1\n LbType 2:L2\nLBTYPE 2:L3\nLbType 2:L1\n", 0,
+        // No argument can hold a NUL byte.
+        {"lines without a usable value, other letter case, leading blank",
+         "DirName <error>\nDirName 3:src\ndirname 1:x\n" + std::string("DirName 3:a\0b\n", 14),
+         "LbType 0:\nLbType 2:L1\n LbType 2:L2\nLBTYPE 2:L3\nLbType 2:L1\n" + std::string("LbType 3:a\0b\n", 13), 0,
          kHead + "WARNING: Line 1 of file SavedLabelsFile.txt carries no value and is skipped\n"
-                 "Label: L1\nLabel: L1\n\nNumber of Labels found: 2\n\n" +
+                 "Label: L1\nLabel: L1\n"
+                 "WARNING: Line 6 of file SavedLabelsFile.txt carries a value the command interpreter cannot pass "
+                 "and is skipped\n"
+                 "\nNumber of Labels found: 2\n\n" +
              "\n---> Start processing Directories\n\n"
              "WARNING: Line 1 of file SavedDirsFile.txt carries no value and is skipped\n"
              "  Processing Directory: src\n\n"
+             "WARNING: Line 4 of file SavedDirsFile.txt carries a value the command interpreter cannot pass "
+             "and is skipped\n"
              "\nNumber of Directories processed: 1\n\n" + kTail,
          "sbxcmd mklabel L1 src\n\nsbxcmd mklabel L1 src\n\n"},
         // Saved files cut short inside a block: the earlier command file stays.

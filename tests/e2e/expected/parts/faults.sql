@@ -1,6 +1,7 @@
 -- A Corvane server whose release R1 holds parts that cannot all be exported.
--- a/ok.c and e/last.c: plain parts. b/empty.c: listed in R1, but RevisionView holds
--- no revision of it. c/norev.c: its row names revision 9, which RevisionView lacks.
+-- a/ok.c and e/last.c: plain parts (e/last.c dated by its add date alone). b/empty.c:
+-- listed in R1, but RevisionView holds no revision of it. c/norev.c: its row names
+-- revision 9, which RevisionView lacks.
 -- d/fork.c: two roots, a1 -> a2 and b1 -> b2, b1 -> b3; rows for a2 (retired work area
 -- "solo"), b2 and b3, so b1 is a branch point without a row: its SID is looked up.
 
@@ -13,7 +14,7 @@ INSERT INTO RevisionView VALUES
   ('d/fork.c', '2020/01/03 10:00:00', 'b1', NULL, '2020/01/03 10:00:00', '403', '943'),
   ('d/fork.c', '2020/01/04 10:00:00', 'b2', 'b1', '2020/01/04 10:00:00', '404', '944'),
   ('d/fork.c', '2020/01/05 10:00:00', 'b3', 'b1', '2020/01/05 10:00:00', '405', '945'),
-  ('e/last.c', '2020/01/06 10:00:00', '1', NULL, '2020/01/06 10:00:00', '501', '951');
+  ('e/last.c', NULL, '1', NULL, '2020/01/06 10:00:00', '501', '951');
 
 -- revisionname, sourceid (the RevisionView oid), sid, releasename
 INSERT INTO versions VALUES ('b1', '943', '1.7', 'R1');

@@ -1,0 +1,279 @@
+// The part loop of both history paths: grouping, batched reports, export in order,
+// and the list of failed parts.
+#include "part_series.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "output_file.h"
+#include "parts_export.h"
+#include "platform.h"
+
+void PartConsole::out(std::string_view text) {
+    run_.out(text);
+    if (!firstError_.empty()) return;
+    const std::size_t at = text.find("ERROR:");
+    if (at == std::string_view::npos) return;
+    std::string_view rest = text.substr(at + 6);
+    rest = rest.substr(0, rest.find('\n'));
+    const std::size_t first = rest.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return;
+    rest = rest.substr(first, rest.find_last_not_of(" \t") + 1 - first);
+    firstError_ = rest;
+}
+
+void PartConsole::begin_part() {
+    firstError_.clear();
+    reason_.clear();
+}
+
+std::string PartConsole::reason() const {
+    return !reason_.empty() ? reason_ : !firstError_.empty() ? firstError_ : "failed";
+}
+
+int PartRun::end_part() {
+    if (writer.element_open())
+        if (int rc = writer.write_element_end(); rc != 0) return rc;
+    return model.release_part_rows();
+}
+
+std::string clashing_scratch_file(const PartHistoryPath& path, int jobs, const std::string& output) {
+    const std::filesystem::path target(output);
+    const bool here = !target.has_parent_path() || same_file(target.parent_path().string(), ".");
+    // Letter case is ignored: where file names keep it, refusing one more name is harmless.
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string name = lower(target.filename().string());
+    // Two sets of places: one batch's reports run while the batch before is exported.
+    const std::size_t slots = 2 * kPartsBatch * static_cast<std::size_t>(std::max(jobs, 1));
+    for (std::size_t slot = 0; slot < slots; ++slot)
+        for (const std::string& file : path.scratch_files(slot))
+            if ((here && name == lower(file)) || same_file(output, file)) return file;
+    return {};
+}
+
+namespace {
+
+struct FailedPart {
+    std::string name;
+    std::string reason;
+};
+
+/// The shell of the SID and release lookups: a series of its own, since the report
+/// series may be busy with the next batch meanwhile. A variable set for the lookups
+/// reaches the report series too, once none of its reports runs (pass_on).
+class LookupShell : public Shell {
+public:
+    LookupShell(Shell& own, Shell& reports) : own_(own), reports_(reports) {}
+    int run(const std::string& commandLine) override { return own_.run(commandLine); }
+    void set_env(const std::string& name, const std::string& value) override {
+        own_.set_env(name, value);
+        pending_.emplace_back(name, value);
+    }
+    void pass_on() {
+        for (const auto& [name, value] : pending_) reports_.set_env(name, value);
+        pending_.clear();
+    }
+
+private:
+    Shell& own_;
+    Shell& reports_;
+    std::vector<std::pair<std::string, std::string>> pending_;
+};
+
+/// A batch of parts whose reports are under way.
+struct FetchedBatch {
+    std::vector<PendingPart> parts;
+    std::vector<std::vector<std::string>> files;  // each part's scratch files
+    std::future<std::vector<int>> statuses;       // each report's, in order
+};
+
+/// The part loop's state for the whole export: one model, one writer, the series of
+/// interpreters the reports go to and the one of the lookups, and the parts that
+/// failed. While one batch is exported the reports of the next one run, into the
+/// other of two sets of scratch files.
+class PartHistories {
+public:
+    PartHistories(RunContext& run, ExportIdentity& identity, PartHistoryPath& path)
+        : path_(path),
+          reports_(run.shell, run.settings.jobs),
+          lookupSeries_(run.shell.start_series()),
+          lookups_(lookupSeries_ ? *lookupSeries_ : run.shell, reports_),
+          console_(run.console),
+          ctx_{run.settings, console_, lookups_, run.scratch},
+          model_(run.settings.serverKind),
+          writer_(ctx_, identity, model_),
+          steps_{model_, run.settings, console_, writer_},
+          part_{ctx_, console_, model_, writer_, steps_} {}
+
+    /// Parts a batch holds: kPartsBatch for each interpreter.
+    std::size_t batch_size() const { return kPartsBatch * std::max<std::size_t>(reports_.width(), 1); }
+
+    /// Starts the reports of `batch` once those of the batch before have ended, then
+    /// exports the batch before, part by part in its order. false when the run cannot
+    /// go on (no scratch file can be made, or it was interrupted).
+    bool add_batch(std::vector<PendingPart> batch) {
+        FetchedBatch next;
+        std::vector<std::string> commands;
+        for (std::size_t slot = 0; slot < batch.size(); ++slot) {
+            const std::size_t place = set_ * batch_size() + slot;
+            next.files.push_back(path_.scratch_files(place));
+            // The files stay from batch to batch (each command's redirection empties
+            // its own): made and checked once, not created anew for every part.
+            if (made_.size() <= place) made_.resize(place + 1, false);
+            if (!made_[place]) {
+                for (const std::string& file : next.files.back()) {
+                    if (!ctx_.scratch.prepare(console_, file)) return false;
+                    if (path_.user_named(file)) ctx_.scratch.keep(file);
+                }
+                made_[place] = true;
+            }
+            for (std::string& line : path_.command_lines(batch[slot], next.files.back()))
+                commands.push_back(std::move(line));
+        }
+        next.parts = std::move(batch);
+        std::vector<int> previous;
+        if (fetching_) previous = fetching_->statuses.get();
+        lookups_.pass_on();
+        // Side by side under -jobs; the statuses come back in line order, and nothing
+        // is printed before the parts are exported, in order. A shell without series
+        // (a test's) serves the lookups too: its reports run when their statuses are
+        // asked for instead of meanwhile.
+        const std::launch when = lookupSeries_ ? std::launch::async : std::launch::deferred;
+        next.statuses = std::async(when, [this, lines = std::move(commands)] { return reports_.run_each(lines); });
+        set_ = 1 - set_;
+        std::optional<FetchedBatch> done = std::move(fetching_);
+        fetching_ = std::move(next);
+        return !done || export_batch(*done, previous);
+    }
+
+    /// Exports the last batch; false when the run was interrupted.
+    bool finish_batches() {
+        if (!fetching_) return true;
+        const std::vector<int> statuses = fetching_->statuses.get();
+        const FetchedBatch done = std::move(*fetching_);
+        fetching_.reset();
+        return export_batch(done, statuses);
+    }
+
+    int parts() const { return parts_; }
+
+    int finish() {
+        if (failed_.empty()) return finish_parts_export(writer_, model_, console_);
+        // The parts that did not fail are not held back by those that did.
+        std::string written = "; no export file was written";
+        if (writer_.elementCount() > 0) {
+            const int elements = writer_.elementCount();
+            if (finish_parts_export(writer_, model_, console_) == 0)
+                written = strprintf("; %s holds the other %d", output_name().c_str(), elements);
+        } else {
+            print_export_totals(writer_, console_);
+        }
+        console_.print("\n\nERROR:  %d of %d parts were not exported%s:\n",
+                       static_cast<int>(failed_.size()), parts_, written.c_str());
+        for (const FailedPart& part : failed_)
+            console_.print("    %s: %s\n", part.name.c_str(), part.reason.c_str());
+        console_.print("\n");
+        return -1;
+    }
+
+private:
+    bool export_batch(const FetchedBatch& batch, const std::vector<int>& statuses) {
+        std::size_t next = 0;
+        for (std::size_t slot = 0; slot < batch.parts.size() && !platform::interrupted(); ++slot) {
+            const std::size_t count = batch.files[slot].size();
+            process(batch.parts[slot],
+                    std::vector<int>(statuses.begin() + static_cast<std::ptrdiff_t>(next),
+                                     statuses.begin() + static_cast<std::ptrdiff_t>(next + count)),
+                    batch.files[slot]);
+            next += count;
+        }
+        return !platform::interrupted();
+    }
+
+    std::string output_name() const {
+        const std::string& name = ctx_.settings.outputFileName;
+        return name.empty() ? kDefaultPartsExportFile : name;
+    }
+
+    /// Exports one part; a failure drops it whole and leaves the lists empty for the
+    /// next one.
+    void process(const PendingPart& part, const std::vector<int>& statuses,
+                 const std::vector<std::string>& files) {
+        ++parts_;
+        console_.begin_part();
+        console_.print("\nProcessing Part:  %s\n", part.name.c_str());
+        if (path_.export_part(part_, part, statuses, files) == 0) return;
+        writer_.discard_element();
+        model_.release_history(false);
+        failed_.push_back({part.name, console_.reason()});
+    }
+
+    PartHistoryPath& path_;
+    ParallelSeries reports_;
+    std::unique_ptr<Shell> lookupSeries_;
+    LookupShell lookups_;
+    PartConsole console_;
+    RunContext ctx_;
+    HistoryModel model_;
+    ElementWriter writer_;
+    HistorySteps steps_;
+    PartRun part_;
+    std::size_t set_ = 0;     // the set of scratch files the next batch goes to
+    std::vector<bool> made_;  // by place: its scratch files are made
+    // Declared after the shells it runs on: its reports end before they go.
+    std::optional<FetchedBatch> fetching_;
+    int parts_ = 0;
+    std::vector<FailedPart> failed_;
+};
+
+}  // namespace
+
+int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
+                          const char* emptyMessage, PartHistoryPath& path) {
+    std::ifstream raw(rawFile, std::ios::binary);
+    if (rawFile.empty() || !raw) {
+        ctx.console.print("\n\nERROR:  No Parts Raw File Found: %s \n\n", rawFile.c_str());
+        return -1;
+    }
+    std::error_code ec;
+    if (std::filesystem::file_size(rawFile, ec) == 0 || ec) {
+        ctx.console.print(emptyMessage, rawFile.c_str());
+        return -1;
+    }
+    PartHistories histories(ctx, identity, path);
+
+    // Rows of one part are adjacent; a part is complete when a row of another part
+    // comes, or the file ends (also without a final line end).
+    std::vector<PendingPart> batch;
+    PendingPart current;
+    auto complete_part = [&]() {
+        batch.push_back(std::move(current));
+        current = {};
+        if (batch.size() < histories.batch_size()) return true;
+        return histories.add_batch(std::exchange(batch, {}));
+    };
+    std::string line;
+    while (read_line(raw, line)) {
+        std::string part = path.part_of(line);
+        if (part.empty()) continue;  // a line of no part neither ends nor begins one
+        if (!current.name.empty() && part != current.name && !complete_part()) return -1;
+        current.name = std::move(part);
+        current.lines.push_back(line);
+    }
+    if (!current.name.empty() && !complete_part()) return -1;
+    if (!batch.empty() && !histories.add_batch(std::move(batch))) return -1;
+    if (!histories.finish_batches()) return -1;
+    if (histories.parts() == 0) {
+        ctx.console.print("\n\nERROR:  The query yields no parts to process\n\n");
+        return -1;
+    }
+    return histories.finish();
+}
