@@ -43,8 +43,8 @@ std::string quote_for_cmd(std::string_view value) {
     // (its "%%" is one "%"), and cmd toggles its quoting at every double quote, that of \"
     // too. A value without quotes stays inside cmd's quotes, where nothing else is special.
     // In one with quotes every quote and every character cmd acts on gets a caret, so cmd
-    // never enters its quoting: a quote reopened right after a caret-escaped one ("\^"")
-    // is read differently by cmd implementations, this form the same by all.
+    // never enters its quoting. Closing cmd's quotes around a caret-escaped \" instead
+    // ("\^"") is not read alike everywhere: wine's cmd keeps that caret and toggles there.
     const bool caretForm = value.find('"') != std::string_view::npos;
     std::string line;
     line.reserve(argument.size() * 2);
