@@ -486,7 +486,7 @@ for row in "${interrupts[@]}"; do
   WINEPATH="$windows_path" CVN_FAMILY="$(winpath "$work/servers/corvane-$server.db")" SIM_LOG="$(winpath "$dir/sim.log")" \
     SIM_DELAY="$delay" SIM_DELAY_MS=$delay_ms setsid "$wine" ferrox_cvn.exe "${args[@]}" >console.txt 2>&1 &
   pid=$!
-  for _ in $(seq 300); do (($(grep -c "$delay" sim.log 2>/dev/null) >= clients)) && break; sleep 0.1; done
+  for _ in $(seq 300); do (($(cat sim.log 2>/dev/null | grep -c "$delay") >= clients)) && break; sleep 0.1; done
   sleep 0.5   # the clients are in their delay
   running=$(clients_left | wc -l)
   sent=$SECONDS
