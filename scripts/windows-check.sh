@@ -99,9 +99,11 @@ without_origin() {  # without_origin FOLDER FILE
   FOLDER=$1 perl -pe 's/^ExportFromDir \d+:\Q$ENV{FOLDER}\E(\r?)$/ExportFromDir {FOLDER}$1/;
                       s/^EventGroup \d+:.*?(\r?)$/EventGroup {GROUP}$1/' "$2"
 }
-same_lines() {  # same_lines EXPECTED_TEXT FILE
-  if [ "$1" == "$(cat "$2" 2>/dev/null)" ]; then return 0; fi
-  diff <(printf '%s\n' "$1") "$2" | head -n 12
+same_lines() {  # same_lines EXPECTED_TEXT FILE (read once: it may be a pipe)
+  local actual
+  actual=$(cat "$2" 2>/dev/null)
+  if [ "$1" == "$actual" ]; then return 0; fi
+  diff <(printf '%s\n' "$1") <(printf '%s\n' "$actual") | head -n 12
   return 1
 }
 
