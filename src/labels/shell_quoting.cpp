@@ -8,6 +8,8 @@ namespace {
 // Characters that split, redirect, expand or start a comment unless quoted.
 constexpr std::string_view kShellSpecial = " \t\"'\\$`|&;<>()*?[#~{}";
 constexpr std::string_view kCmdSpecial = " \t\"&|<>^%(),;=";
+// Characters cmd.exe acts on outside its quotes; a caret makes each plain.
+constexpr std::string_view kCmdCaret = "\"&|<>^()";
 
 std::string quote_for_shell(std::string_view value) {
     // Inside double quotes sh still gives " \ $ ` their meaning; a backslash takes it away.
@@ -23,35 +25,37 @@ std::string quote_for_shell(std::string_view value) {
 }
 
 std::string quote_for_cmd(std::string_view value) {
-    // Two readers see the text: cmd.exe, which toggles its own quoting at every '"' and
-    // expands "%" even inside quotes (so a batch file writes "%%"), and the program's
-    // argument parser, which takes \" as a literal quote and reads backslashes before a
-    // quote in pairs. An inner quote therefore closes the quoted part, adds a
-    // caret-escaped \" (cmd does not toggle on ^" outside quotes) and reopens it, which
-    // keeps cmd's quoting in step and leaves no special character exposed.
-    std::string quoted;
-    quoted.reserve(value.size() + 2);
-    quoted += '"';
+    // The program's argument parser reads the text back: between double quotes, \" for a
+    // literal quote, backslashes doubled where a quote follows them.
+    std::string argument = "\"";
     std::size_t backslashes = 0;
     for (char c : value) {
-        if (c == '\\') {
-            ++backslashes;
-            quoted += c;
-            continue;
-        }
         if (c == '"') {
-            quoted.append(backslashes, '\\');  // doubled: they precede a quote
-            quoted += "\"\\^\"\"";
-        } else if (c == '%') {
-            quoted += "%%";
-        } else {
-            quoted += c;
+            argument.append(backslashes, '\\');
+            argument += '\\';
         }
-        backslashes = 0;
+        argument += c;
+        backslashes = c == '\\' ? backslashes + 1 : 0;
     }
-    quoted.append(backslashes, '\\');  // doubled: they precede the closing quote
-    quoted += '"';
-    return quoted;
+    argument.append(backslashes, '\\');
+    argument += '"';
+    // cmd.exe reads the line before it: a batch file's "%" pass ignores quotes and carets
+    // (its "%%" is one "%"), and cmd toggles its quoting at every double quote, that of \"
+    // too. A value without quotes stays inside cmd's quotes, where nothing else is special.
+    // In one with quotes every quote and every character cmd acts on gets a caret, so cmd
+    // never enters its quoting. Closing cmd's quotes around a caret-escaped \" instead
+    // ("\^"") is not read alike everywhere: wine's cmd keeps that caret and toggles there.
+    const bool caretForm = value.find('"') != std::string_view::npos;
+    std::string line;
+    line.reserve(argument.size() * 2);
+    for (char c : argument) {
+        if (c == '%')
+            line += '%';
+        else if (caretForm && kCmdCaret.find(c) != std::string_view::npos)
+            line += '^';
+        line += c;
+    }
+    return line;
 }
 
 /// True when `value` holds a blank, a tab, a double quote or another character special

@@ -22,7 +22,8 @@ inline constexpr Interpreter kHostInterpreter = Interpreter::posixShell;
 /// `value` as it is written into the command file: unchanged when it needs no quotes,
 /// otherwise between double quotes with its inner characters escaped for `interpreter`
 /// (sh: backslash before " \ $ `; cmd: inner quotes and trailing backslashes in the form
-/// the program's argument parser reads back, "%" doubled as batch files need).
+/// the program's argument parser reads back, "%" doubled as batch files need, and in a
+/// value with a quote a caret before every quote and every character cmd acts on).
 std::string quote_argument(std::string_view value, Interpreter interpreter);
 
 /// True when quoting can bring `value` to the command whole through `interpreter`: no

@@ -21,7 +21,8 @@ TEST(QuoteArgument, QuotesOnlyWhatTheInterpreterWouldSplitOrExpand) {
         {".", ".", "."},
         {"my docs", "\"my docs\"", "\"my docs\""},
         {"a\tb", "\"a\tb\"", "\"a\tb\""},
-        {"say \"hi\"", "\"say \\\"hi\\\"\"", "\"say \"\\^\"\"hi\"\\^\"\"\""},
+        // With a quote every character cmd.exe acts on gets a caret: cmd never enters its quoting.
+        {"say \"50%\" & x^y", "\"say \\\"50%\\\" & x^y\"", "^\"say \\^\"50%%\\^\" ^& x^^y^\""},
         {"$HOME", "\"\\$HOME\"", "$HOME"},
         {"a`b`", "\"a\\`b\\`\"", "a`b`"},
         {"a\\b", "\"a\\\\b\"", "a\\b"},
@@ -35,7 +36,7 @@ TEST(QuoteArgument, QuotesOnlyWhatTheInterpreterWouldSplitOrExpand) {
         {"x^y", "x^y", "\"x^y\""},
         // Backslashes before a quote or at the end are doubled for the argument parser.
         {"x y\\", "\"x y\\\\\"", "\"x y\\\\\""},
-        {"a\\\"b", "\"a\\\\\\\"b\"", "\"a\\\\\"\\^\"\"b\""},
+        {"a\\\"b", "\"a\\\\\\\"b\"", "^\"a\\\\\\^\"b^\""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(quote_argument(c.value, Interpreter::posixShell), c.forShell) << c.value;
