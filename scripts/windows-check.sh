@@ -433,19 +433,9 @@ part_paths() {
   tagged ExtractCmd "$dir/partsExport.txt" | sed 's/^ExtractCmd [0-9]*://; s/$/ extracted.out/' >"$dir/extract/lines.txt"
   on_wine "$dir/extract" run.txt env WINEPATH="$windows_path" SIM_LOG="$(winpath "$dir/extract/sim.log")" \
     "$wine" "$root/$run_lines" lines.txt
-  # A known fault, outside this check's files: ferrox puts a value whose only special
-  # character is a blank between bare quotes, so a final backslash escapes the closing quote
-  # for the client's argument parser. Its calls are set aside, and listed at the end.
-  local v faulty=()
-  for v in "${paths[@]}"; do
-    [[ $v == *' '*\\ && $v != *[\"%^\&\|\<\>\(\)\!]* ]] && faulty+=("${extract%%\{*}${v%\\}")
-  done
-  for v in "${faulty[@]}"; do known+=("$id: the extract call [$v...] ends in a quote, not a backslash"); done
-  aside() { if ((${#faulty[@]})); then grep -v -F "${faulty[@]/#/-e}"; else cat; fi; }
-  check "$id: cmd.exe runs the extract command of all $((${#paths[@]} - ${#faulty[@]})) other parts" \
-    same_lines "$(each_value "$extract" | aside)" <(LC_ALL=C sort "$dir/extract/sim.log" | aside)
+  check "$id: cmd.exe runs the extract command of all ${#paths[@]} parts" \
+    same_lines "$(each_value "$extract")" <(LC_ALL=C sort "$dir/extract/sim.log")
 }
-known=()
 part_paths part-paths-cvn corvane ferrox_cvn \
   "corv Report -general RevisionView -select nupathname,changedate,revisionname,ancestorrevision,nuadddate,sourceid -where nupathname = '{Q}' order by changeDate desc" \
   'corv Part -extract {P} -nokeys -release {V} -stdout' 'Label CVN-RELEASE-{V}'
@@ -515,7 +505,6 @@ done
 
 echo
 for what in "${unchecked[@]}"; do echo "NOT CHECKED under wine: $what"; done
-for what in "${known[@]}"; do echo "KNOWN FAULT (element_writer.cpp's extract_argument): $what"; done
 for what in "${retried[@]}"; do echo "RUN AGAIN (wine's cmd failed to start a program): $what"; done
 echo "Windows check took $((SECONDS - started)) s"
 echo "$passed passed, $failed failed"

@@ -78,7 +78,9 @@ std::string extract_argument(std::string_view value, bool targetNT) {
         if (c != ' ') blankOnly = false;
     }
     if (plain) return std::string(value);
-    if (blankOnly) return "\"" + std::string(value) + "\"";
+    // Bare quotes as the format has always written them, except where a final backslash
+    // would escape the closing quote for the Windows client's argument parser.
+    if (blankOnly && !(targetNT && value.ends_with('\\'))) return "\"" + std::string(value) + "\"";
     return targetNT ? platform::quote_cmd(value) : platform::quote_posix(value);
 }
 

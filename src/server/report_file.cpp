@@ -84,7 +84,9 @@ int check_raw_file(RunContext& ctx, const std::string& name, bool given) {
     if (std::filesystem::is_directory(name, error)) return refuse("it is a folder");
     std::ifstream in(name, std::ios::binary);
     if (!in) return 0;  // the writers report a file that cannot be opened
-    const auto [fewest, most] = report_line_fields(ctx.settings);
+    // Named copies: clang 14 cannot capture structured bindings in a lambda.
+    const auto range = report_line_fields(ctx.settings);
+    const std::size_t fewest = range.first, most = range.second;
     long long line = 1;
     std::size_t length = 0;
     std::size_t fields = 1;
