@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cctype>
 #include <cstdio>
@@ -61,6 +62,44 @@ struct HandleCloser {
     }
 };
 
+/// Starts `line` suspended with the three standard handles as the only ones the child
+/// inherits. Otherwise every client would inherit each file this process has open at that
+/// moment, and under -jobs a client started by one thread would hold another thread's
+/// scratch or export file open past its removal or rename. Where a handle cannot be listed
+/// (consoles of older systems), the child inherits as system() would let it.
+bool start_suspended(const std::string& interpreter, std::string& line, PROCESS_INFORMATION& started) {
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.StartupInfo.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.StartupInfo.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::vector<HANDLE> inherited;
+    for (HANDLE standard : {startup.StartupInfo.hStdInput, startup.StartupInfo.hStdOutput, startup.StartupInfo.hStdError}) {
+        if (standard == nullptr || standard == INVALID_HANDLE_VALUE) continue;
+        SetHandleInformation(standard, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        if (std::find(inherited.begin(), inherited.end(), standard) == inherited.end()) inherited.push_back(standard);
+    }
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> storage(size);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    const bool listed = !inherited.empty() && size > 0 && InitializeProcThreadAttributeList(attributes, 1, 0, &size);
+    if (listed && UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                                            inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
+        startup.lpAttributeList = attributes;
+        if (CreateProcessA(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE,
+                           CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
+                           &started)) {
+            DeleteProcThreadAttributeList(attributes);
+            return true;
+        }
+    }
+    if (listed) DeleteProcThreadAttributeList(attributes);
+    return CreateProcessA(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup.StartupInfo, &started);
+}
+
 }  // namespace
 
 void install_interrupt_handlers() {
@@ -82,18 +121,12 @@ int run_command(const std::string& commandLine) {
     // registry says, and /s /c takes the line between the outer quotes as it stands.
     const std::string interpreter = get_env("ComSpec").value_or("cmd.exe");
     std::string line = "cmd.exe /d /v:off /s /c \"" + commandLine + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    for (HANDLE standard : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
-        SetHandleInformation(standard, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &started))
+    if (!start_suspended(interpreter, line, started)) {
+        std::fprintf(stderr, "\nERROR: cannot start the command interpreter %s (error %lu)\n", interpreter.c_str(),
+                     GetLastError());
         return -1;
+    }
     HandleCloser process{started.hProcess};
     HandleCloser thread{started.hThread};
     // The interpreter and the client it starts share a job, so that an interrupt stops
