@@ -127,6 +127,7 @@ RunOptions ServerRun::options(const std::map<std::string, std::string>& env,
     for (const auto& [name, value] : env) options.setEnv[name] = value;
     for (const auto& name : unset) options.setEnv.erase(name);
     options.unsetEnv = unset;
+    options.simOnPath = !env.count("PATH");
     return options;
 }
 
@@ -146,6 +147,25 @@ std::string ServerRun::client(const std::string& command, const std::vector<std:
     RunResult result = run_program(sim_bin_dir() + "/" + command, args, options);
     EXPECT_EQ(result.status, 0) << command << " " << ::testing::PrintToString(args) << result.err;
     return result.out;
+}
+
+void check_run(const std::string& folder, const ExpectedRun& c) {
+    SCOPED_TRACE(c.stem);
+    const std::filesystem::path expected = std::filesystem::path(source_dir()) / "tests/e2e/expected" / folder / c.stem;
+    auto file = [&](const char* suffix) { return read_text(expected.string() + suffix); };
+    ServerRun run(c.kind);
+    ASSERT_TRUE(c.generated ? run.generated(*c.generated) : run.fixture());
+    for (const auto& [name, text] : c.inputs) write_text(run.work() / name, text);
+    const RunResult r = run.run(c.args, c.env, c.unset);
+    EXPECT_EQ(r.status, c.status) << r.out;
+    EXPECT_EQ(r.out, file(".console"));
+    EXPECT_EQ(r.err, file(".err"));
+    EXPECT_EQ(run.log(), lines_of(file(".log")));
+    EXPECT_EQ(run.files_left(), c.left);
+    std::string written;  // the file the run wrote, if any
+    for (const std::string& name : c.left)
+        if (!c.inputs.count(name)) written += run.output(name);
+    EXPECT_TRUE(written == file(".export")) << written.size() << " bytes written";
 }
 
 }  // namespace e2e

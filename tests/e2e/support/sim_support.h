@@ -61,13 +61,35 @@ std::vector<std::string> read_sim_log(const std::filesystem::path& log);
 
 /// A server of one kind in a folder of its own, and a folder for ferrox to run in that
 /// holds only what the runs leave behind.
+class ServerRun;
+
+/// A run of ferrox in a fresh folder against a server of one kind (the fixture, or the
+/// generator's server when `generated` is given). Compared whole with the expected files
+/// tests/e2e/expected/<folder>/<stem>.*: the console (.console), the standard error
+/// (.err) and the server's calls (.log), where no such file means nothing, and the one
+/// file the run writes besides its inputs (.export).
+struct ExpectedRun {
+    const char* stem;
+    SimKind kind;
+    std::vector<std::string> args;
+    int status = 0;
+    std::vector<std::string> left = {};                // the folder's files afterwards, inputs included
+    std::map<std::string, std::string> inputs = {};    // written into the folder first
+    std::map<std::string, std::string> env = {};
+    std::vector<std::string> unset = {};
+    const SimGenParams* generated = nullptr;
+};
+void check_run(const std::string& folder, const ExpectedRun& c);
+
 class ServerRun {
 public:
     explicit ServerRun(SimKind kind) : kind_(kind) {}
     bool fixture(const std::string& extraSql = "") { return create_server(kind_, db(), extraSql); }
     bool generated(const SimGenParams& params) { return create_server_generated(kind_, db(), params); }
+    bool sql(const std::string& sql) { return create_server_sql(kind_, db(), sql); }
     /// Runs ferrox_cvn or ferrox_vandor in the run folder with the family variable and
-    /// SIM_LOG set, then `env` on top and `unset` removed.
+    /// SIM_LOG set, then `env` on top and `unset` removed; the simulator's folder goes
+    /// first on PATH unless `env` sets PATH.
     RunResult run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
                   const std::vector<std::string>& unset = {}) const;
     /// The options run() uses, for running another program (a shell around ferrox) there.
