@@ -1,17 +1,11 @@
-// Note commands and note reading at the size limit.
+// Note reading at the size limit. The note commands of every kind are pinned by the
+// end-to-end runs, where names that the interpreter would take as code are exported too.
 #include "record_notes.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-
-// The commands of every kind are pinned by the end-to-end runs, where names that the
-// interpreter would take as code are exported too.
-TEST(NotesCommand, QuotesTheNameAndTheScratchFile) {
-    EXPECT_EQ(compose_notes_command(ServerKind::Vandor, ExportKind::Defects, "it's"),
-              "Defect -view 'it'\\''s' -long > 'defectit'\\''s.out'");
-}
 
 TEST(ReadNote, JoinsCrLfPairsAndKeepsAtMostTheLimit) {
     struct Case {

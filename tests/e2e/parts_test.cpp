@@ -107,6 +107,8 @@ void check(const Case& c) {
     EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.work()));
     EXPECT_EQ(run.log(), e2e::lines_of(expected(std::string(c.stem) + ".log", run.work())));
     EXPECT_EQ(run.files_left(), c.left);
+    const auto before = c.inputs.find("partsRawFile000.raw");
+    EXPECT_EQ(run.output("partsRawFile000.raw0"), before == c.inputs.end() ? "" : before->second);
     if (std::find(c.left.begin(), c.left.end(), "partsExport.txt") == c.left.end()) return;
     // The saved files are the export's head (globals and types) and its directories.
     const std::string text = expected(std::string(c.export_ ? c.export_ : c.stem) + ".export", run.work());
@@ -143,6 +145,11 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
     const Case cases[] = {
         {"release_r1", nullptr, Server::fixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
         {"release_r2", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        // The raw part file of the run before is kept as the backup, the earlier export
+        // and backup are replaced.
+        {"release_r1_again", "release_r1", Server::fixture, {"-parts", "-release", "R1"},
+         {{"partsRawFile000.raw", "an earlier raw\n"}, {"partsRawFile000.raw0", "x\n"}, {"partsExport.txt", "x\n"}}, "",
+         0, with(kWholeExport, {"partsRawFile000.raw0"})},
         // Names with a comment after "|", a blank line, no line end after the last name.
         {"relspec", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt"}, {{"rel.txt", release_spec(2)}}, "",
          0, with(kWholeExport, {"rel.txt"})},
@@ -291,37 +298,6 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
                 EXPECT_EQ(outputs, first);
         }
     }
-}
-
-TEST(PartsExport, EachRunKeepsTheRawPartFileOfTheRunBefore) {
-    e2e::ServerRun run(SimKind::corvane);
-    ASSERT_TRUE(run.fixture());
-    const std::string r1 =
-        "docs/Read Me.txt|R1||pobrien|1|2019/01/20 10:00:00|0644|100011\n"
-        "src/main.c|R1||asmith|2|2019/02/10 10:00:00|0644|100002\n";
-    const std::string r2 =
-        "docs/Read Me.txt|R2||pobrien|2|2019/04/20 10:00:00|0644|100012\n"
-        "include/defs.h|R2||asmith|1|2019/04/05 10:00:00|0755|100021\n"
-        "src/main.c|R2||asmith|3|2019/04/10 10:00:00|0644|100004\n"
-        "src/main.c|R2|old01|jmuller|2.1.1|2019/03/10 10:00:00|0644|100003\n";
-    const char* renamed =
-        "\nRaw Part File : partsRawFile000.raw  Renamed to : partsRawFile000.raw0\n";
-    struct Step {
-        const char* release;
-        bool renames;
-        std::string raw;
-        std::string backup;
-    };
-    for (const Step& step :
-         {Step{"R1", false, r1, ""}, Step{"R2", true, r2, r1}, Step{"R1", true, r1, r2}}) {
-        const e2e::RunResult r = run.run({"-parts", "-release", step.release}, client_env(""));
-        EXPECT_EQ(r.status, 0) << r.out;
-        EXPECT_EQ(r.out.find(renamed) != std::string::npos, step.renames) << r.out;
-        EXPECT_EQ(run.output("partsRawFile000.raw"), step.raw);
-        EXPECT_EQ(run.output("partsRawFile000.raw0"), step.backup);
-    }
-    EXPECT_EQ(run.output("partsExport.txt"),
-              expected("release_r1.export", run.work()));  // the earlier one replaced
 }
 
 TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {

@@ -55,6 +55,10 @@ TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
         // Lines without a usable value, another letter case, a leading blank, a NUL byte
         // (no argument can hold one).
         {"unusable_lines", 0},
+        // The length form with ":" inside a value; prefixes that are no length (too long,
+        // signed, empty, too big for any line), where the value ends at the next ":";
+        // lines that are not the tag.
+        {"tag_values", 0},
         // Saved files cut short inside a block: the earlier command file stays.
         {"labels_cut", 1},
         {"dirs_cut", 1},
