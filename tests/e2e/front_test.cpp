@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,10 @@ namespace {
 using e2e::SimKind;
 
 constexpr int kFailure = 255;  // the run status -1 as the operating system reports it
+
+std::string expected(const std::string& name) {
+    return e2e::read_text(std::filesystem::path(e2e::source_dir()) / "tests/e2e/expected/front" / name);
+}
 
 }  // namespace
 
@@ -75,66 +80,49 @@ TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
     }
 }
 
-TEST(FrontEnd, AScratchNameTheFolderRefusesIsReportedAndLeftAlone) {
-    e2e::ServerRun run(SimKind::vandor);
-    ASSERT_TRUE(run.fixture());
-    std::filesystem::create_directory(run.work() / "userRawFile000.raw");
-    e2e::RunResult r = run.run({"-users", "-map"});
-    EXPECT_EQ(r.status, kFailure);
-    EXPECT_TRUE(r.out.ends_with("\n\nERROR:  cannot write userRawFile000.raw in the current folder\n\n")) << r.out;
-    EXPECT_EQ(run.files_left(), std::vector<std::string>{"userRawFile000.raw"});
+// An input that is no report file, or none at all, is refused naming it; every file stays
+// as it was, the earlier export included.
+TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
+    const std::string earlier = "an earlier export\n";
+    // clang-format off
+    const e2e::ExpectedRun cases[] = {
+        // Opens, but every read fails.
+        {"input_unreadable", SimKind::vandor, {"-defects", "-infile", "/proc/self/mem"}, kFailure, {"defectsExport.txt"},
+         {{"defectsExport.txt", earlier}}},
+        {"input_nul_byte", SimKind::corvane, {"-users", "-infile", "bin.raw"}, kFailure, {"bin.raw", "usersExport.txt"},
+         {{"bin.raw", std::string("a|b\0c|d\n", 8)}, {"usersExport.txt", earlier}}},
+        // Reports of another export.
+        {"input_of_defects", SimKind::corvane, {"-users", "-infile", "d.raw"}, kFailure, {"d.raw", "usersExport.txt"},
+         {{"d.raw", expected("defect_view.raw")}, {"usersExport.txt", earlier}}},
+        {"input_of_users", SimKind::vandor, {"-features", "-nomap", "-infile", "u.raw"}, kFailure,
+         {"featuresExport.txt", "u.raw"}, {{"u.raw", expected("users_view.raw")}, {"featuresExport.txt", earlier}}},
+        {"input_long_line", SimKind::corvane, {"-features", "-infile", "long.raw"}, kFailure,
+         {"featuresExport.txt", "long.raw"}, {{"long.raw", std::string(50'000'000, 'x')}, {"featuresExport.txt", earlier}}},
+        {"input_missing", SimKind::vandor, {"-defects", "-infile", "missing.raw"}, kFailure, {"defectsExport.txt"},
+         {{"defectsExport.txt", earlier}}},
+        {"input_empty", SimKind::corvane, {"-defects", "-infile", "empty.raw"}, kFailure, {"defectsExport.txt", "empty.raw"},
+         {{"empty.raw", ""}, {"defectsExport.txt", earlier}}},
+    };
+    // clang-format on
+    for (const e2e::ExpectedRun& c : cases) e2e::check_run("front", c);
 }
 
-TEST(FrontEnd, BadFilesAreRefusedNamingTheFileAndLeaveEveryFileAsItWas) {
-    struct Case {
-        SimKind kind;
-        std::vector<std::string> args;  // the bad file is the last word
-        std::string content;            // "/": a folder; a view name: that report of the server
-        std::string why;                // the message's reason, or the whole message
+// A folder where the run wants a file: an -infile file, the export file, a scratch file.
+TEST(FrontEnd, AFolderInPlaceOfAFileIsRefusedAndLeftAlone) {
+    const std::tuple<SimKind, std::vector<std::string>, std::string> cases[] = {
+        {SimKind::corvane, {"-users", "-infile", "dir"}, "ERROR:  The raw file dir cannot be exported: it is a folder"},
+        {SimKind::vandor, {"-defects", "-o", "dir"}, "Can't Open Export Output File: dir - Exiting"},
+        {SimKind::vandor, {"-users", "-map"},
+         "ERROR:  cannot write userRawFile000.raw in the current folder"},
     };
-    const Case cases[] = {
-        {SimKind::corvane, {"-users", "-infile", "dir"}, "/", "it is a folder"},
-        // Opens, but every read fails.
-        {SimKind::vandor, {"-defects", "-infile", "/proc/self/mem"}, "", "it cannot be read to its end"},
-        {SimKind::corvane, {"-users", "-infile", "bin.raw"}, std::string("a|b\0c|d\n", 8),
-         "it holds a NUL byte on line 1, so it is no report file"},
-        {SimKind::corvane, {"-users", "-infile", "defects.raw"}, "DefectView",
-         "line 1 has 30 fields, which no line of the report this export reads has"},
-        {SimKind::vandor, {"-features", "-nomap", "-infile", "users.raw"}, "Users",
-         "line 1 has 9 fields, which no line of the report this export reads has"},
-        {SimKind::corvane, {"-features", "-infile", "long.raw"}, std::string(50'000'000, 'x'),
-         "line 1 is longer than 16777216 bytes"},
-        {SimKind::vandor, {"-defects", "-infile", "missing.raw"}, "",
-         "\n\nERROR:  No Defects Input File Found: missing.raw \n\n"},
-        {SimKind::corvane, {"-defects", "-infile", "empty.raw"}, "",
-         "\n\nERROR: No Records Found in File: empty.raw \n\n"},
-        {SimKind::vandor, {"-defects", "-o", "out"}, "/", "\n\nCan't Open Export Output File: out - Exiting\n\n"},
-    };
-    for (const Case& c : cases) {
-        const std::string& input = c.args.back();
-        SCOPED_TRACE(input);
-        e2e::ServerRun run(c.kind);
+    for (const auto& [kind, args, message] : cases) {
+        e2e::ServerRun run(kind);
         ASSERT_TRUE(run.fixture());
-        std::string content = c.content;
-        if (content == "DefectView" || content == "Users")
-            content = c.kind == SimKind::corvane ? run.client("corv", {"Report", "-raw", "-view", content})
-                                                 : run.client("Report", {"-raw", "-view", content});
-        if (content == "/")
-            std::filesystem::create_directory(run.work() / input);
-        else if (input != "missing.raw" && input[0] != '/')
-            e2e::write_text(run.work() / input, content);
-        const std::string output = c.args[0].substr(1) + "Export.txt";
-        e2e::write_text(run.work() / output, "an earlier export\n");
-        const std::vector<std::string> before = run.files_left();
-
-        e2e::RunResult r = run.run(c.args);
+        std::filesystem::create_directories(run.work() / "dir");
+        std::filesystem::create_directory(run.work() / "userRawFile000.raw");
+        e2e::RunResult r = run.run(args);
         EXPECT_EQ(r.status, kFailure);
-        EXPECT_TRUE(r.out.ends_with(c.why.starts_with("\n") ? c.why
-                                                            : "\n\nERROR:  The raw file " + input +
-                                                                  " cannot be exported: " + c.why + "\n\n"))
-            << r.out.substr(r.out.size() > 400 ? r.out.size() - 400 : 0);
-        EXPECT_EQ(run.files_left(), before);
-        EXPECT_EQ(run.output(output), "an earlier export\n");
-        EXPECT_TRUE(run.output(input) == (content == "/" ? "" : content));
+        EXPECT_TRUE(r.out.ends_with("\n\n" + message + "\n\n")) << r.out;
+        EXPECT_EQ(run.files_left(), (std::vector<std::string>{"dir", "userRawFile000.raw"}));
     }
 }

@@ -162,6 +162,7 @@ void check_run(const std::string& folder, const ExpectedRun& c) {
     EXPECT_EQ(r.err, file(".err"));
     EXPECT_EQ(run.log(), lines_of(file(".log")));
     EXPECT_EQ(run.files_left(), c.left);
+    for (const auto& [name, text] : c.inputs) EXPECT_TRUE(run.output(name) == text) << name << " changed";
     std::string written;  // the file the run wrote, if any
     for (const std::string& name : c.left)
         if (!c.inputs.count(name)) written += run.output(name);

@@ -67,7 +67,7 @@ class ServerRun;
 /// generator's server when `generated` is given). Compared whole with the expected files
 /// tests/e2e/expected/<folder>/<stem>.*: the console (.console), the standard error
 /// (.err) and the server's calls (.log), where no such file means nothing, and the one
-/// file the run writes besides its inputs (.export).
+/// file the run writes besides its inputs (.export); the inputs must stay as they were.
 struct ExpectedRun {
     const char* stem;
     SimKind kind;
