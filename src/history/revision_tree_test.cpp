@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,7 @@ TEST(HistorySteps, LongHistoriesAndWideForksAreWalkedWhole) {
 }
 
 TEST(ParseChangeTime, ReadsFixedPositionsAsLocalTime) {
+    const std::optional<std::string> zone = platform::get_env("TZ");  // put back at the end
     platform::set_env("TZ", "UTC");
     const std::pair<const char*, std::int64_t> cases[] = {
         {"2020/01/02 03:04:05", 1577934245},
@@ -98,4 +101,6 @@ TEST(ParseChangeTime, ReadsFixedPositionsAsLocalTime) {
         {"garbage", -1},
     };
     for (const auto& [text, seconds] : cases) EXPECT_EQ(parse_change_time(text), seconds) << text;
+    if (zone) platform::set_env("TZ", *zone);
+    else ::unsetenv("TZ");
 }

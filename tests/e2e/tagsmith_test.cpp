@@ -35,12 +35,18 @@ std::map<std::string, std::string> folder_contents(const fs::path& dir) {
 
 const std::vector<std::string> kStandardArgs = {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labels.cmd"};
 
-/// The saved files of case `stem` in a fresh folder, beside a command file of an earlier run.
+constexpr fs::perms kCommandFilePerms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+
+/// The saved files of case `stem` in a fresh folder, beside a command file of an earlier
+/// run (with permissions a replacement must keep) and a file of the user's named like
+/// the replacement's temporary file.
 std::map<std::string, std::string> saved_files(const e2e::ScratchDir& dir, const std::string& stem) {
     const std::map<std::string, std::string> files{{"SavedDirsFile.txt", expected(stem + ".dirs")},
                                                    {"SavedLabelsFile.txt", expected(stem + ".labels")},
-                                                   {"labels.cmd", "commands of an earlier run\n"}};
+                                                   {"labels.cmd", "commands of an earlier run\n"},
+                                                   {"labels.cmd.partial", "a file of the user's\n"}};
     for (const auto& [name, text] : files) e2e::write_text(dir / name, text);
+    fs::permissions(dir / "labels.cmd", kCommandFilePerms);
     return files;
 }
 
@@ -75,6 +81,7 @@ TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
         EXPECT_EQ(result.err, "");
         files["labels.cmd"] = expected(std::string(stem) + ".cmd");
         EXPECT_EQ(folder_contents(dir.path()), files);
+        EXPECT_EQ(fs::status(dir / "labels.cmd").permissions(), kCommandFilePerms);
     }
 }
 
@@ -131,7 +138,7 @@ TEST(Tagsmith, AWriteFailureFailsTheRunAndKeepsTheEarlierCommandFile) {
         const std::string out = e2e::run_program("/bin/sh", words, options).out;
         EXPECT_TRUE(out.ends_with("ERROR: Could not write file labels.cmd\nstatus=1\n")) << out.substr(out.size() - 200);
         EXPECT_EQ(folder_contents(dir.path()).at("labels.cmd"), "commands of an earlier run\n");
-        EXPECT_EQ(folder_contents(dir.path()).size(), 3u);
+        EXPECT_EQ(folder_contents(dir.path()).size(), 4u);
     }
 }
 
