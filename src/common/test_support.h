@@ -16,18 +16,7 @@
 
 namespace test_support {
 
-/// Makes a fresh, empty folder the current one for its lifetime; the previous folder
-/// is restored before the folder is removed.
-class InScratchDir : public test_folder::ScratchFolder {
-public:
-    InScratchDir() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(path()); }
-    ~InScratchDir() { std::filesystem::current_path(previous_); }
-    std::string cwd() const { return std::filesystem::current_path().string(); }
-
-private:
-    std::filesystem::path previous_;
-};
-
+using test_folder::InScratchDir;
 using test_folder::read_text;
 using test_folder::write_text;
 

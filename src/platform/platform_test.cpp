@@ -14,17 +14,6 @@ namespace {
 
 using test_folder::read_text;
 
-/// Runs each test in a fresh current folder and goes back afterwards.
-class Platform : public ::testing::Test {
-protected:
-    Platform() { std::filesystem::current_path(folder_.path()); }
-    ~Platform() override { std::filesystem::current_path(previous_); }
-
-private:
-    std::filesystem::path previous_ = std::filesystem::current_path();
-    test_folder::ScratchFolder folder_;
-};
-
 // A value quoted for sh reaches the command whole: pinned by the end-to-end runs of
 // hostile server values.
 TEST(QuoteCmd, QuotesForCmdExe) {
@@ -35,7 +24,8 @@ TEST(QuoteCmd, QuotesForCmdExe) {
     EXPECT_EQ(platform::quote_cmd("a \"b\" 50% c"), "^\"a \\^\"b\\^\" 50^\"^%^\" c^\"");
 }
 
-TEST_F(Platform, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
+TEST(CommandSession, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
+    test_folder::InScratchDir dir;
     platform::CommandSession series;
     struct Case {
         std::string line;

@@ -77,13 +77,6 @@ std::map<std::string, std::string> client_env(const std::string& fail, const std
 const std::vector<std::string> kWholeExport{"SavedDirsFile.txt", "SavedLabelsFile.txt",
                                             "partsExport.txt", "partsRawFile000.raw"};
 
-/// The client's faults: SIM_FAIL, and shell lines its Report command runs first.
-struct Client {
-    Client(const char* failing, const char* first = "") : fail(failing), wrapper(first) {}
-    std::string fail;
-    std::string wrapper;
-};
-
 struct Case {
     const char* stem;     // its expected files: .console, .log, and .export when an
                           // export file is left
@@ -91,9 +84,10 @@ struct Case {
     Server server;
     std::vector<std::string> args;
     std::map<std::string, std::string> inputs;  // files written into the folder first
-    Client client;
+    const char* fail;  // SIM_FAIL
     int status;
     std::vector<std::string> left;  // the folder's files afterwards, inputs included
+    const char* wrapper = "";       // shell lines the client's Report command runs first
 };
 
 void check(const Case& c) {
@@ -102,7 +96,7 @@ void check(const Case& c) {
     ASSERT_TRUE(make(run, c.server));
     e2e::ScratchDir wrapDir;
     for (const auto& [name, text] : c.inputs) e2e::write_text(run.work() / name, text);
-    const e2e::RunResult r = run.run(c.args, client_env(c.client.fail, c.client.wrapper, wrapDir.path()));
+    const e2e::RunResult r = run.run(c.args, client_env(c.fail, c.wrapper, wrapDir.path()));
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
     EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.work()));
     EXPECT_EQ(run.log(), e2e::lines_of(expected(std::string(c.stem) + ".log", run.work())));
@@ -253,7 +247,7 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
          "committedVersions .*src/main", 255, kWholeExport},
         // The committed versions of include/defs.h are gone once their command succeeded.
         {"vandor_unreadable", "vandor_fail_middle", Server::vfixture, {"-parts", "-release", "R2"}, {},
-         {"", "case \"$*\" in *committedVersions*defs.h*) rm vandorCommittedfile001.raw ;; esac"}, 255, kWholeExport},
+         "", 255, kWholeExport, "case \"$*\" in *committedVersions*defs.h*) rm vandorCommittedfile001.raw ;; esac"},
         // No versions, no change date, versionid 0 only, the branch point example with a
         // quote in its path and SIDs, and a part of two Fileview rows.
         {"vandor_faults", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-sidlabels"},
@@ -303,7 +297,6 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
 TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
     e2e::ServerRun run(SimKind::corvane);
     ASSERT_TRUE(run.fixture());
-    ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}, client_env("")).status, 255);  // no such file yet
     e2e::write_text(run.work() / "rel.txt", "R1\nR2\n");
     ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}, client_env("")).status, 0);
     const e2e::RunResult r = e2e::run_program(

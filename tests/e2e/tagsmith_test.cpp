@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,27 +56,30 @@ std::map<std::string, std::string> saved_files(const e2e::ScratchDir& dir, const
 // Runs that read both saved files (NAME.dirs and NAME.labels): the status, the whole
 // console text (NAME.console) and command file (NAME.cmd); the saved files stay as they were.
 TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
-    const std::pair<const char*, int> cases[] = {
+    const std::vector<std::string> oneFile = {"SavedLabelsFile.txt", "SavedLabelsFile.txt", "labels.cmd"};
+    const std::tuple<const char*, int, std::vector<std::string>> cases[] = {
         // A labels file written on Windows reads like one written elsewhere.
-        {"crlf_labels", 0},
+        {"crlf_labels", 0, kStandardArgs},
         // Lines without a usable value, another letter case, a leading blank, a NUL byte
         // (no argument can hold one).
-        {"unusable_lines", 0},
+        {"unusable_lines", 0, kStandardArgs},
         // The length form with ":" inside a value; prefixes that are no length (too long,
         // signed, empty, too big for any line), where the value ends at the next ":";
         // lines that are not the tag.
-        {"tag_values", 0},
+        {"tag_values", 0, kStandardArgs},
         // Saved files cut short inside a block: the earlier command file stays.
-        {"labels_cut", 1},
-        {"dirs_cut", 1},
-        {"no_labels", 1},
-        {"no_dirs", 1},
+        {"labels_cut", 1, kStandardArgs},
+        {"dirs_cut", 1, kStandardArgs},
+        {"no_labels", 1, kStandardArgs},
+        {"no_dirs", 1, kStandardArgs},
+        // One file may serve as both inputs; it is read once for each.
+        {"one_file", 0, oneFile},
     };
-    for (const auto& [stem, status] : cases) {
+    for (const auto& [stem, status, args] : cases) {
         SCOPED_TRACE(stem);
         e2e::ScratchDir dir;
         std::map<std::string, std::string> files = saved_files(dir, stem);
-        e2e::RunResult result = run_tagsmith(dir.path(), kStandardArgs);
+        e2e::RunResult result = run_tagsmith(dir.path(), args);
         EXPECT_EQ(result.status, status);
         EXPECT_EQ(result.out, expected(std::string(stem) + ".console"));
         EXPECT_EQ(result.err, "");
@@ -140,14 +144,4 @@ TEST(Tagsmith, AWriteFailureFailsTheRunAndKeepsTheEarlierCommandFile) {
         EXPECT_EQ(folder_contents(dir.path()).at("labels.cmd"), "commands of an earlier run\n");
         EXPECT_EQ(folder_contents(dir.path()).size(), 4u);
     }
-}
-
-// One file may serve as both inputs; it is read once for each.
-TEST(Tagsmith, ReadsOneFileAsBothInputs) {
-    e2e::ScratchDir dir;
-    e2e::write_text(dir / "saved.txt", "LbType 2:L1\nDirName 1:.\nLbType 2:L2\nDirName 1:a\n");
-    e2e::RunResult result = run_tagsmith(dir.path(), {"saved.txt", "saved.txt", "out.sh"});
-    EXPECT_EQ(result.status, 0) << result.out;
-    EXPECT_EQ(e2e::read_text(dir / "out.sh"),
-              "sbxcmd mklabel L1 .\n\nsbxcmd mklabel L2 .\n\nsbxcmd mklabel L1 a\n\nsbxcmd mklabel L2 a\n\n");
 }
