@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim_support.h"
+#include "e2e_support.h"
 
 namespace {
 
@@ -20,9 +20,6 @@ using e2e::SimKind;
 
 constexpr int kFailure = 255;  // the run status -1 as the operating system reports it
 
-std::string expected(const std::string& name) {
-    return e2e::read_text(std::filesystem::path(e2e::source_dir()) / "tests/e2e/expected/front" / name);
-}
 
 }  // namespace
 
@@ -93,9 +90,9 @@ TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
          {{"bin.raw", std::string("a|b\0c|d\n", 8)}, {"usersExport.txt", earlier}}},
         // Reports of another export.
         {"input_of_defects", SimKind::corvane, {"-users", "-infile", "d.raw"}, kFailure, {"d.raw", "usersExport.txt"},
-         {{"d.raw", expected("defect_view.raw")}, {"usersExport.txt", earlier}}},
+         {{"d.raw", e2e::expected_text("front/defect_view.raw")}, {"usersExport.txt", earlier}}},
         {"input_of_users", SimKind::vandor, {"-features", "-nomap", "-infile", "u.raw"}, kFailure,
-         {"featuresExport.txt", "u.raw"}, {{"u.raw", expected("users_view.raw")}, {"featuresExport.txt", earlier}}},
+         {"featuresExport.txt", "u.raw"}, {{"u.raw", e2e::expected_text("front/users_view.raw")}, {"featuresExport.txt", earlier}}},
         {"input_long_line", SimKind::corvane, {"-features", "-infile", "long.raw"}, kFailure,
          {"featuresExport.txt", "long.raw"}, {{"long.raw", std::string(50'000'000, 'x')}, {"featuresExport.txt", earlier}}},
         {"input_missing", SimKind::vandor, {"-defects", "-infile", "missing.raw"}, kFailure, {"defectsExport.txt"},

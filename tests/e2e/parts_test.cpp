@@ -15,22 +15,17 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "sim_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using e2e::SimKind;
 
-fs::path expected_path(const std::string& name) {
-    return fs::path(e2e::source_dir()) / "tests/e2e/expected/parts" / name;
-}
-
 /// The expected file `name` with the exporting folder and identity filled in: they
 /// stand there as {DIR}, {USER}, {GROUP} and {HOST}, for the length, a colon and the
 /// value (an identity that cannot be found is exported under its fallback name).
 std::string expected(const std::string& name, const fs::path& cwd) {
-    std::string text = e2e::read_text(expected_path(name));
+    std::string text = e2e::expected_text("parts/" + name);
     char host[256] = {};
     const passwd* user = ::getpwuid(::geteuid());
     const group* grp = ::getgrgid(::getegid());
@@ -52,9 +47,9 @@ SimKind kind_of(Server server) { return server >= Server::vfixture ? SimKind::va
 bool make(e2e::ServerRun& run, Server server) {
     switch (server) {
         case Server::fixture: case Server::vfixture: return run.fixture();
-        case Server::faults: return run.sql(e2e::read_text(expected_path("faults.sql")));
-        case Server::quoting: return run.sql(e2e::read_text(expected_path("quoting.sql")));
-        case Server::vfaults: return run.sql(e2e::read_text(expected_path("vandor_faults.sql")));
+        case Server::faults: return run.sql(e2e::expected_text("parts/faults.sql"));
+        case Server::quoting: return run.sql(e2e::expected_text("parts/quoting.sql"));
+        case Server::vfaults: return run.sql(e2e::expected_text("parts/vandor_faults.sql"));
         default: break;
     }
     const bool large = server == Server::large || server == Server::vlarge;
@@ -302,5 +297,5 @@ TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
     const e2e::RunResult r = e2e::run_program(
         e2e::bin_dir() + "/tagsmith", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labelCommands.bat"}, run.options());
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(run.output("labelCommands.bat"), e2e::read_text(expected_path("tagsmith.bat")));
+    EXPECT_EQ(run.output("labelCommands.bat"), e2e::expected_text("parts/tagsmith.bat"));
 }

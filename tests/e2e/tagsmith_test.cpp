@@ -15,9 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string expected(const std::string& name) {
-    return e2e::read_text(fs::path(e2e::source_dir()) / "tests/e2e/expected/tagsmith" / name);
-}
+std::string expected(const std::string& name) { return e2e::expected_text("tagsmith/" + name); }
 
 e2e::RunResult run_tagsmith(const fs::path& dir, const std::vector<std::string>& args) {
     e2e::RunOptions options;

@@ -3,20 +3,11 @@
 // server's calls compared with the expected files of tests/e2e/expected/tracking.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "sim_support.h"
+#include "e2e_support.h"
 
 namespace {
 
 using e2e::SimKind;
-
-/// A raw file of an earlier run (-infile), with CR LF line ends and an unended last line.
-/// users.raw: a blank line, blanks kept, spellings of the superuser flag. defects.raw: values no table maps exactly, empty ones, a quote in a name,
-/// and names repeated next to each other and across the batches of notes.
-std::string raw(const char* name) {
-    return e2e::read_text(std::filesystem::path(e2e::source_dir()) / "tests/e2e/expected/tracking" / name);
-}
 
 // 25 configurable fields (the file carries the first 20) and notes at, past and below
 // the 64000-byte limit.
@@ -29,7 +20,11 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
     const std::vector<std::string> defects{"defectsExport.txt"}, features{"featuresExport.txt"},
         users{"usersExport.txt"};
     // The users export takes "-map" as well: the parse wants two words at least. Raw,
-    // configuration and notes files are consumed; an -infile file stays.
+    // configuration and notes files are consumed; an -infile file stays. The raw files of
+    // an earlier run have CR LF line ends and an unended last line; users.raw a blank
+    // line, blanks kept, spellings of the superuser flag; defects.raw values no table maps
+    // exactly, empty ones, a quote in a name, and names repeated next to each other and
+    // across the batches of notes.
     // clang-format off
     const e2e::ExpectedRun cases[] = {
         {"corvane_defects_map", SimKind::corvane, {"-defects", "-map"}, 0, defects},
@@ -46,9 +41,9 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
          {}, {}, &kDefects},
         {"vandor_features_generated", SimKind::vandor, {"-features", "-nomap"}, 0, features, {}, {}, {}, &kFeatures},
         {"corvane_users_infile", SimKind::corvane, {"-users", "-map", "-infile", "u.raw"}, 0, {"u.raw", "usersExport.txt"},
-         {{"u.raw", raw("users.raw")}}},
+         {{"u.raw", e2e::expected_text("tracking/users.raw")}}},
         {"corvane_defects_infile", SimKind::corvane, {"-defects", "-map", "-infile", "d.raw"}, 0,
-         {"d.raw", "defectsExport.txt"}, {{"d.raw", raw("defects.raw")}}},
+         {"d.raw", "defectsExport.txt"}, {{"d.raw", e2e::expected_text("tracking/defects.raw")}}},
         {"vandor_defects_report_fails", SimKind::vandor, {"-defects", "-map"}, 255, {}, {}, {{"SIM_FAIL", "DefectView"}}},
     };
     // clang-format on
