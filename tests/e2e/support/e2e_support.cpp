@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "csv_records.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -142,28 +144,9 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '"') {
-            ADD_FAILURE() << "unquoted value at byte " << i;
-            break;
-        }
-        std::string value;
-        for (++i; i < text.size() && !(text[i] == '"' && text.compare(i, 2, "\"\"") != 0); ++i) {
-            if (text[i] == '"') ++i;  // "" stands for one quote
-            value += text[i];
-        }
-        record.push_back(value);
-        if (++i < text.size() && text[i] == ',') continue;
-        if (i >= text.size() || text[i] != '\n') {
-            ADD_FAILURE() << "no separator or line end after the value ending at byte " << i;
-            break;
-        }
-        records.push_back(record);
-        record.clear();
-    }
-    return records;
+    const auto records = test_folder::csv_records(text);
+    EXPECT_TRUE(records && (text.empty() || text.ends_with('\n'))) << "no CSV file of quoted values";
+    return text.empty() || !records ? std::vector<std::vector<std::string>>{} : *records;
 }
 
 bool blocks_balanced(const std::string& text) {
