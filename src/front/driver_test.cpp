@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform.h"
 #include "run_lock.h"
 #include "test_support.h"
@@ -50,13 +52,8 @@ TEST(ServerKind, FollowsTheMarkerAnywhereInTheInvocationName) {
 TEST(RunFerrox, OneRunAtATimeInAFolder) {
     const std::string host = platform::host_name().value;
     const std::string live = std::to_string(platform::current_process_id()) + " " + host + "\n";
-    struct Case {
-        std::string lock;
-        int status;
-        std::string out;  // after the banner
-        std::vector<std::string> left;
-    };
-    const Case cases[] = {
+    // The lock file, the status, the console after the banner, the files left.
+    const std::tuple<std::string, int, std::string, std::vector<std::string>> cases[] = {
         {live, -1,
          "\n\nERROR:  Another ferrox run (process " + std::to_string(platform::current_process_id()) + " on " + host +
              ") is working in this folder: lock file ferrox.lock\n"
@@ -68,14 +65,14 @@ TEST(RunFerrox, OneRunAtATimeInAFolder) {
          "\n0 Users exported.\n\n\n\nExport File Name: usersExport.txt\n\n",
          {"u.raw", "usersExport.txt"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [lock, status, out, left] : cases) {
         test_support::InScratchDir dir;
-        test_support::write_text(kRunLockFile, c.lock);
+        test_support::write_text(kRunLockFile, lock);
         test_support::write_text("u.raw", "");
-        const auto [status, out] = run_driver({"ferrox_cvn", "-users", "-infile", "u.raw"});
-        EXPECT_EQ(status, c.status);
-        EXPECT_EQ(out, kBanner + c.out);
+        const auto [runStatus, console] = run_driver({"ferrox_cvn", "-users", "-infile", "u.raw"});
+        EXPECT_EQ(runStatus, status);
+        EXPECT_EQ(console, kBanner + out);
         // A lock the run did not take stays; its own is gone with it. An -infile file stays.
-        EXPECT_EQ(dir.files(), c.left);
+        EXPECT_EQ(dir.files(), left);
     }
 }

@@ -1,5 +1,5 @@
-// The line reader under the saved files. The tagged values it gives are pinned by the
-// end-to-end tagsmith runs.
+// The line reader under the saved files at its edges. LF, CR LF and unended lines, and
+// the tagged values it gives, are pinned by the end-to-end tagsmith runs.
 #include "tagged_lines.h"
 
 #include <cstdio>
@@ -35,9 +35,6 @@ TEST(LineReader, SplitsLfAndCrLfFilesAlike) {
     const std::string longLine(200000, 'x');
     const std::string atChunkEnd(64 * 1024 - 1, 'y');  // its CR ends the first read, its LF starts the next
     const std::vector<Case> cases = {
-        {"lf", "a\nb\n", {"a", "b"}},
-        {"crlf", "a\r\nb\r\n", {"a", "b"}},
-        {"unended last line", "a\r\nb", {"a", "b"}},
         {"empty file", "", {}},
         {"empty lines", "\n\r\n", {"", ""}},
         {"lone carriage return stays", "a\rb\n", {"a\rb"}},

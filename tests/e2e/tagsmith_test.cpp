@@ -17,13 +17,6 @@ namespace fs = std::filesystem;
 
 std::string expected(const std::string& name) { return e2e::expected_text("tagsmith/" + name); }
 
-e2e::RunResult run_tagsmith(const fs::path& dir, const std::vector<std::string>& args) {
-    e2e::RunOptions options;
-    options.cwd = dir;
-    options.simOnPath = false;
-    return e2e::run_program(e2e::bin_dir() + "/tagsmith", args, options);
-}
-
 /// Every file of the folder with its content.
 std::map<std::string, std::string> folder_contents(const fs::path& dir) {
     std::map<std::string, std::string> contents;
@@ -77,7 +70,7 @@ TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
         SCOPED_TRACE(stem);
         e2e::ScratchDir dir;
         std::map<std::string, std::string> files = saved_files(dir, stem);
-        e2e::RunResult result = run_tagsmith(dir.path(), args);
+        e2e::RunResult result = e2e::run_program(e2e::bin_dir() + "/tagsmith", args, {dir.path()});
         EXPECT_EQ(result.status, status);
         EXPECT_EQ(result.out, expected(std::string(stem) + ".console"));
         EXPECT_EQ(result.err, "");
@@ -115,7 +108,7 @@ TEST(Tagsmith, RefusesBadArgumentsWithoutTouchingAnyFile) {
         fs::create_directory(dir / "sub");
         fs::create_symlink("SavedLabelsFile.txt", dir / "link.txt");
         auto before = folder_contents(dir.path());
-        e2e::RunResult result = run_tagsmith(dir.path(), args);
+        e2e::RunResult result = e2e::run_program(e2e::bin_dir() + "/tagsmith", args, {dir.path()});
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, out);
         EXPECT_EQ(folder_contents(dir.path()), before);
@@ -135,9 +128,7 @@ TEST(Tagsmith, AWriteFailureFailsTheRunAndKeepsTheEarlierCommandFile) {
                                                           "; \"$0\" \"$@\"; echo \"status=$?\") | cat",
                                                 e2e::bin_dir() + "/tagsmith", "SavedDirsFile.txt", "SavedLabelsFile.txt",
                                                 "labels.cmd"};
-        e2e::RunOptions options;
-        options.cwd = dir.path();
-        const std::string out = e2e::run_program("/bin/sh", words, options).out;
+        const std::string out = e2e::run_program("/bin/sh", words, {dir.path()}).out;
         EXPECT_TRUE(out.ends_with("ERROR: Could not write file labels.cmd\nstatus=1\n")) << out.substr(out.size() - 200);
         EXPECT_EQ(folder_contents(dir.path()).at("labels.cmd"), "commands of an earlier run\n");
         EXPECT_EQ(folder_contents(dir.path()).size(), 4u);

@@ -33,9 +33,9 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::filesystem::path cwd;                  // where the program runs
-    std::map<std::string, std::string> setEnv;  // variables to set (or override)
-    std::vector<std::string> unsetEnv;          // variables to remove
+    std::filesystem::path cwd = {};                  // where the program runs
+    std::map<std::string, std::string> setEnv = {};  // variables to set (or override)
+    std::vector<std::string> unsetEnv = {};          // variables to remove
     bool simOnPath = true;                      // put sim-bin first on PATH
 };
 
