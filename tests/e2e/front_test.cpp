@@ -20,7 +20,6 @@ using e2e::SimKind;
 
 constexpr int kFailure = 255;  // the run status -1 as the operating system reports it
 
-
 }  // namespace
 
 // Refused command lines show the usage block of the kind; a bad command line is reported
