@@ -78,7 +78,6 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     return result;
 }
 
-
 namespace {
 
 const char* kind_name(SimKind kind) { return kind == SimKind::corvane ? "corvane" : "vandor"; }
