@@ -5,13 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 TEST(PartSpecification, LikePatternsAreTheEntriesWithAPercentOrAnEscapedUnderscore) {
-    struct Case {
-        const char* entry;
-        bool pattern;
-    };
-    for (const Case& c :
-         {Case{"src/%", true}, Case{"a%b", true}, Case{"a_b", false},
-          Case{"a\\_b' escape '\\", true}, Case{"escape", false}, Case{"Escape_x", false}})
-        EXPECT_EQ(is_wildcard_entry(c.entry), c.pattern) << c.entry;
+    for (const auto& [entry, pattern] :
+         {std::pair{"src/%", true}, std::pair{"a%b", true}, std::pair{"a_b", false},
+          std::pair{"a\\_b' escape '\\", true}, std::pair{"escape", false}, std::pair{"Escape_x", false}})
+        EXPECT_EQ(is_wildcard_entry(entry), pattern) << entry;
 }

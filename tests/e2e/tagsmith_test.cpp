@@ -47,7 +47,6 @@ std::map<std::string, std::string> saved_files(const e2e::ScratchDir& dir, const
 // Runs that read both saved files (NAME.dirs and NAME.labels): the status, the whole
 // console text (NAME.console) and command file (NAME.cmd); the saved files stay as they were.
 TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
-    const std::vector<std::string> oneFile = {"SavedLabelsFile.txt", "SavedLabelsFile.txt", "labels.cmd"};
     const std::tuple<const char*, int, std::vector<std::string>> cases[] = {
         // A labels file written on Windows reads like one written elsewhere.
         {"crlf_labels", 0, kStandardArgs},
@@ -64,7 +63,7 @@ TEST(Tagsmith, WritesOneCommandPerDirectoryAndLabel) {
         {"no_labels", 1, kStandardArgs},
         {"no_dirs", 1, kStandardArgs},
         // One file may serve as both inputs; it is read once for each.
-        {"one_file", 0, oneFile},
+        {"one_file", 0, {"SavedLabelsFile.txt", "SavedLabelsFile.txt", "labels.cmd"}},
     };
     for (const auto& [stem, status, args] : cases) {
         SCOPED_TRACE(stem);
