@@ -52,27 +52,24 @@ TEST(FrontEnd, RunsThatEndInTheFrontEnd) {
 
 TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
     // The delayed calls take a second each, so the run is inside them when it is stopped:
-    // the notes of a series, or the single report call.
-    struct Case {
-        int signal;
-        const char* slowCall;
-        const char* stopAfter;
-    };
-    const Case cases[] = {{SIGINT, "-long", "1.5"}, {SIGTERM, "-long", "1.5"}, {SIGTERM, "-raw", "0.5"}};
-    for (const Case& c : cases) {
+    // the notes of a series, or the single report call. The signal, the slow call, when
+    // the signal comes.
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {SIGINT, "-long", "1.5"}, {SIGTERM, "-long", "1.5"}, {SIGTERM, "-raw", "0.5"}};
+    for (const auto& [signal, slowCall, stopAfter] : cases) {
         e2e::ServerRun run(SimKind::corvane);
         ASSERT_TRUE(run.fixture());
         e2e::write_text(run.work() / "defectsExport.txt", "an earlier export\n");
-        const std::string line = "'" + run.program() + "' -defects -map -jobs 2 & p=$!; sleep " + c.stopAfter +
-                                 "; kill -" + std::to_string(c.signal) + " $p; wait $p; echo status=$?";
+        const std::string line = "'" + run.program() + "' -defects -map -jobs 2 & p=$!; sleep " + stopAfter +
+                                 "; kill -" + std::to_string(signal) + " $p; wait $p; echo status=$?";
         e2e::RunResult r = e2e::run_program(
-            "/bin/sh", {"-c", line}, run.options({{"SIM_DELAY", c.slowCall}, {"SIM_DELAY_MS", "1000"}}));
+            "/bin/sh", {"-c", line}, run.options({{"SIM_DELAY", slowCall}, {"SIM_DELAY_MS", "1000"}}));
         EXPECT_TRUE(r.out.ends_with("\n\nERROR:  Interrupted: the export was stopped before it was complete; no "
                                     "export file was written\n\nstatus=255\n"))
-            << c.slowCall << r.out;
+            << slowCall << r.out;
         ::usleep(1200 * 1000);  // a client left running would write its note by now
-        EXPECT_EQ(run.files_left(), std::vector<std::string>{"defectsExport.txt"}) << c.slowCall;
-        EXPECT_EQ(run.output("defectsExport.txt"), "an earlier export\n") << c.slowCall;
+        EXPECT_EQ(run.files_left(), std::vector<std::string>{"defectsExport.txt"}) << slowCall;
+        EXPECT_EQ(run.output("defectsExport.txt"), "an earlier export\n") << slowCall;
     }
 }
 

@@ -13,6 +13,8 @@ using e2e::SimKind;
 // the 64000-byte limit.
 const e2e::SimGenParams kDefects{.defects = 4, .configFields = 25, .noteSizes = {64000, 64001, 0}};
 const e2e::SimGenParams kFeatures{.features = 4, .configFields = 25, .noteSizes = {64000, 64001, 0}};
+// The generator's first users carry each awkward spelling of the superuser flag.
+const e2e::SimGenParams kUsers{.users = 6, .noteSizes = {}};
 
 }  // namespace
 
@@ -40,6 +42,7 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
         {"corvane_defects_generated", SimKind::corvane, {"-defects", "-nomap", "-o", "out.csv"}, 0, {"out.csv"}, {},
          {}, {}, &kDefects},
         {"vandor_features_generated", SimKind::vandor, {"-features", "-nomap"}, 0, features, {}, {}, {}, &kFeatures},
+        {"corvane_users_generated", SimKind::corvane, {"-users", "-map"}, 0, users, {}, {}, {}, &kUsers},
         {"corvane_users_infile", SimKind::corvane, {"-users", "-map", "-infile", "u.raw"}, 0, {"u.raw", "usersExport.txt"},
          {{"u.raw", e2e::expected_text("tracking/users.raw")}}},
         {"corvane_defects_infile", SimKind::corvane, {"-defects", "-map", "-infile", "d.raw"}, 0,
