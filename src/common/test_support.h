@@ -16,31 +16,17 @@
 
 namespace test_support {
 
-/// Makes a fresh, empty folder the current one for its lifetime; the previous folder
-/// is restored before the folder is removed.
-class InScratchDir : public test_folder::ScratchFolder {
-public:
-    InScratchDir() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(path()); }
-    ~InScratchDir() { std::filesystem::current_path(previous_); }
-    std::string cwd() const { return std::filesystem::current_path().string(); }
-
-private:
-    std::filesystem::path previous_;
-};
-
+using test_folder::InScratchDir;
 using test_folder::read_text;
 using test_folder::write_text;
 
-/// A server client stand-in: records every command line; a line that holds a key of
-/// `failures` returns its status and writes nothing; any other line writes the canned
-/// answer of each file it names (its redirection target) and returns `status`.
+/// A server client stand-in: records every command line, writes the canned answer of each
+/// file it names (its redirection target) and returns `status`.
 /// Variables are recorded, not set: no test changes the process environment.
 class FakeShell : public Shell {
 public:
     int run(const std::string& commandLine) override {
         commands.push_back(commandLine);
-        for (const auto& [part, failure] : failures)
-            if (commandLine.find(part) != std::string::npos) return failure;
         for (const auto& [file, text] : answers)
             if (commandLine.find(file) != std::string::npos) write_text(file, text);
         return status;
@@ -48,7 +34,6 @@ public:
     void set_env(const std::string& name, const std::string& value) override { env[name] = value; }
 
     std::map<std::string, std::string> answers;  // file name -> its content
-    std::map<std::string, int> failures;         // part of a line -> its status
     std::map<std::string, std::string> env;
     std::vector<std::string> commands;
     int status = 0;
@@ -62,16 +47,6 @@ struct TestRun {
     ShellType shell;
     ScratchFiles scratch;
     RunContext ctx{settings, console, shell, scratch};
-};
-
-/// A test in a fresh current folder with one export's run state (-map by default).
-class ExportTest : public ::testing::Test {
-protected:
-    ExportTest() { run.settings.mapValues = 1; }
-    std::vector<std::string> files() const { return dir.files(); }
-
-    InScratchDir dir;  // made first, removed last
-    TestRun<> run;
 };
 
 }  // namespace test_support

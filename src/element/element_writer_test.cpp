@@ -38,14 +38,10 @@ TEST(ElementWriter, AFailedLongElementIsCutBackOffTheFile) {
     auto part = [&f](const std::string& path, int versions, bool end) {
         for (int i = 0; i < versions; ++i) {
             OrderedEntry e = entry(path, "r" + std::to_string(i), i);
-            if (i == 0) {
-                ASSERT_EQ(f.writer.write_element_header(e), 0);
-            }
+            ASSERT_EQ(i == 0 ? f.writer.write_element_header(e) : 0, 0);
             ASSERT_EQ(f.writer.write_version_block(e), 0);
         }
-        if (end) {
-            ASSERT_EQ(f.writer.write_element_end(), 0);
-        }
+        ASSERT_EQ(end ? f.writer.write_element_end() : 0, 0);
     };
     ASSERT_EQ(f.writer.write_globals(), 0);
     part("first.c", 2, true);

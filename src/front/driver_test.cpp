@@ -1,10 +1,10 @@
-// The run driver: the server kind from the invocation name, and the whole console text,
-// status and server traffic of the ways a run ends that the end-to-end runs do not show.
+// The run driver: the server kind from the invocation name, and one run at a time in a
+// folder. The runs that end before the export are pinned by the end-to-end front end runs.
 #include "driver.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <tuple>
 
 #include "platform.h"
 #include "run_lock.h"
@@ -16,32 +16,17 @@ constexpr const char* kBanner =
     "\n\nferrox: export of server data to Sabrex import files\n"
     "Part of the Sabrex migration tools; check each import file before loading it.\n\n";
 
-const std::map<std::string, std::string> kBothFamilies = {{"CVN_FAMILY", "/srv/cvn.db"},
-                                                          {"VANDOR_FAMILY", "/srv/vandor.db"}};
-
-struct RunOutcome {
-    int status = 0;
-    std::string out;
-    std::vector<std::string> commands;
-};
-
-/// One run in a fresh current folder; `failures` as FakeShell's.
-RunOutcome run_driver(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                      const std::map<std::string, int>& failures = {}) {
+/// One run in the current folder, both family variables set: its status and console.
+std::pair<int, std::string> run_driver(const std::vector<std::string>& args) {
     test_support::FakeShell shell;
-    shell.failures = failures;
     BufferConsole console;
-    EnvLookup lookup = [&env](const char* name) -> std::optional<std::string> {
-        auto it = env.find(name);
-        if (it == env.end()) return std::nullopt;
-        return it->second;
+    EnvLookup lookup = [](const char* name) -> std::optional<std::string> {
+        if (std::string(name) != "CVN_FAMILY" && std::string(name) != "VANDOR_FAMILY") return std::nullopt;
+        return std::string("/srv/") + name + ".db";
     };
-    RunOutcome result;
-    result.status = run_ferrox(args, console, shell, lookup);
-    result.out = console.outText;
+    const int status = run_ferrox(args, console, shell, lookup);
     EXPECT_EQ(console.errText, "");
-    result.commands = shell.commands;
-    return result;
+    return {status, console.outText};
 }
 
 }  // namespace
@@ -62,49 +47,13 @@ TEST(ServerKind, FollowsTheMarkerAnywhereInTheInvocationName) {
     for (const auto& [name, kind] : cases) EXPECT_EQ(server_kind_from_invocation(name), kind) << name;
 }
 
-TEST(RunFerrox, RunsThatStopBeforeTheExport) {
-    struct Case {
-        const char* what;
-        std::vector<std::string> args;
-        std::map<std::string, std::string> env;
-        std::map<std::string, int> failures;
-        std::string out;                    // after the banner
-        std::vector<std::string> commands;  // sent to the server
-    };
-    const Case cases[] = {
-        // An empty value names no server.
-        {"empty family", {"ferrox_vandor", "-crlf", "-map"}, {{"VANDOR_FAMILY", ""}}, {},
-         "\n\nVANDOR_FAMILY not set \n\n", {}},
-        // An output file that the run itself writes or reads is refused before any query.
-        {"output named like a scratch file", {"ferrox_cvn", "-defects", "-o", "defectRawFile000.raw"}, kBothFamilies, {},
-         "\n\nERROR:  The export file defectRawFile000.raw would overwrite defectRawFile000.raw, which this run uses; "
-         "choose another name with -o\n\n",
-         {}},
-        {"output in a missing folder", {"ferrox_cvn", "-users", "-o", "nowhere/u.txt"}, kBothFamilies, {},
-         "\n\nERROR:  Cannot write the export file nowhere/u.txt: its folder nowhere does not exist\n\n", {}},
-    };
-    for (const Case& c : cases) {
-        test_support::InScratchDir dir;
-        RunOutcome r = run_driver(c.args, c.env, c.failures);
-        EXPECT_EQ(r.status, -1) << c.what;
-        EXPECT_EQ(r.out, kBanner + c.out) << c.what;
-        EXPECT_EQ(r.commands, c.commands) << c.what;
-        EXPECT_EQ(dir.files(), std::vector<std::string>{}) << c.what;
-    }
-}
-
 // Two runs in one folder would share scratch files: the second is refused while the
 // first runs, and a lock left by a run that ended without removing it is taken over.
 TEST(RunFerrox, OneRunAtATimeInAFolder) {
     const std::string host = platform::host_name().value;
     const std::string live = std::to_string(platform::current_process_id()) + " " + host + "\n";
-    struct Case {
-        std::string lock;
-        int status;
-        std::string out;  // after the banner
-        std::vector<std::string> left;
-    };
-    const Case cases[] = {
+    // The lock file, the status, the console after the banner, the files left.
+    const std::tuple<std::string, int, std::string, std::vector<std::string>> cases[] = {
         {live, -1,
          "\n\nERROR:  Another ferrox run (process " + std::to_string(platform::current_process_id()) + " on " + host +
              ") is working in this folder: lock file ferrox.lock\n"
@@ -116,14 +65,14 @@ TEST(RunFerrox, OneRunAtATimeInAFolder) {
          "\n0 Users exported.\n\n\n\nExport File Name: usersExport.txt\n\n",
          {"u.raw", "usersExport.txt"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [lock, status, out, left] : cases) {
         test_support::InScratchDir dir;
-        test_support::write_text(kRunLockFile, c.lock);
+        test_support::write_text(kRunLockFile, lock);
         test_support::write_text("u.raw", "");
-        RunOutcome r = run_driver({"ferrox_cvn", "-users", "-infile", "u.raw"}, kBothFamilies);
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.out, kBanner + c.out);
+        const auto [runStatus, console] = run_driver({"ferrox_cvn", "-users", "-infile", "u.raw"});
+        EXPECT_EQ(runStatus, status);
+        EXPECT_EQ(console, kBanner + out);
         // A lock the run did not take stays; its own is gone with it. An -infile file stays.
-        EXPECT_EQ(dir.files(), c.left);
+        EXPECT_EQ(dir.files(), left);
     }
 }

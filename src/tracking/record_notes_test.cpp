@@ -1,4 +1,6 @@
-// Note commands and note reading at the size limit.
+// Note reading at the size limit, and the note command's scratch file, which no export
+// shows. The commands themselves are pinned by the end-to-end runs, where names that the
+// interpreter would take as code are exported too.
 #include "record_notes.h"
 
 #include <gtest/gtest.h>
@@ -6,9 +8,7 @@
 #include <sstream>
 
 
-// The commands of every kind are pinned by the end-to-end runs, where names that the
-// interpreter would take as code are exported too.
-TEST(NotesCommand, QuotesTheNameAndTheScratchFile) {
+TEST(NotesCommand, NamesItsScratchFileAfterTheKindAndTheRecord) {
     EXPECT_EQ(compose_notes_command(ServerKind::Vandor, ExportKind::Defects, "it's"),
               "Defect -view 'it'\\''s' -long > 'defectit'\\''s.out'");
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_support.h"
+#include "e2e_support.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ Outcome run_in(const e2e::ServerRun& run, const SweepCase& c, const std::string&
         if (name != "partsRawFile000.raw0" && run.output(name) != kStale) o.left.insert(name);
     for (const std::string& name : c.outputs)
         if (fs::exists(run.work() / name)) o.outputs[name] = run.output(name);
-    o.log = e2e::read_sim_log(log);
+    o.log = e2e::lines_of(e2e::read_text(log));
     fs::remove(log);
     return o;
 }

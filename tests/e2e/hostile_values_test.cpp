@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_support.h"
+#include "e2e_support.h"
 
 namespace {
 

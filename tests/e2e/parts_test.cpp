@@ -15,22 +15,17 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "sim_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using e2e::SimKind;
 
-fs::path expected_path(const std::string& name) {
-    return fs::path(e2e::source_dir()) / "tests/e2e/expected/parts" / name;
-}
-
 /// The expected file `name` with the exporting folder and identity filled in: they
 /// stand there as {DIR}, {USER}, {GROUP} and {HOST}, for the length, a colon and the
 /// value (an identity that cannot be found is exported under its fallback name).
 std::string expected(const std::string& name, const fs::path& cwd) {
-    std::string text = e2e::read_text(expected_path(name));
+    std::string text = e2e::expected_text("parts/" + name);
     char host[256] = {};
     const passwd* user = ::getpwuid(::geteuid());
     const group* grp = ::getgrgid(::getegid());
@@ -49,81 +44,33 @@ enum class Server { fixture, faults, quoting, generated, large, vfixture, vfault
 
 SimKind kind_of(Server server) { return server >= Server::vfixture ? SimKind::vandor : SimKind::corvane; }
 
-/// A simulated server and the folder ferrox runs in, kept apart.
-class PartsRun {
-  public:
-    explicit PartsRun(Server server) : kind_(kind_of(server)) {
-        e2e::SimGenParams params;
-        params.seed = 5;
-        params.parts = server == Server::large || server == Server::vlarge ? 150 : 4;
-        params.revisions = 7;
-        params.branchProb = 0.4;
-        if (server == Server::fixture || server == Server::vfixture)
-            ready_ = e2e::create_server(kind_, db());
-        else if (server == Server::faults || server == Server::quoting || server == Server::vfaults)
-            ready_ = e2e::create_server_sql(
-                kind_, db(),
-                e2e::read_text(expected_path(server == Server::faults    ? "faults.sql"
-                                             : server == Server::quoting ? "quoting.sql"
-                                                                         : "vandor_faults.sql")));
-        else
-            ready_ = e2e::create_server_generated(kind_, db(), params);
+bool make(e2e::ServerRun& run, Server server) {
+    switch (server) {
+        case Server::fixture: case Server::vfixture: return run.fixture();
+        case Server::faults: return run.sql(e2e::expected_text("parts/faults.sql"));
+        case Server::quoting: return run.sql(e2e::expected_text("parts/quoting.sql"));
+        case Server::vfaults: return run.sql(e2e::expected_text("parts/vandor_faults.sql"));
+        default: break;
     }
-    bool ready() const { return ready_; }
+    const bool large = server == Server::large || server == Server::vlarge;
+    return run.generated({.seed = 5, .parts = large ? 150 : 4, .revisions = 7, .branchProb = 0.4, .noteSizes = {}});
+}
 
-    /// `wrapper`: shell lines the client's Report command runs first (in the run's folder).
-    e2e::RunResult run(const std::vector<std::string>& args, const std::string& fail = "",
-                       const std::string& wrapper = "") {
-        e2e::RunOptions options;
-        options.cwd = work_.path();
-        options.setEnv = e2e::sim_env(kind_, db(), log());
-        options.setEnv["TZ"] = "UTC";
-        if (!fail.empty()) options.setEnv["SIM_FAIL"] = fail;
-        if (!wrapper.empty()) {
-            fs::create_directory(server_.path() / "wrap");
-            e2e::write_text(server_.path() / "wrap/Report",
-                            "#!/bin/sh\n" + wrapper + "\nexec " + e2e::sim_bin_dir() + "/Report \"$@\"\n");
-            fs::permissions(server_.path() / "wrap/Report", fs::perms::owner_all);
-            options.setEnv["PATH"] = (server_.path() / "wrap").string() + ":" + e2e::sim_bin_dir() + ":" +
-                                     std::getenv("PATH");
-            options.simOnPath = false;
-        }
-        std::error_code ec;
-        fs::remove(log(), ec);
-        return e2e::run_program(e2e::bin_dir() + (kind_ == SimKind::corvane ? "/ferrox_cvn" : "/ferrox_vandor"),
-                                args, options);
-    }
-
-    std::vector<std::string> files_left() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(work_.path()))
-            names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string file(const std::string& name) const { return e2e::read_text(work_.path() / name); }
-    std::string log_text() const { return e2e::read_text(log()); }
-    const fs::path& cwd() const { return work_.path(); }
-
-  private:
-    fs::path db() const { return server_.path() / "server.db"; }
-    fs::path log() const { return server_.path() / "sim.log"; }
-
-    SimKind kind_;
-    bool ready_ = false;
-    e2e::ScratchDir server_;
-    e2e::ScratchDir work_;
-};
+/// The client's faults: SIM_FAIL, and shell lines its Report command runs first (in the
+/// run's folder, through a wrapper in `wrapDir`).
+std::map<std::string, std::string> client_env(const std::string& fail, const std::string& wrapper = "",
+                                              const fs::path& wrapDir = {}) {
+    std::map<std::string, std::string> env{{"TZ", "UTC"}};
+    if (!fail.empty()) env["SIM_FAIL"] = fail;
+    if (wrapper.empty()) return env;
+    e2e::write_text(wrapDir / "Report", "#!/bin/sh\n" + wrapper + "\nexec " + e2e::sim_bin_dir() + "/Report \"$@\"\n");
+    fs::permissions(wrapDir / "Report", fs::perms::owner_all);
+    env["PATH"] = wrapDir.string() + ":" + e2e::sim_bin_dir() + ":" + std::getenv("PATH");
+    return env;
+}
 
 const std::vector<std::string> kWholeExport{"SavedDirsFile.txt", "SavedLabelsFile.txt",
                                             "partsExport.txt", "partsRawFile000.raw"};
-
-/// The client's faults: SIM_FAIL, and shell lines its Report command runs first.
-struct Client {
-    Client(const char* failing, const char* first = "") : fail(failing), wrapper(first) {}
-    std::string fail;
-    std::string wrapper;
-};
 
 struct Case {
     const char* stem;     // its expected files: .console, .log, and .export when an
@@ -132,29 +79,32 @@ struct Case {
     Server server;
     std::vector<std::string> args;
     std::map<std::string, std::string> inputs;  // files written into the folder first
-    Client client;
+    const char* fail;  // SIM_FAIL
     int status;
     std::vector<std::string> left;  // the folder's files afterwards, inputs included
+    const char* wrapper = "";       // shell lines the client's Report command runs first
 };
 
 void check(const Case& c) {
     SCOPED_TRACE(c.stem);
-    PartsRun run(c.server);
-    ASSERT_TRUE(run.ready());
-    for (const auto& [name, text] : c.inputs) e2e::write_text(run.cwd() / name, text);
-    const e2e::RunResult r = run.run(c.args, c.client.fail, c.client.wrapper);
+    e2e::ServerRun run(kind_of(c.server));
+    ASSERT_TRUE(make(run, c.server));
+    e2e::ScratchDir wrapDir;
+    for (const auto& [name, text] : c.inputs) e2e::write_text(run.work() / name, text);
+    const e2e::RunResult r = run.run(c.args, client_env(c.fail, c.wrapper, wrapDir.path()));
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.cwd()));
-    EXPECT_EQ(run.log_text(), expected(std::string(c.stem) + ".log", run.cwd()));
+    EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.work()));
+    EXPECT_EQ(run.log(), e2e::lines_of(expected(std::string(c.stem) + ".log", run.work())));
     EXPECT_EQ(run.files_left(), c.left);
+    const auto before = c.inputs.find("partsRawFile000.raw");
+    EXPECT_EQ(run.output("partsRawFile000.raw0"), before == c.inputs.end() ? "" : before->second);
     if (std::find(c.left.begin(), c.left.end(), "partsExport.txt") == c.left.end()) return;
     // The saved files are the export's head (globals and types) and its directories.
-    const std::string text =
-        expected(std::string(c.export_ ? c.export_ : c.stem) + ".export", run.cwd());
+    const std::string text = expected(std::string(c.export_ ? c.export_ : c.stem) + ".export", run.work());
     const std::size_t dirs = text.find("DIR_BEGIN"), elements = text.find("ELEMENT_BEGIN");
-    EXPECT_EQ(run.file("partsExport.txt"), text);
-    EXPECT_EQ(run.file("SavedLabelsFile.txt"), text.substr(0, dirs));
-    EXPECT_EQ(run.file("SavedDirsFile.txt"), text.substr(dirs, elements - dirs));
+    EXPECT_EQ(run.output("partsExport.txt"), text);
+    EXPECT_EQ(run.output("SavedLabelsFile.txt"), text.substr(0, dirs));
+    EXPECT_EQ(run.output("SavedDirsFile.txt"), text.substr(dirs, elements - dirs));
 }
 
 std::vector<std::string> with(std::vector<std::string> names,
@@ -171,6 +121,12 @@ std::string release_spec(int releases) {
     return text;
 }
 
+const std::string kPartSpec45 = [] {
+    std::string text = "docs/Read Me.txt\ninclude/defs.h\nit's|a comment\n";
+    for (int i = 1; i <= 41; ++i) text += "p" + std::to_string(i) + "\n";
+    return text + "src/main.c";
+}();
+
 }  // namespace
 
 TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
@@ -178,6 +134,11 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
     const Case cases[] = {
         {"release_r1", nullptr, Server::fixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
         {"release_r2", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        // The raw part file of the run before is kept as the backup, the earlier export
+        // and backup are replaced.
+        {"release_r1_again", "release_r1", Server::fixture, {"-parts", "-release", "R1"},
+         {{"partsRawFile000.raw", "an earlier raw\n"}, {"partsRawFile000.raw0", "x\n"}, {"partsExport.txt", "x\n"}}, "",
+         0, with(kWholeExport, {"partsRawFile000.raw0"})},
         // Names with a comment after "|", a blank line, no line end after the last name.
         {"relspec", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt"}, {{"rel.txt", release_spec(2)}}, "",
          0, with(kWholeExport, {"rel.txt"})},
@@ -206,6 +167,16 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
          {"-parts", "-release", "R'Q", "-target", "UNIX", "-partspec", "parts.txt"},
          {{"parts.txt", "src/it's $HOME.c\ndocs/50% & more.txt\n"}}, "", 0, with(kWholeExport, {"parts.txt"})},
         {"generated", nullptr, Server::generated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        // 45 entries in batches of 20 (a quote doubled, a comment after "|"), the parts
+        // of R2 among them.
+        {"partspec_batches", "release_r2", Server::fixture, {"-parts", "-release", "R2", "-partspec", "parts.txt"},
+         {{"parts.txt", kPartSpec45}}, "", 0, with(kWholeExport, {"parts.txt"})},
+        // An empty part specification asks nothing; blanks after a release name stay,
+        // before it they go.
+        {"partspec_empty", nullptr, Server::fixture, {"-parts", "-release", "R2", "-partspec", "parts.txt"},
+         {{"parts.txt", ""}}, "", 255, {"parts.txt"}},
+        {"relspec_blanks", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt"},
+         {{"rel.txt", "R8 | first\n\n  R9\nR'3"}}, "", 255, {"partsRawFile000.raw", "rel.txt"}},
         // Vandor: include/defs.h is listed in R1 with versionid 0 only.
         {"vandor_release_r1", nullptr, Server::vfixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
         {"vandor_relspec", nullptr, Server::vfixture, {"-parts", "-relspec", "rel.txt", "-sidlabels", "-componentlabels"},
@@ -253,6 +224,16 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         // A failed part list leaves no partial raw part file behind.
         {"fail_list", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "PartFullView", 255, {}},
         {"no_release", nullptr, Server::fixture, {"-parts", "-o", "p.txt"}, {}, "", 255, {}},
+        {"relspec_missing", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt"}, {}, "", 255, {}},
+        {"partspec_missing", nullptr, Server::fixture, {"-parts", "-release", "R2", "-partspec", "parts.txt"}, {}, "",
+         255, {}},
+        // A failed batch or pattern stops the selection at once.
+        {"partspec_pattern_fails", nullptr, Server::fixture,
+         {"-parts", "-release", "R2", "-partspec", "parts.txt", "-partindex", "1"},
+         {{"parts.txt", "docs/Read Me.txt\ninclude/def%\nsrc/main.c\n"}}, "like 'include", 255, {"parts.txt"}},
+        {"partspec_batch_fails", nullptr, Server::fixture,
+         {"-parts", "-release", "R2", "-partspec", "parts.txt", "-partindex", "1"},
+         {{"parts.txt", "docs/Read Me.txt\ninclude/defs.h\nsrc/main.c\n"}}, "include/defs.h", 255, {"parts.txt"}},
         {"output_clash", nullptr, Server::fixture, {"-parts", "-release", "R1", "-o", "revTmpFile007.OUT"}, {}, "", 255, {}},
         {"no_parts", nullptr, Server::fixture, {"-parts", "-release", "R9"}, {}, "", 255, {"partsRawFile000.raw"}},
         {"vandor_fail_middle", nullptr, Server::vfixture, {"-parts", "-release", "R2"}, {}, "versions .*include/defs",
@@ -261,7 +242,7 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
          "committedVersions .*src/main", 255, kWholeExport},
         // The committed versions of include/defs.h are gone once their command succeeded.
         {"vandor_unreadable", "vandor_fail_middle", Server::vfixture, {"-parts", "-release", "R2"}, {},
-         {"", "case \"$*\" in *committedVersions*defs.h*) rm vandorCommittedfile001.raw ;; esac"}, 255, kWholeExport},
+         "", 255, kWholeExport, "case \"$*\" in *committedVersions*defs.h*) rm vandorCommittedfile001.raw ;; esac"},
         // No versions, no change date, versionid 0 only, the branch point example with a
         // quote in its path and SIDs, and a part of two Fileview rows.
         {"vandor_faults", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-sidlabels"},
@@ -276,20 +257,20 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
 
 TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
     for (Server server : {Server::large, Server::vlarge}) {
-        PartsRun run(server);
-        ASSERT_TRUE(run.ready());
-        std::vector<std::string> first;
+        e2e::ServerRun run(kind_of(server));
+        ASSERT_TRUE(make(run, server));
+        std::vector<std::vector<std::string>> runs;  // of each -jobs
         for (const char* jobs : {"1", "4"}) {
             SCOPED_TRACE(jobs);
             // Parts numbered 80 to 89 fail, in every batch of either run.
             const e2e::RunResult r =
-                run.run({"-parts", "-release", "R1", "-jobs", jobs}, "(RevisionView|versions) .*_8[0-9]\\.");
+                run.run({"-parts", "-release", "R1", "-jobs", jobs}, client_env("(RevisionView|versions) .*_8[0-9]\\."));
             EXPECT_EQ(r.status, 255);
             ASSERT_EQ(run.files_left(), kWholeExport);
             std::vector<std::string> outputs{r.out};
             for (const std::string& name : kWholeExport) {
-                outputs.push_back(run.file(name));
-                fs::remove(run.cwd() / name);
+                outputs.push_back(run.output(name));
+                fs::remove(run.work() / name);
             }
             // Every part the server listed is taken up once, in the order listed.
             std::vector<std::string> listed, processed;
@@ -300,56 +281,19 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
             for (const std::string& line : e2e::lines_of(r.out))
                 if (line.starts_with("Processing Part:  ")) processed.push_back(line.substr(18));
             EXPECT_EQ(processed, listed);
-            if (first.empty())
-                first = outputs;
-            else
-                EXPECT_EQ(outputs, first);
+            runs.push_back(outputs);
         }
+        EXPECT_EQ(runs[0], runs[1]);
     }
-}
-
-TEST(PartsExport, EachRunKeepsTheRawPartFileOfTheRunBefore) {
-    PartsRun run(Server::fixture);
-    ASSERT_TRUE(run.ready());
-    const std::string r1 =
-        "docs/Read Me.txt|R1||pobrien|1|2019/01/20 10:00:00|0644|100011\n"
-        "src/main.c|R1||asmith|2|2019/02/10 10:00:00|0644|100002\n";
-    const std::string r2 =
-        "docs/Read Me.txt|R2||pobrien|2|2019/04/20 10:00:00|0644|100012\n"
-        "include/defs.h|R2||asmith|1|2019/04/05 10:00:00|0755|100021\n"
-        "src/main.c|R2||asmith|3|2019/04/10 10:00:00|0644|100004\n"
-        "src/main.c|R2|old01|jmuller|2.1.1|2019/03/10 10:00:00|0644|100003\n";
-    const char* renamed =
-        "\nRaw Part File : partsRawFile000.raw  Renamed to : partsRawFile000.raw0\n";
-    struct Step {
-        const char* release;
-        bool renames;
-        std::string raw;
-        std::string backup;
-    };
-    for (const Step& step :
-         {Step{"R1", false, r1, ""}, Step{"R2", true, r2, r1}, Step{"R1", true, r1, r2}}) {
-        const e2e::RunResult r = run.run({"-parts", "-release", step.release});
-        EXPECT_EQ(r.status, 0) << r.out;
-        EXPECT_EQ(r.out.find(renamed) != std::string::npos, step.renames) << r.out;
-        EXPECT_EQ(run.file("partsRawFile000.raw"), step.raw);
-        EXPECT_EQ(run.file("partsRawFile000.raw0"), step.backup);
-    }
-    EXPECT_EQ(run.file("partsExport.txt"),
-              expected("release_r1.export", run.cwd()));  // the earlier one replaced
 }
 
 TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
-    PartsRun run(Server::fixture);
-    ASSERT_TRUE(run.ready());
-    ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}).status, 255);  // no such file yet
-    e2e::write_text(run.cwd() / "rel.txt", "R1\nR2\n");
-    ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}).status, 0);
-    e2e::RunOptions options;
-    options.cwd = run.cwd();
+    e2e::ServerRun run(SimKind::corvane);
+    ASSERT_TRUE(run.fixture());
+    e2e::write_text(run.work() / "rel.txt", "R1\nR2\n");
+    ASSERT_EQ(run.run({"-parts", "-relspec", "rel.txt"}, client_env("")).status, 0);
     const e2e::RunResult r = e2e::run_program(
-        e2e::bin_dir() + "/tagsmith",
-        {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labelCommands.bat"}, options);
+        e2e::bin_dir() + "/tagsmith", {"SavedDirsFile.txt", "SavedLabelsFile.txt", "labelCommands.bat"}, run.options());
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(run.file("labelCommands.bat"), e2e::read_text(expected_path("tagsmith.bat")));
+    EXPECT_EQ(run.output("labelCommands.bat"), e2e::expected_text("parts/tagsmith.bat"));
 }

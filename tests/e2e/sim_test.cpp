@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim_support.h"
+#include "e2e_support.h"
 
 namespace {
 

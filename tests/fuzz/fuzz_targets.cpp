@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "csv_records.h"
 #include "defect_file.h"
 #include "feature_file.h"
 #include "field_info.h"
@@ -69,26 +70,8 @@ Words bar_fields(std::string_view text) {
 
 std::string at(const Words& words, std::size_t i) { return i < words.size() ? words[i] : ""; }
 
-/// The records of quoted, comma-separated values, each ended by a line feed (the last may
-/// lack it); nothing when a quote stays open or a character stands outside the quotes.
-std::optional<std::vector<Words>> csv_records(std::string_view text) {
-    std::vector<Words> records(1);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '"') return std::nullopt;
-        std::string value;
-        for (++i; i < text.size() && (text[i] != '"' || text.substr(i, 2) == "\"\""); ++i)
-            value += text[text[i] == '"' ? i++ : i];
-        if (i++ == text.size()) return std::nullopt;
-        records.back().push_back(value);
-        const char next = i < text.size() ? text[i] : '\n';
-        if (next == '\n' && i + 1 < text.size()) records.emplace_back();
-        if (next != '\n' && (next != ',' || i + 1 == text.size())) return std::nullopt;
-    }
-    return records;
-}
-
 Words one_record(std::string_view text) {
-    const auto records = csv_records(text);
+    const auto records = test_folder::csv_records(text);
     CHECK(records && records->size() == 1);
     return records->front();
 }
@@ -276,7 +259,7 @@ void fuzz_tracking(Input in) {  // the defect and feature record walks
     write_file("raw.txt", in.text);
     CHECK((features ? write_feature_file : write_defect_file)(run.ctx, "raw.txt", names) == 0);
     const std::size_t records = lines_of(in.text, true).size();
-    const auto file = csv_records(read_file("export.csv"));
+    const auto file = test_folder::csv_records(read_file("export.csv"));
     CHECK(std::filesystem::remove("export.csv") == (records > 0));  // none without records
     CHECK(records == 0 || (file && file->size() == records + 1));
     for (const Words& record : file.value_or(std::vector<Words>()))

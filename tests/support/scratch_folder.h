@@ -1,5 +1,5 @@
-// A fresh, empty folder for one test and whole-file reading and writing, shared by the
-// unit and end-to-end tests. Tests only.
+// A fresh, empty folder for one test (the current one, if need be) and whole-file reading
+// and writing, shared by the unit and end-to-end tests. Tests only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -45,6 +45,17 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+/// Makes a fresh, empty folder the current one for its lifetime; the previous folder
+/// is restored before the folder is removed.
+class InScratchDir : public ScratchFolder {
+public:
+    InScratchDir() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(path()); }
+    ~InScratchDir() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
 };
 
 /// The whole content of a file, byte for byte (empty when it cannot be read).

@@ -1,4 +1,5 @@
-// Scratch folders and child processes for end-to-end tests (POSIX only, like the simulator).
+// Child processes, simulated servers and expected files for end-to-end tests (POSIX only,
+// like the simulator).
 #include "e2e_support.h"
 
 #include <fcntl.h>
@@ -7,9 +8,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
+
+#include "csv_records.h"
 
 extern char** environ;
 
@@ -18,6 +22,7 @@ namespace e2e {
 std::string bin_dir() { return FERROX_BIN_DIR; }
 std::string sim_bin_dir() { return FERROX_SIM_BIN_DIR; }
 std::string source_dir() { return FERROX_SOURCE_DIR; }
+std::string expected_text(const std::string& name) { return read_text(source_dir() + "/tests/e2e/expected/" + name); }
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options) {
@@ -71,6 +76,128 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     std::filesystem::remove(outPath, ec);
     std::filesystem::remove(errPath, ec);
     return result;
+}
+
+namespace {
+
+const char* kind_name(SimKind kind) { return kind == SimKind::corvane ? "corvane" : "vandor"; }
+
+bool run_simgen(SimKind kind, const std::filesystem::path& db, std::vector<std::string> options) {
+    options.insert(options.begin(), {kind_name(kind), db.string()});
+    RunResult result = run_program(sim_bin_dir() + "/simgen", options, RunOptions{});
+    if (result.status != 0) {
+        ADD_FAILURE() << "simgen failed (" << result.status << "): " << result.err;
+        return false;
+    }
+    return true;
+}
+
+/// The options that have simgen run `sql` after everything else; none for no SQL.
+std::vector<std::string> sql_options(const std::filesystem::path& db, const std::string& sql) {
+    if (sql.empty()) return {};
+    std::filesystem::path sqlFile = db;
+    sqlFile += ".extra.sql";
+    write_text(sqlFile, sql);
+    return {"--sql", sqlFile.string()};
+}
+
+}  // namespace
+
+bool create_server(SimKind kind, const std::filesystem::path& db, const std::string& extraSql) {
+    const std::filesystem::path fixture =
+        std::filesystem::path(source_dir()) / "sim" / "fixtures" / (std::string(kind_name(kind)) + ".sql");
+    std::vector<std::string> options{"--fixture", fixture.string()};
+    for (std::string& option : sql_options(db, extraSql)) options.push_back(std::move(option));
+    return run_simgen(kind, db, options);
+}
+
+bool ServerRun::fixture(const std::string& extraSql) const { return create_server(kind_, db(), extraSql); }
+bool ServerRun::sql(const std::string& sql) const { return run_simgen(kind_, db(), sql_options(db(), sql)); }
+
+bool ServerRun::generated(const SimGenParams& params) const {
+    std::vector<std::string> options{
+        "--seed", std::to_string(params.seed), "--parts", std::to_string(params.parts),
+        "--revisions", std::to_string(params.revisions), "--defects", std::to_string(params.defects),
+        "--features", std::to_string(params.features), "--users", std::to_string(params.users),
+        "--note-size", std::to_string(params.noteSize)};
+    if (params.branchProb >= 0) options.insert(options.end(), {"--branch-prob", std::to_string(params.branchProb)});
+    if (params.configFields >= 0) options.insert(options.end(), {"--config-fields", std::to_string(params.configFields)});
+    if (!params.noteSizes.empty()) {
+        // Appended piece by piece: g++ 12 at -O3 takes "literal" + a temporary string for
+        // an overlapping copy and fails the Release build (-Wrestrict).
+        std::string list;
+        for (long size : params.noteSizes) {
+            if (!list.empty()) list += ',';
+            list += std::to_string(size);
+        }
+        options.insert(options.end(), {"--note-sizes", list});
+    }
+    return run_simgen(kind_, db(), options);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+    const auto records = test_folder::csv_records(text);
+    EXPECT_TRUE(records && (text.empty() || text.ends_with('\n'))) << "no CSV file of quoted values";
+    return text.empty() || !records ? std::vector<std::vector<std::string>>{} : *records;
+}
+
+bool blocks_balanced(const std::string& text) {
+    std::vector<std::string> open;
+    for (const std::string& line : lines_of(text)) {
+        if (line.ends_with("_BEGIN")) open.push_back(line.substr(0, line.size() - 6));
+        if (!line.ends_with("_END")) continue;
+        if (open.empty() || open.back() != line.substr(0, line.size() - 4)) return false;
+        open.pop_back();
+    }
+    return open.empty();
+}
+
+RunOptions ServerRun::options(const std::map<std::string, std::string>& env,
+                              const std::vector<std::string>& unset) const {
+    RunOptions options;
+    options.cwd = work_.path();
+    options.setEnv = {{kind_ == SimKind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY", db().string()},
+                      {"SIM_LOG", (server_ / "sim.log").string()}};
+    for (const auto& [name, value] : env) options.setEnv[name] = value;
+    for (const auto& name : unset) options.setEnv.erase(name);
+    options.unsetEnv = unset;
+    options.simOnPath = !env.count("PATH");
+    return options;
+}
+
+std::string ServerRun::program() const {
+    return bin_dir() + (kind_ == SimKind::corvane ? "/ferrox_cvn" : "/ferrox_vandor");
+}
+
+RunResult ServerRun::run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                         const std::vector<std::string>& unset) const {
+    return run_program(program(), args, options(env, unset));
+}
+
+void check_run(const std::string& folder, const ExpectedRun& c) {
+    SCOPED_TRACE(c.stem);
+    auto file = [&](const char* suffix) { return expected_text(folder + "/" + c.stem + suffix); };
+    ServerRun run(c.kind);
+    ASSERT_TRUE(c.generated ? run.generated(*c.generated) : run.fixture());
+    for (const auto& [name, text] : c.inputs) write_text(run.work() / name, text);
+    const RunResult r = run.run(c.args, c.env, c.unset);
+    EXPECT_EQ(r.status, c.status) << r.out;
+    EXPECT_EQ(r.out, file(".console"));
+    EXPECT_EQ(r.err, file(".err"));
+    EXPECT_EQ(run.log(), lines_of(file(".log")));
+    EXPECT_EQ(run.files_left(), c.left);
+    for (const auto& [name, text] : c.inputs) EXPECT_TRUE(run.output(name) == text) << name << " changed";
+    std::string written;  // the file the run wrote, if any
+    for (const std::string& name : c.left)
+        if (!c.inputs.count(name)) written += run.output(name);
+    EXPECT_TRUE(written == file(".export")) << written.size() << " bytes written";
 }
 
 }  // namespace e2e

@@ -4,6 +4,9 @@
 -- revision 9, which RevisionView lacks.
 -- d/fork.c: two roots, a1 -> a2 and b1 -> b2, b1 -> b3; rows for a2 (retired work area
 -- "solo"), b2 and b3, so b1 is a branch point without a row: its SID is looked up.
+-- f/cycle.c: r1 -> r2 -> r3 -> r1 beside the root r0: a history that closes on itself.
+-- g/twice.c: x -> y -> x, a revision name given twice (the root x newest): y descends from
+-- itself.
 
 -- nupathname, changedate, revisionname, ancestorrevision, nuadddate, sourceid, oid
 INSERT INTO RevisionView VALUES
@@ -14,7 +17,14 @@ INSERT INTO RevisionView VALUES
   ('d/fork.c', '2020/01/03 10:00:00', 'b1', NULL, '2020/01/03 10:00:00', '403', '943'),
   ('d/fork.c', '2020/01/04 10:00:00', 'b2', 'b1', '2020/01/04 10:00:00', '404', '944'),
   ('d/fork.c', '2020/01/05 10:00:00', 'b3', 'b1', '2020/01/05 10:00:00', '405', '945'),
-  ('e/last.c', NULL, '1', NULL, '2020/01/06 10:00:00', '501', '951');
+  ('e/last.c', NULL, '1', NULL, '2020/01/06 10:00:00', '501', '951'),
+  ('f/cycle.c', '2020/01/07 10:00:00', 'r1', 'r3', '2020/01/07 10:00:00', '601', '961'),
+  ('f/cycle.c', '2020/01/07 11:00:00', 'r2', 'r1', '2020/01/07 11:00:00', '602', '962'),
+  ('f/cycle.c', '2020/01/07 12:00:00', 'r3', 'r2', '2020/01/07 12:00:00', '603', '963'),
+  ('f/cycle.c', '2020/01/07 09:00:00', 'r0', NULL, '2020/01/07 09:00:00', '600', '960'),
+  ('g/twice.c', '2020/01/08 12:00:00', 'x', NULL, '2020/01/08 12:00:00', '701', '971'),
+  ('g/twice.c', '2020/01/08 11:00:00', 'y', 'x', '2020/01/08 11:00:00', '702', '972'),
+  ('g/twice.c', '2020/01/08 10:00:00', 'x', 'y', '2020/01/08 10:00:00', '703', '973');
 
 -- revisionname, sourceid (the RevisionView oid), sid, releasename
 INSERT INTO versions VALUES ('b1', '943', '1.7', 'R1');
@@ -27,4 +37,6 @@ INSERT INTO PartFullView VALUES
   ('d/fork.c', 'R1', 'solo', 'asmith', 'a2', '2020/01/02 10:00:00', '0644', '402', '9001', NULL),
   ('d/fork.c', 'R1', NULL, 'asmith', 'b2', '2020/01/04 10:00:00', '0644', '404', NULL, NULL),
   ('d/fork.c', 'R1', NULL, 'asmith', 'b3', '2020/01/05 10:00:00', '0644', '405', NULL, NULL),
-  ('e/last.c', 'R1', NULL, 'asmith', '1', '2020/01/06 10:00:00', '0755', '501', NULL, NULL);
+  ('e/last.c', 'R1', NULL, 'asmith', '1', '2020/01/06 10:00:00', '0755', '501', NULL, NULL),
+  ('f/cycle.c', 'R1', NULL, 'asmith', 'r1', '2020/01/07 10:00:00', '0644', '601', NULL, NULL),
+  ('g/twice.c', 'R1', NULL, 'asmith', 'y', '2020/01/08 11:00:00', '0644', '702', NULL, NULL);

@@ -12,6 +12,7 @@
 -- 7 goes on; a committed row of versionid 0; the row of 7 without a SID.
 -- h/roots.c: two roots, a1 -> a2 and b1 -> b2, b1 -> b3, rows for a2, b2 and b3: b1 is a
 -- branch point.
+-- i/self.c: version s1 is its own previous version.
 
 -- sid, id, previousid, changedate, sourceid
 INSERT INTO versions VALUES
@@ -37,7 +38,8 @@ INSERT INTO versions VALUES
   ('1.2', 'a2', 'a1', '2020/07/02 10:00:00', '508'),
   ('2.1', 'b1', '0', '2020/07/03 10:00:00', '508'),
   ('2.2', 'b2', 'b1', '2020/07/04 10:00:00', '508'),
-  ('2.1.1.1', 'b3', 'b1', '2020/07/05 10:00:00', '508');
+  ('2.1.1.1', 'b3', 'b1', '2020/07/05 10:00:00', '508'),
+  ('1.1', 's1', 's1', '2020/08/01 10:00:00', '509');
 
 -- pathname, releasename, versionsid, versionid, compname, adddate, lastupdate, fmode, sourceid, dropdate
 -- The rows of release R0 are found only by the SID lookups of the branch points.
@@ -55,7 +57,8 @@ INSERT INTO Fileview VALUES
   ('g/nested.c', 'R0', '1.2.1.1', '4', 'core', '2020/06/01 10:00:00', '2020/06/04 10:00:00', '0644', '507', NULL),
   ('g/nested.c', 'R1', NULL, '7', 'core', '2020/06/01 10:00:00', '2020/06/07 10:00:00', '0644', '507', NULL),
   ('h/roots.c', 'R0', '2.1', 'b1', 'core', '2020/07/01 10:00:00', '2020/07/03 10:00:00', '0644', '508', NULL),
-  ('h/roots.c', 'R1', '2.1.1.1', 'b3', 'core', '2020/07/01 10:00:00', '2020/07/05 10:00:00', '0644', '508', NULL);
+  ('h/roots.c', 'R1', '2.1.1.1', 'b3', 'core', '2020/07/01 10:00:00', '2020/07/05 10:00:00', '0644', '508', NULL),
+  ('i/self.c', 'R1', '1.1', 's1', 'core', '2020/08/01 10:00:00', '2020/08/01 10:00:00', '0644', '509', NULL);
 
 -- pathname, releasename, sid, versionid, changedate, levelname, commitdate, changetype
 INSERT INTO committedVersions VALUES
@@ -71,4 +74,5 @@ INSERT INTO committedVersions VALUES
   ('g/nested.c', 'R1', '1.2.1.1.1.1', '6', '2020/06/06 10:00:00', 'R1_L1', '2020/06/06 12:00:00', 'delta'),
   ('g/nested.c', 'R1', '1.0', '0', '2020/06/01 10:00:00', 'R1_L0', '2020/06/01 12:00:00', 'delta'),
   ('h/roots.c', 'R1', '1.2', 'a2', '2020/07/02 10:00:00', 'R1_L1', '2020/07/02 12:00:00', 'delta'),
-  ('h/roots.c', 'R1', '2.2', 'b2', '2020/07/04 10:00:00', 'R1_L1', '2020/07/04 12:00:00', 'delta');
+  ('h/roots.c', 'R1', '2.2', 'b2', '2020/07/04 10:00:00', 'R1_L1', '2020/07/04 12:00:00', 'delta'),
+  ('i/self.c', 'R1', '1.1', 's1', '2020/08/01 10:00:00', 'R1_L1', '2020/08/01 12:00:00', 'delta');

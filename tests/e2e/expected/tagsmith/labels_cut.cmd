@@ -1,0 +1,1 @@
+commands of an earlier run

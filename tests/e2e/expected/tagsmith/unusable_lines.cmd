@@ -1,0 +1,4 @@
+sbxcmd mklabel L1 src
+
+sbxcmd mklabel L1 src
+
