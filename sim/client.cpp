@@ -22,6 +22,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,11 +102,11 @@ std::string log_line(const Invocation& inv) {
     return line;
 }
 
-/// Appends the log line and returns how many lines the log holds up to and including
-/// it: the call's number, counted from 1 over every call that logged to the file.
-long append_log(const char* path, const std::string& line) {
+/// Appends the log line and returns the log's size just after it (0 when it could not
+/// be written).
+long long append_log(const char* path, const std::string& line) {
     std::string record = line + "\n";
-    long long end = 0;  // the log's size just after this call's line
+    long long end = 0;
 #ifdef _WIN32
     // Append-only access makes each write land whole at the end, as O_APPEND does.
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -126,9 +127,23 @@ long append_log(const char* path, const std::string& line) {
         end = ::lseek(fd, 0, SEEK_CUR);
     ::close(fd);
 #endif
+    return end;
+}
+
+/// The call's number, counted from 1 over every call that logged to `path`: the lines
+/// of the log up to `end`, the end of this call's line. Read only where a fault needs
+/// it, since the log grows with every call.
+long call_number(const char* path, long long end) {
     long number = 0;
     if (std::FILE* log = std::fopen(path, "rb")) {
-        for (int c; end > 0 && (c = std::fgetc(log)) != EOF; --end) number += c == '\n';
+        char chunk[65536];
+        while (end > 0) {
+            const std::size_t got = std::fread(
+                chunk, 1, static_cast<std::size_t>(std::min<long long>(end, sizeof chunk)), log);
+            if (got == 0) break;
+            number += static_cast<long>(std::count(chunk, chunk + got, '\n'));
+            end -= static_cast<long long>(got);
+        }
         std::fclose(log);
     }
     return number;
@@ -422,7 +437,10 @@ int main(int argc, char** argv) {
     const std::string line = log_line(inv);
     try {
         long number = 0;
-        if (const char* log = std::getenv("SIM_LOG")) number = append_log(log, line);
+        if (const char* log = std::getenv("SIM_LOG")) {
+            const long long end = append_log(log, line);
+            if (std::getenv("SIM_FAULT")) number = call_number(log, end);
+        }
         if (env_regex_matches("SIM_DELAY", line)) {
             const char* ms = std::getenv("SIM_DELAY_MS");
             delay_ms(ms ? std::strtol(ms, nullptr, 10) : 0);
