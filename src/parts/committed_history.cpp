@@ -3,7 +3,6 @@
 #include "committed_history.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "history_model.h"
@@ -28,10 +27,7 @@ std::string versions_condition(const std::string& partPath) {
 /// A file name after a redirection: the default names as they are, any other quoted
 /// when the interpreter would split or read it.
 std::string redirection_target(const std::string& file) {
-    for (char c : file)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && std::string_view("._-/").find(c) == std::string_view::npos)
-            return platform::quote_argument(file);
-    return file;
+    return platform::is_plain_word(file) ? file : platform::quote_argument(file);
 }
 
 const HistoryReport kVersionsReport{

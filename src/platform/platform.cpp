@@ -16,7 +16,7 @@ bool is_plain_word(std::string_view value) {
     if (value.empty()) return false;
     for (char c : value) {
         const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!alnum && std::string_view("_-.,/:=+@").find(c) == std::string_view::npos) return false;
+        if (!alnum && std::string_view("_-./").find(c) == std::string_view::npos) return false;
     }
     return true;
 }

@@ -78,8 +78,9 @@ std::string quote_argument(std::string_view value);
 /// also serves as the file name after a redirection. A line break cannot pass cmd.exe.
 std::string quote_posix(std::string_view value);
 std::string quote_cmd(std::string_view value);
-/// True when `value` needs no quoting for `quote` to arrive unchanged: only letters,
-/// digits and "_-.,/:=+@" (nothing that a POSIX shell or cmd.exe treats specially).
+/// True when `value` needs no quoting to arrive unchanged, also as the file name after
+/// a redirection: only letters, digits and "_-./" (nothing that a POSIX shell or cmd.exe
+/// treats specially or as a delimiter).
 bool is_plain_word(std::string_view value);
 
 /// This process's id, and whether the process `pid` on this host still runs.
