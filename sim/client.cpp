@@ -108,15 +108,22 @@ long long append_log(const char* path, const std::string& line) {
     std::string record = line + "\n";
     long long end = 0;
 #ifdef _WIN32
-    // Append-only access makes each write land whole at the end, as O_APPEND does.
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Calls running side by side append one at a time: wine does not make an append-only
+    // write land whole at the end, so a lock on a byte far past any line serialises them,
+    // and the size after the write is then the end of this call's own line.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
+    OVERLAPPED lockAt{};
+    lockAt.OffsetHigh = 0x7FFFFFFF;
+    const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt);
     DWORD written = 0;
-    WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-    // Exact for calls made one after another, which is how the Windows check runs them.
     LARGE_INTEGER size{};
-    if (GetFileSizeEx(file, &size)) end = size.QuadPart;
+    if (SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END) &&
+        WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
+        GetFileSizeEx(file, &size))
+        end = size.QuadPart;
+    if (locked) UnlockFileEx(file, 0, 1, 0, &lockAt);
     CloseHandle(file);
 #else
     int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
