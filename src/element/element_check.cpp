@@ -1,0 +1,455 @@
+// Reading element import files back, and checking their elements against the histories
+// the server gives: shares nothing with the writer but the format.
+#include "element_check.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <unordered_map>
+
+#include "revision_tree.h"
+
+namespace {
+
+/// One line of the format: a bare keyword, a number line or a text line.
+struct Item {
+    std::string_view keyword;
+    enum class Kind { Bare, Number, Text } kind = Kind::Bare;
+    long long number = 0;
+    std::string_view text;
+    std::size_t line = 0;
+};
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+/// The items of a text in order, until the end or the first line that does not fit.
+class ItemReader {
+public:
+    explicit ItemReader(std::string_view text) : text_(text) {}
+
+    bool next(Item& item) {
+        if (!fault_.empty() || at_ >= text_.size()) return false;
+        item = Item{};
+        item.line = line_;
+        const std::size_t start = at_;
+        while (at_ < text_.size() && (text_[at_] == '_' || std::isalpha(static_cast<unsigned char>(text_[at_]))))
+            ++at_;
+        item.keyword = text_.substr(start, at_ - start);
+        if (item.keyword.empty()) return fail(item, "no keyword at the start of the line");
+        if (line_end()) return true;
+        if (at_ >= text_.size() || text_[at_] != ' ')
+            return fail(item, "the keyword is followed by neither a blank nor the line end");
+        const std::size_t digits = ++at_;
+        if (at_ < text_.size() && text_[at_] == '-') ++at_;
+        while (at_ < text_.size() && is_digit(text_[at_])) ++at_;
+        const std::string_view number = text_.substr(digits, at_ - digits);
+        if (number.empty() || number == "-" || number.size() > 18)
+            return fail(item, "the value is neither a number nor length-prefixed text");
+        const long long value = std::stoll(std::string(number));
+        if (at_ < text_.size() && text_[at_] == ':') {
+            const std::size_t from = ++at_;
+            const auto length = static_cast<std::size_t>(value);
+            if (value < 0 || length > text_.size() - from || (at_ += length, !line_end()))
+                return fail(item, "the length prefix " + std::string(number) + " does not fit the value");
+            item.kind = Item::Kind::Text;
+            item.text = text_.substr(from, length);
+            line_ += static_cast<std::size_t>(std::count(item.text.begin(), item.text.end(), '\n'));
+            return true;
+        }
+        if (!line_end()) return fail(item, "the number is followed by more than the line end");
+        item.kind = Item::Kind::Number;
+        item.number = value;
+        return true;
+    }
+
+    const std::string& fault() const { return fault_; }
+
+private:
+    bool fail(const Item& item, const std::string& why) {
+        fault_ = "line " + std::to_string(item.line) + ": " + std::string(item.keyword) + (item.keyword.empty() ? "" : ": ") + why;
+        return false;
+    }
+    bool line_end() {
+        const std::size_t size = text_.compare(at_, 1, "\n") == 0 ? 1 : text_.compare(at_, 2, "\r\n") == 0 ? 2 : 0;
+        at_ += size;
+        line_ += size ? 1 : 0;
+        return size != 0;
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+    std::size_t line_ = 1;
+    std::string fault_;
+};
+
+/// Which block may stand in which ("" the top of the file).
+constexpr std::pair<std::string_view, std::string_view> kNesting[] = {
+    {"", "GLOBALS"}, {"", "TYPES"}, {"", "DIR"}, {"", "ELEMENT"},
+    {"TYPES", "LBTYPE"}, {"TYPES", "BRTYPE"}, {"ELEMENT", "VERSION"},
+};
+
+/// The lines each block holds, and whether each is a text line (else a number line).
+struct Field {
+    std::string_view block, keyword;
+    bool text;
+};
+constexpr Field kFields[] = {
+    {"", "EXPORT_FORMAT", false},     {"GLOBALS", "ExportFromDir", true}, {"GLOBALS", "NumElements", false},
+    {"GLOBALS", "NumVersions", false}, {"GLOBALS", "ExporterKind", false}, {"GLOBALS", "NeedCmd", true},
+    {"LBTYPE", "LbType", true},       {"BRTYPE", "BrType", true},         {"DIR", "DirName", true},
+    {"ELEMENT", "Name", true},        {"ELEMENT", "Mode", false},         {"VERSION", "VersionId", true},
+    {"VERSION", "ExtractCmd", true},  {"VERSION", "OnBranch", true},      {"VERSION", "SubBranch", true},
+    {"VERSION", "Label", true},       {"ELEMENT", "EventUser", true},     {"ELEMENT", "EventGroup", true},
+    {"ELEMENT", "EventName", true},   {"ELEMENT", "EventHost", true},     {"ELEMENT", "EventTime", false},
+    {"VERSION", "EventUser", true},   {"VERSION", "EventGroup", true},    {"VERSION", "EventName", true},
+    {"VERSION", "EventHost", true},   {"VERSION", "EventTime", false},
+};
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string joined(const std::vector<std::string_view>& names) {
+    std::string text;
+    for (std::string_view name : names) text += (text.empty() ? "" : ", ") + std::string(name);
+    return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
+ReadImport read_import_text(std::string_view text) {
+    ReadImport out;
+    ItemReader reader(text);
+    Item item;
+    std::vector<std::string_view> open;  // the blocks around the line, outermost first
+    auto fail = [&](const std::string& why) {
+        out.fault = "line " + std::to_string(item.line) + ": " + why;
+        return out;
+    };
+    while (reader.next(item)) {
+        const std::string_view block = open.empty() ? "" : open.back();
+        const std::string_view k = item.keyword;
+        if (item.kind == Item::Kind::Bare && k.ends_with("_BEGIN")) {
+            const std::string_view name = k.substr(0, k.size() - 6);
+            if (std::find(std::begin(kNesting), std::end(kNesting), std::pair(block, name)) == std::end(kNesting))
+                return fail(std::string(k) + " cannot stand " + (block.empty() ? "outside a block" : "in a " + std::string(block) + " block"));
+            open.push_back(name);
+            if (name == "ELEMENT") out.elements.emplace_back();
+            if (name == "VERSION") out.elements.back().versions.emplace_back();
+            continue;
+        }
+        if (item.kind == Item::Kind::Bare && k.ends_with("_END")) {
+            if (k.substr(0, k.size() - 4) != block) return fail(std::string(k) + " ends no open block");
+            if (block == "VERSION" && out.elements.back().versions.back().id.empty())
+                return fail("a version without its VersionId");
+            if (block == "ELEMENT" && out.elements.back().name.empty()) return fail("an element without its Name");
+            if (block == "VERSION") ++out.versionCount;
+            open.pop_back();
+            continue;
+        }
+        const Field* field = nullptr;
+        for (const Field& f : kFields)
+            if (f.block == block && f.keyword == k) field = &f;
+        if (!field) return fail(std::string(k) + " does not belong " + (block.empty() ? "outside a block" : "in a " + std::string(block) + " block"));
+        if (field->text != (item.kind == Item::Kind::Text))
+            return fail(std::string(k) + (field->text ? " needs a length-prefixed value" : " needs a number"));
+        if (k == "NumElements") out.numElements = item.number;
+        if (k == "NumVersions") out.numVersions = item.number;
+        if (k == "ExporterKind") out.exporterKind = item.number;
+        if (k == "LbType") out.types.labels.emplace(item.text);
+        if (k == "BrType") out.types.branches.emplace(item.text);
+        if (k == "Name") out.elements.back().name = item.text;
+        if (block != "VERSION") continue;
+        ReadVersion& version = out.elements.back().versions.back();
+        if ((k == "VersionId" && !version.id.empty()) || (k == "OnBranch" && version.onBranch))
+            return fail("a second " + std::string(k) + " in one version");
+        if (k == "VersionId") version.id = item.text;
+        if (k == "OnBranch") version.onBranch = true, version.branch = item.text;
+        if (k == "SubBranch") version.subBranches.push_back(item.text);
+        if (k == "Label") version.labels.push_back(item.text);
+    }
+    if (!reader.fault().empty()) out.fault = reader.fault();
+    else if (!open.empty()) out.fault = "the text ends inside a " + std::string(open.back()) + " block";
+    return out;
+}
+
+// --- LineageChecker -------------------------------------------------------------
+
+LineageChecker::LineageChecker(const RunSettings& settings) : settings_(settings) {
+    if (!settings.sinceDate.empty()) since_ = parse_change_time(settings.sinceDate);
+}
+
+std::int64_t LineageChecker::version_time(const HistoryModel& model, std::size_t node, std::size_t firstRow) const {
+    std::string_view date = model.roles().changeDate(model.revisions()[node]);
+    // A Vandor version without a date of its own goes by its first row's commit.
+    if (date.empty() && firstRow != kNoNode && model.partRows()[firstRow].committedRow)
+        date = model.partRows()[firstRow].committedRow->commitdate;
+    return date.empty() ? kEarliestChangeTime : parse_change_time(date);
+}
+
+bool LineageChecker::expects_element(const HistoryModel& model) const {
+    std::unordered_map<std::string_view, std::size_t> byMatch;
+    for (std::size_t i = model.revisions().size(); i-- > 0;)
+        byMatch[model.roles().revisionMatchKey(model.revisions()[i])] = i;  // the first of a key wins
+    std::unordered_map<std::size_t, std::size_t> firstRow;
+    for (std::size_t r = 0; r < model.partRows().size(); ++r) {
+        const auto named = byMatch.find(model.roles().partRowMatchKey(model.partRows()[r]));
+        if (named == byMatch.end()) continue;
+        const std::size_t first = firstRow.emplace(named->second, r).first->second;
+        if (!since_ || version_time(model, named->second, first) >= *since_) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> LineageChecker::check(const ReadElement& element, const HistoryModel& model,
+                                               const DeclaredTypes* extra) const {
+    std::vector<std::string> problems;
+    const RoleTable& roles = model.roles();
+    const std::vector<RevisionNode>& revs = model.revisions();
+    const std::size_t n = revs.size();
+    using Index = std::unordered_map<std::string_view, std::size_t>;
+    auto find = [](const Index& index, std::string_view key) {
+        const auto it = index.find(key);
+        return it == index.end() ? kNoNode : it->second;
+    };
+    Index byName, byMatch;
+    std::string_view repeated;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!byName.emplace(roles.nodeName(revs[i]), i).second && repeated.empty()) repeated = roles.nodeName(revs[i]);
+        byMatch.emplace(roles.revisionMatchKey(revs[i]), i);
+    }
+    const std::vector<ReadVersion>& versions = element.versions;
+    auto version = [&](std::size_t pos) { return "version " + std::string(versions[pos].id); };
+
+    // The element's versions among the server's.
+    std::vector<std::size_t> held(n, kNoNode), node(versions.size(), kNoNode);
+    for (std::size_t pos = 0; pos < versions.size(); ++pos) {
+        const std::size_t i = find(byName, versions[pos].id);
+        if (i == kNoNode)
+            problems.push_back(version(pos) + " is no version of the part on the server");
+        else if (held[i] != kNoNode)
+            problems.push_back(version(pos) + " is in the element twice");
+        else
+            held[i] = pos, node[pos] = i;
+    }
+
+    // What the part rows name and the labels they give; versions without a row of
+    // their own (branch points) take those of the rows named like them.
+    const std::string labelPrefix = settings_.corvane() ? "CVN-" : "VANDOR-";
+    std::vector<std::size_t> firstRow(n, kNoNode);
+    std::unordered_map<std::size_t, std::vector<std::string>> rowLabels;
+    std::unordered_map<std::string_view, std::vector<std::string>> namedLabels;
+    for (std::size_t r = 0; r < model.partRows().size(); ++r) {
+        const PartRowNode& row = model.partRows()[r];
+        const std::size_t i = find(byMatch, roles.partRowMatchKey(row));
+        std::vector<std::string>& named = namedLabels[roles.partRowNameKey(row)];
+        for (const std::string& label : part_row_labels(row, settings_)) named.push_back(labelPrefix + label);
+        if (i == kNoNode) {
+            problems.push_back("a part row names version " + std::string(roles.partRowNameKey(row)) +
+                               ", which the server's history of the part lacks");
+            continue;
+        }
+        if (firstRow[i] == kNoNode) firstRow[i] = r;
+        for (const std::string& label : part_row_labels(row, settings_)) rowLabels[i].push_back(labelPrefix + label);
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (firstRow[i] != kNoNode && held[i] == kNoNode && (!since_ || version_time(model, i, firstRow[i]) >= *since_))
+            problems.push_back("version " + std::string(roles.nodeName(revs[i])) +
+                               ", which a part row names, is not in the element");
+
+    auto declared = [&](NameSet DeclaredTypes::*set, std::string_view name) {
+        return (declared_.*set).contains(name) || (extra && (extra->*set).contains(name));
+    };
+    for (std::size_t pos = 0; pos < versions.size(); ++pos) {
+        const ReadVersion& v = versions[pos];
+        for (std::string_view label : v.labels)
+            if (!declared(&DeclaredTypes::labels, label))
+                problems.push_back(version(pos) + ": its label type " + quoted(label) + " is not declared");
+        for (std::size_t from = 0; v.onBranch && from <= v.branch.size();) {
+            const std::size_t to = std::min(v.branch.find('/', from), v.branch.size());
+            if (!declared(&DeclaredTypes::branches, v.branch.substr(from, to - from)))
+                problems.push_back(version(pos) + ": its branch type " + quoted(v.branch.substr(from, to - from)) +
+                                   " is not declared");
+            from = to + 1;
+        }
+        if (node[pos] == kNoNode) continue;
+        const auto rows = firstRow[node[pos]] != kNoNode ? rowLabels.find(node[pos]) : rowLabels.end();
+        const auto alike = namedLabels.find(versions[pos].id);
+        std::vector<std::string_view> want, have(v.labels.begin(), v.labels.end());
+        if (rows != rowLabels.end()) want.assign(rows->second.begin(), rows->second.end());
+        else if (alike != namedLabels.end()) want.assign(alike->second.begin(), alike->second.end());
+        for (auto* list : {&want, &have}) {
+            std::sort(list->begin(), list->end());
+            list->erase(std::unique(list->begin(), list->end()), list->end());
+        }
+        if (want != have)
+            problems.push_back(version(pos) + " carries the labels " + joined(have) + ", its part rows give " +
+                               joined(want));
+    }
+
+    if (!repeated.empty()) {
+        problems.push_back("the server gives the name " + std::string(repeated) +
+                           " to two versions of the part: their lineage cannot be checked");
+        return problems;
+    }
+    // The truth: each version's nearest ancestor on the server that the element holds
+    // (above), and the root of its tree, settled by climbing each chain once.
+    std::vector<std::size_t> parent(n, kNoNode);
+    for (std::size_t i = 0; i < n; ++i)
+        if (!roles.isRoot(revs[i])) parent[i] = find(byName, roles.ancestorKey(revs[i]));
+    constexpr std::size_t kUnset = kNoNode - 1;
+    std::vector<std::size_t> above(n, kUnset), root(n, kUnset), chain;
+    std::vector<char> climbing(n, 0);
+    for (std::size_t start : node) {
+        chain.clear();
+        for (std::size_t at = start; at != kNoNode && above[at] == kUnset; at = parent[at]) {
+            if (climbing[at]) {
+                problems.push_back("the server's history of the part closes on itself at version " +
+                                   std::string(roles.nodeName(revs[at])));
+                return problems;
+            }
+            climbing[at] = 1;
+            chain.push_back(at);
+        }
+        for (std::size_t k = chain.size(); k-- > 0;) {
+            const std::size_t x = chain[k], p = parent[x];
+            above[x] = p == kNoNode ? kNoNode : held[p] != kNoNode ? p : above[p];
+            root[x] = p == kNoNode ? x : root[p];
+        }
+    }
+    std::unordered_map<std::size_t, int> topsOfTree;
+    for (std::size_t i : node)
+        if (i != kNoNode && above[i] == kNoNode) ++topsOfTree[root[i]];
+
+    // The predecessor the file implies, walked in file order.
+    std::unordered_map<std::string_view, std::size_t> lastOn;
+    std::unordered_map<std::string, std::size_t> listers;  // parent path and SubBranch
+    auto lister_key = [](std::string_view path, std::string_view sub) {
+        return std::to_string(path.size()) + ":" + std::string(path) + std::string(sub);
+    };
+    for (std::size_t pos = 0; pos < versions.size(); ++pos) {
+        const ReadVersion& v = versions[pos];
+        const std::string_view path = v.onBranch ? v.branch : std::string_view();
+        std::size_t implied = kNoNode;
+        bool known = true;
+        if (const auto last = lastOn.find(path); last != lastOn.end()) {
+            implied = last->second;
+        } else if (!path.empty()) {
+            const std::size_t slash = path.rfind('/');
+            const std::string_view up = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+            const auto from = listers.find(lister_key(up, path.substr(slash + 1)));
+            known = from != listers.end();
+            if (known) implied = from->second;
+        }
+        lastOn[path] = pos;
+        for (std::string_view sub : v.subBranches) listers[lister_key(path, sub)] = pos;
+        const std::size_t i = node[pos];
+        if (i == kNoNode) continue;
+        const std::size_t truth = above[i] == kNoNode ? kNoNode : held[above[i]];
+        if (!known) {
+            if (!since_)
+                problems.push_back(version(pos) + " starts the branch " + std::string(path) +
+                                   ", which no version before it on the parent branch lists as a SubBranch");
+        } else if (truth == kNoNode && implied != kNoNode) {
+            if (!since_ && topsOfTree[root[i]] > 1)
+                problems.push_back(version(pos) + " is built on " + std::string(versions[implied].id) +
+                                   " in the file, but no version the element holds is its ancestor on the "
+                                   "server: a branch point is missing");
+        } else if (truth != implied) {
+            problems.push_back(version(pos) + " is built on " +
+                               (implied == kNoNode ? "nothing" : std::string(versions[implied].id)) +
+                               " in the file, on " + std::string(versions[truth].id) + " on the server");
+        }
+    }
+    return problems;
+}
+
+std::vector<std::string> LineageChecker::check_written(std::string text, std::string_view newTypes,
+                                                       const HistoryModel& model) {
+    const ReadImport types = read_import_text("TYPES_BEGIN\n" + std::string(newTypes) + "TYPES_END\n");
+    text += "ELEMENT_END\n";
+    const ReadImport read = read_import_text(text);
+    if (!types.fault.empty()) return {"its type declarations cannot be read back: " + types.fault};
+    if (!read.fault.empty() || read.elements.size() != 1) return {"the element cannot be read back: " + read.fault};
+    std::vector<std::string> problems = check(read.elements[0], model, &types.types);
+    if (!problems.empty()) return problems;
+    declared_.labels.insert(types.types.labels.begin(), types.types.labels.end());
+    declared_.branches.insert(types.types.branches.begin(), types.types.branches.end());
+    return problems;
+}
+
+// --- FileVerifier -----------------------------------------------------------------
+
+FileVerifier::FileVerifier(const RunSettings& settings, std::string file)
+    : settings_(settings), file_(std::move(file)), checker_(settings) {}
+
+bool FileVerifier::load(Console& console) {
+    std::ifstream in(file_, std::ios::binary);
+    if (!in) {
+        console.print("\n\nERROR:  Can't open the file to verify: %s\n\n", file_.c_str());
+        return false;
+    }
+    text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    read_ = read_import_text(text_);
+    checker_.declared() = read_.types;
+    if (!read_.fault.empty()) add_problem(file_, "it cannot be read past " + read_.fault);
+    const long long kind = settings_.corvane() ? 12 : 13;
+    if (read_.exporterKind && *read_.exporterKind != kind)
+        add_problem(file_, "its ExporterKind is " + std::to_string(*read_.exporterKind) + ", the server's kind " +
+                               std::to_string(kind));
+    return true;
+}
+
+std::optional<std::size_t> FileVerifier::take(const std::string& path) {
+    for (std::size_t at = next_; at < read_.elements.size(); ++at)
+        if (read_.elements[at].name == path) {
+            for (; next_ < at; ++next_)
+                add_problem(read_.elements[next_].name, "the element belongs to no selected part at its place");
+            next_ = at + 1;
+            return at;
+        }
+    return std::nullopt;
+}
+
+void FileVerifier::verify_part(const std::string& path, const HistoryModel& model) {
+    const std::optional<std::size_t> at = take(path);
+    if (!at) {
+        if (checker_.expects_element(model)) add_problem(path, "the file holds no element of the part");
+        return;
+    }
+    const ReadElement& element = read_.elements[*at];
+    ++elements_;
+    versions_ += element.versions.size();
+    for (std::string& problem : checker_.check(element, model)) add_problem(path, std::move(problem));
+}
+
+void FileVerifier::part_failed(const std::string& path, const std::string& reason) {
+    add_problem(path, "not verified: " + reason);
+    if (next_ < read_.elements.size() && read_.elements[next_].name == path) ++next_;
+}
+
+void FileVerifier::add_problem(std::string_view subject, std::string text) {
+    ++problems_;
+    if (subjects_.empty() || subjects_.back().name != subject) subjects_.push_back({std::string(subject), {}, 0});
+    Subject& s = subjects_.back();
+    constexpr std::size_t kShown = 3;  // the first problems of each element
+    if (s.first.size() < kShown) s.first.push_back(std::move(text));
+    else ++s.more;
+}
+
+int FileVerifier::finish(Console& console) {
+    for (; next_ < read_.elements.size(); ++next_)
+        add_problem(read_.elements[next_].name, "the element belongs to no selected part");
+    // The writer states no counts (it writes 0); a file that states them must hold them.
+    if (read_.numElements.value_or(0) != 0 && *read_.numElements != static_cast<long long>(read_.elements.size()))
+        add_problem(file_, "its NumElements is " + std::to_string(*read_.numElements) + ", it holds " +
+                               std::to_string(read_.elements.size()) + " elements");
+    if (read_.numVersions.value_or(0) != 0 && *read_.numVersions != static_cast<long long>(read_.versionCount))
+        add_problem(file_, "its NumVersions is " + std::to_string(*read_.numVersions) + ", it holds " +
+                               std::to_string(read_.versionCount) + " versions");
+    console.print("\n\nVerified %d elements, %zu versions: %d problems\n", elements_, versions_, problems_);
+    for (const Subject& s : subjects_) {
+        for (const std::string& problem : s.first) console.print("    %s: %s\n", s.name.c_str(), problem.c_str());
+        if (s.more > 0) console.print("    %s: and %d more\n", s.name.c_str(), s.more);
+    }
+    console.print("\n");
+    return problems_ == 0 ? 0 : -1;
+}
