@@ -32,6 +32,7 @@ struct RunSettings {
     std::string partSpecFile;
     std::string sinceDate;
     std::string relSpecFile;
+    std::string verifyFile;  // "-verify": the element import file a parts run checks
     std::string queryText;
     int jobs = 1;  // client calls that may run at once ("-jobs")
 
