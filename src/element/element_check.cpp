@@ -110,37 +110,36 @@ std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\
 std::string joined(const std::vector<std::string_view>& names) {
     std::string text;
     for (std::string_view name : names) text += (text.empty() ? "" : ", ") + std::string(name);
-    return text.empty() ? "none" : text;
+    return text.empty() ? "no label" : text;
 }
 
 }  // namespace
 
-ReadImport read_import_text(std::string_view text) {
-    ReadImport out;
+namespace {
+
+/// Reads the blocks of `text` into `out`; the fault that stopped it, or empty.
+std::string read_blocks(std::string_view text, ReadImport& out, std::vector<std::string_view>& open) {
     ItemReader reader(text);
     Item item;
-    std::vector<std::string_view> open;  // the blocks around the line, outermost first
-    auto fail = [&](const std::string& why) {
-        out.fault = "line " + std::to_string(item.line) + ": " + why;
-        return out;
-    };
+    auto fault = [&](const std::string& why) { return "line " + std::to_string(item.line) + ": " + why; };
     while (reader.next(item)) {
         const std::string_view block = open.empty() ? "" : open.back();
         const std::string_view k = item.keyword;
         if (item.kind == Item::Kind::Bare && k.ends_with("_BEGIN")) {
             const std::string_view name = k.substr(0, k.size() - 6);
             if (std::find(std::begin(kNesting), std::end(kNesting), std::pair(block, name)) == std::end(kNesting))
-                return fail(std::string(k) + " cannot stand " + (block.empty() ? "outside a block" : "in a " + std::string(block) + " block"));
+                return fault(std::string(k) + " cannot stand " +
+                             (block.empty() ? "outside a block" : "in a " + std::string(block) + " block"));
             open.push_back(name);
             if (name == "ELEMENT") out.elements.emplace_back();
             if (name == "VERSION") out.elements.back().versions.emplace_back();
             continue;
         }
         if (item.kind == Item::Kind::Bare && k.ends_with("_END")) {
-            if (k.substr(0, k.size() - 4) != block) return fail(std::string(k) + " ends no open block");
+            if (k.substr(0, k.size() - 4) != block) return fault(std::string(k) + " ends no open block");
             if (block == "VERSION" && out.elements.back().versions.back().id.empty())
-                return fail("a version without its VersionId");
-            if (block == "ELEMENT" && out.elements.back().name.empty()) return fail("an element without its Name");
+                return fault("a version without its VersionId");
+            if (block == "ELEMENT" && out.elements.back().name.empty()) return fault("an element without its Name");
             if (block == "VERSION") ++out.versionCount;
             open.pop_back();
             continue;
@@ -148,9 +147,11 @@ ReadImport read_import_text(std::string_view text) {
         const Field* field = nullptr;
         for (const Field& f : kFields)
             if (f.block == block && f.keyword == k) field = &f;
-        if (!field) return fail(std::string(k) + " does not belong " + (block.empty() ? "outside a block" : "in a " + std::string(block) + " block"));
+        if (!field)
+            return fault(std::string(k) + " does not belong " +
+                         (block.empty() ? "outside a block" : "in a " + std::string(block) + " block"));
         if (field->text != (item.kind == Item::Kind::Text))
-            return fail(std::string(k) + (field->text ? " needs a length-prefixed value" : " needs a number"));
+            return fault(std::string(k) + (field->text ? " needs a length-prefixed value" : " needs a number"));
         if (k == "NumElements") out.numElements = item.number;
         if (k == "NumVersions") out.numVersions = item.number;
         if (k == "ExporterKind") out.exporterKind = item.number;
@@ -160,14 +161,24 @@ ReadImport read_import_text(std::string_view text) {
         if (block != "VERSION") continue;
         ReadVersion& version = out.elements.back().versions.back();
         if ((k == "VersionId" && !version.id.empty()) || (k == "OnBranch" && version.onBranch))
-            return fail("a second " + std::string(k) + " in one version");
+            return fault("a second " + std::string(k) + " in one version");
         if (k == "VersionId") version.id = item.text;
         if (k == "OnBranch") version.onBranch = true, version.branch = item.text;
         if (k == "SubBranch") version.subBranches.push_back(item.text);
         if (k == "Label") version.labels.push_back(item.text);
     }
-    if (!reader.fault().empty()) out.fault = reader.fault();
-    else if (!open.empty()) out.fault = "the text ends inside a " + std::string(open.back()) + " block";
+    if (!reader.fault().empty()) return reader.fault();
+    return open.empty() ? "" : "the text ends inside a " + std::string(open.back()) + " block";
+}
+
+}  // namespace
+
+ReadImport read_import_text(std::string_view text) {
+    ReadImport out;
+    std::vector<std::string_view> open;  // the blocks around the line, outermost first
+    out.fault = read_blocks(text, out, open);
+    // An element the fault cut short is not one of the file's.
+    if (!out.fault.empty() && std::find(open.begin(), open.end(), "ELEMENT") != open.end()) out.elements.pop_back();
     return out;
 }
 
@@ -281,8 +292,7 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
             list->erase(std::unique(list->begin(), list->end()), list->end());
         }
         if (want != have)
-            problems.push_back(version(pos) + " carries the labels " + joined(have) + ", its part rows give " +
-                               joined(want));
+            problems.push_back(version(pos) + " carries " + joined(have) + ", its part rows give " + joined(want));
     }
 
     if (!repeated.empty()) {

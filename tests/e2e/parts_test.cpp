@@ -133,6 +133,8 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
     // clang-format off
     const Case cases[] = {
         {"release_r1", nullptr, Server::fixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
+        // src/main.c: 1 -> 2 -> 3 and 2 -> 2.1.1, rows for 3 and 2.1.1 only: 2 is found as the
+        // fork and written first, 2.1.1 on a branch it lists, 3 after 2 on the main line.
         {"release_r2", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
         // The raw part file of the run before is kept as the backup, the earlier export
         // and backup are replaced.
@@ -247,6 +249,14 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         // quote in its path and SIDs, and a part of two Fileview rows.
         {"vandor_faults", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-sidlabels"},
          {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
+        // -verify writes nothing but the raw part file. A label removed, a SubBranch dropped, a
+        // version moved onto another branch, an element of no selected part; the file a walk
+        // from the head wrote (a branch point missing), cut short by a wrong length prefix.
+        {"verify_damaged", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt", "-verify", "old.txt"},
+         {{"rel.txt", "R1\nR2\n"}, {"old.txt", e2e::expected_text("parts/verify_damaged.input")}}, "", 255,
+         {"old.txt", "partsRawFile000.raw", "rel.txt"}},
+        {"verify_old_walk", nullptr, Server::fixture, {"-parts", "-release", "R2", "-verify", "old.txt"},
+         {{"old.txt", e2e::expected_text("parts/verify_old_walk.input")}}, "", 255, {"old.txt", "partsRawFile000.raw"}},
         {"vandor_no_parts", nullptr, Server::vfixture, {"-parts", "-infile", "zero.raw"},
          {{"zero.raw", "include/defs.h|R1||0|core|2019/04/05 10:00:00|2019/04/05 10:00:00|0755\n\n"}}, "", 255,
          {"zero.raw"}},
