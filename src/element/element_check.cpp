@@ -211,7 +211,7 @@ bool LineageChecker::expects_element(const HistoryModel& model) const {
 }
 
 std::vector<std::string> LineageChecker::check(const ReadElement& element, const HistoryModel& model,
-                                               const DeclaredTypes* extra) const {
+                                               const DeclaredTypes* extra, std::string* unchecked) const {
     std::vector<std::string> problems;
     const RoleTable& roles = model.roles();
     const std::vector<RevisionNode>& revs = model.revisions();
@@ -295,9 +295,10 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
             problems.push_back(version(pos) + " carries " + joined(have) + ", its part rows give " + joined(want));
     }
 
+    // Which of two versions of one name another came from is not guessed at: the lineage
+    // goes unchecked, said as such (an element holding the name twice is a problem above).
     if (!repeated.empty()) {
-        problems.push_back("the server gives the name " + std::string(repeated) +
-                           " to two versions of the part: their lineage cannot be checked");
+        if (unchecked) *unchecked = "the server gives the name " + std::string(repeated) + " to more than one version";
         return problems;
     }
     // The truth: each version's nearest ancestor on the server that the element holds
@@ -373,17 +374,23 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
 }
 
 std::vector<std::string> LineageChecker::check_written(std::string text, std::string_view newTypes,
-                                                       const HistoryModel& model) {
+                                                       const HistoryModel& model, std::string* unchecked) {
     const ReadImport types = read_import_text("TYPES_BEGIN\n" + std::string(newTypes) + "TYPES_END\n");
     text += "ELEMENT_END\n";
     const ReadImport read = read_import_text(text);
     if (!types.fault.empty()) return {"its type declarations cannot be read back: " + types.fault};
     if (!read.fault.empty() || read.elements.size() != 1) return {"the element cannot be read back: " + read.fault};
-    std::vector<std::string> problems = check(read.elements[0], model, &types.types);
+    std::vector<std::string> problems = check(read.elements[0], model, &types.types, unchecked);
     if (!problems.empty()) return problems;
     declared_.labels.insert(types.types.labels.begin(), types.types.labels.end());
     declared_.branches.insert(types.types.branches.begin(), types.types.branches.end());
     return problems;
+}
+
+void report_unchecked(Console& console, std::string_view path, const std::string& why) {
+    if (!why.empty())
+        console.print("\n\nWARNING:  The lineage of Part %.*s is not checked: %s\n\n", static_cast<int>(path.size()),
+                      path.data(), why.c_str());
 }
 
 // --- FileVerifier -----------------------------------------------------------------
@@ -392,6 +399,7 @@ FileVerifier::FileVerifier(const RunSettings& settings, std::string file)
     : settings_(settings), file_(std::move(file)), checker_(settings) {}
 
 bool FileVerifier::load(Console& console) {
+    console_ = &console;
     std::ifstream in(file_, std::ios::binary);
     if (!in) {
         console.print("\n\nERROR:  Can't open the file to verify: %s\n\n", file_.c_str());
@@ -428,7 +436,9 @@ void FileVerifier::verify_part(const std::string& path, const HistoryModel& mode
     const ReadElement& element = read_.elements[*at];
     ++elements_;
     versions_ += element.versions.size();
-    for (std::string& problem : checker_.check(element, model)) add_problem(path, std::move(problem));
+    std::string unchecked;
+    for (std::string& problem : checker_.check(element, model, nullptr, &unchecked)) add_problem(path, std::move(problem));
+    report_unchecked(*console_, path, unchecked);
 }
 
 void FileVerifier::part_failed(const std::string& path, const std::string& reason) {

@@ -68,16 +68,18 @@ public:
     /// point the date left out. Every version a part row names (changed at or after
     /// "-since") must be there, with exactly the labels its part rows give; labels and
     /// every name of a branch path must be declared types.
+    /// When the server gives one name to two versions, which one another came from is
+    /// not guessed at: the lineage goes unchecked and `unchecked` says why.
     std::vector<std::string> check(const ReadElement& element, const HistoryModel& model,
-                                   const DeclaredTypes* extra = nullptr) const;
+                                   const DeclaredTypes* extra = nullptr, std::string* unchecked = nullptr) const;
     /// True when the part has a version the export must write: one a part row names,
     /// changed at or after "-since".
     bool expects_element(const HistoryModel& model) const;
     /// The check of an element as it is written: `text` is its block without its end,
     /// `newTypes` the type blocks its end will declare. Those become declared when it
     /// passes.
-    std::vector<std::string> check_written(std::string text, std::string_view newTypes,
-                                           const HistoryModel& model);
+    std::vector<std::string> check_written(std::string text, std::string_view newTypes, const HistoryModel& model,
+                                           std::string* unchecked);
     DeclaredTypes& declared() { return declared_; }
 
 private:
@@ -87,6 +89,10 @@ private:
     std::optional<std::int64_t> since_;
     DeclaredTypes declared_;
 };
+
+/// Says, as a warning, why the lineage of the part at `path` is not checked (nothing
+/// when `why` is empty).
+void report_unchecked(Console& console, std::string_view path, const std::string& why);
 
 /// A parts run that checks an element import file made earlier instead of writing
 /// one: the file's elements are paired in order with the parts of the selection.
@@ -111,6 +117,7 @@ private:
     void add_problem(std::string_view subject, std::string text);
 
     const RunSettings& settings_;
+    Console* console_ = nullptr;  // the run's, from load()
     std::string file_;
     std::string text_;
     ReadImport read_;

@@ -45,10 +45,12 @@ int PartRun::history_loaded(const std::string& partPath) {
 int PartRun::end_part() {
     if (writer.element_open()) {
         // Never a silently wrong element: it is read back and checked before it ends.
+        std::string unchecked;
         const std::vector<std::string> problems =
-            checker.check_written(writer.element_text(), writer.pending_type_declarations(), model);
+            checker.check_written(writer.element_text(), writer.pending_type_declarations(), model, &unchecked);
+        const std::string path(model.roles().partPath(model.revisions().front()));
+        report_unchecked(console, path, unchecked);
         if (!problems.empty()) {
-            const std::string path(model.roles().partPath(model.revisions().front()));
             console.print("\n\nERROR:  Lineage check failed for Part %s:\n", path.c_str());
             constexpr std::size_t kShown = 5;
             for (std::size_t i = 0; i < problems.size() && i < kShown; ++i)
