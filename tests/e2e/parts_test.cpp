@@ -41,7 +41,11 @@ std::string expected(const std::string& name, const fs::path& cwd) {
     return text;
 }
 
-enum class Server { fixture, faults, quoting, generated, large, vfixture, vfaults, vgenerated, vlarge };
+enum class Server { fixture, faults, quoting, generated, large, awkward, vfixture, vfaults, vgenerated, vlarge, vawkward };
+
+/// The generator's histories that lose lineage: forks no part row marks, children dated
+/// before their parents, equal change times, parts made anew.
+const std::vector<std::string> kAwkward{"--branch-rows", "0.6", "--skew", "0.15", "--same-times", "0.15", "--anew", "0.3"};
 
 SimKind kind_of(Server server) { return server >= Server::vfixture ? SimKind::vandor : SimKind::corvane; }
 
@@ -53,6 +57,8 @@ bool make(e2e::ServerRun& run, Server server) {
         case Server::vfaults: return run.sql(e2e::expected_text("parts/vandor_faults.sql"));
         default: break;
     }
+    if (server == Server::awkward || server == Server::vawkward)
+        return run.generated({.seed = 7, .parts = 6, .revisions = 9, .branchProb = 0.4, .noteSizes = {}, .more = kAwkward});
     const bool large = server == Server::large || server == Server::vlarge;
     return run.generated({.seed = 5, .parts = large ? 150 : 4, .revisions = 7, .branchProb = 0.4, .noteSizes = {}});
 }
@@ -170,6 +176,8 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
          {"-parts", "-release", "R'Q", "-target", "UNIX", "-partspec", "parts.txt"},
          {{"parts.txt", "src/it's $HOME.c\ndocs/50% & more.txt\n"}}, "", 0, with(kWholeExport, {"parts.txt"})},
         {"generated", nullptr, Server::generated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        {"awkward", nullptr, Server::awkward, {"-parts", "-relspec", "rel.txt"}, {{"rel.txt", "R1\nR2\n"}}, "", 0,
+         with(kWholeExport, {"rel.txt"})},
         // 45 entries in batches of 20 (a quote doubled, a comment after "|"), the parts
         // of R2 among them.
         {"partspec_batches", "release_r2", Server::fixture, {"-parts", "-release", "R2", "-partspec", "parts.txt"},
@@ -207,6 +215,8 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
         {"vandor_since", nullptr, Server::vfixture, {"-parts", "-release", "R2", "-since", "2019/04/10 10:00:00"}, {},
          "", 0, kWholeExport},
         {"vandor_generated", nullptr, Server::vgenerated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        {"vandor_awkward", nullptr, Server::vawkward, {"-parts", "-relspec", "rel.txt"}, {{"rel.txt", "R1\nR2\n"}}, "",
+         0, with(kWholeExport, {"rel.txt"})},
     };
     // clang-format on
     for (const Case& c : cases) check(c);
@@ -249,6 +259,9 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         // No versions, no change date, versionid 0 only, the branch point example with a
         // quote in its path and SIDs, and a part of two Fileview rows.
         {"vandor_faults", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-sidlabels"},
+         {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
+        // g/nested.c: branch 4 left out by the date, 4/6 written: both branch types declared.
+        {"vandor_faults_since", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-since", "2020/06/06"},
          {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
         // -verify writes nothing but the raw part file. A label removed, a SubBranch dropped, a
         // version moved onto another branch, an element of no selected part; the file a walk
@@ -303,8 +316,8 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
 // every way of selecting, passes the check of each element as it is written and -verify;
 // -verify finds a dropped SubBranch, a removed label and a version moved onto a branch.
 TEST(PartsExport, EveryExportOfAGeneratedServerPassesItsChecks) {
-    const std::vector<std::string> awkward{"--releases", "3", "--branch-rows", "0.6", "--skew", "0.1",
-                                           "--same-times", "0.1", "--anew", "0.2"};
+    std::vector<std::string> awkward = kAwkward;
+    awkward.insert(awkward.end(), {"--releases", "3"});
     const std::vector<std::vector<std::string>> selections{
         {"-release", "R2"}, {"-relspec", "rel.txt", "-partspec", "parts.txt"}, {"-where", "releaseName <> 'R1'"},
         {"-infile", "old.raw"}, {"-relspec", "rel.txt", "-since", "2021/01/01"}, {"-relspec", "rel.txt"}};

@@ -11,6 +11,9 @@
 -- 3 and 2.1.1 at the same time: 2 still follows 1.
 -- i/anew.c: a1 -> a2, and the part made anew as b1 -> b2, b1 dated between a1 and a2: the
 -- second tree follows the first on the main line.
+-- j/prefix.c: 1 -> 2 and 1 -> CVN-BRANCH-x, a revision named with the branch prefix: its
+-- OnBranch gets the prefix twice, its SubBranch and branch type once, so the element fails
+-- the lineage check.
 
 -- nupathname, changedate, revisionname, ancestorrevision, nuadddate, sourceid, oid
 INSERT INTO RevisionView VALUES
@@ -36,7 +39,10 @@ INSERT INTO RevisionView VALUES
   ('i/anew.c', '2020/01/10 10:00:00', 'a1', NULL, '2020/01/10 10:00:00', '901', '991'),
   ('i/anew.c', '2020/01/10 12:00:00', 'a2', 'a1', '2020/01/10 12:00:00', '902', '992'),
   ('i/anew.c', '2020/01/10 11:00:00', 'b1', NULL, '2020/01/10 11:00:00', '903', '993'),
-  ('i/anew.c', '2020/01/10 13:00:00', 'b2', 'b1', '2020/01/10 13:00:00', '904', '994');
+  ('i/anew.c', '2020/01/10 13:00:00', 'b2', 'b1', '2020/01/10 13:00:00', '904', '994'),
+  ('j/prefix.c', '2020/01/11 10:00:00', '1', NULL, '2020/01/11 10:00:00', '1001', '9101'),
+  ('j/prefix.c', '2020/01/11 12:00:00', '2', '1', '2020/01/11 12:00:00', '1002', '9102'),
+  ('j/prefix.c', '2020/01/11 11:00:00', 'CVN-BRANCH-x', '1', '2020/01/11 11:00:00', '1003', '9103');
 
 -- revisionname, sourceid (the RevisionView oid), sid, releasename
 INSERT INTO versions VALUES ('b1', '943', '1.7', 'R1');
@@ -59,4 +65,7 @@ INSERT INTO PartFullView VALUES
   ('i/anew.c', 'R1', NULL, 'asmith', 'a1', '2020/01/10 10:00:00', '0644', '901', NULL, NULL),
   ('i/anew.c', 'R1', NULL, 'asmith', 'a2', '2020/01/10 12:00:00', '0644', '902', NULL, NULL),
   ('i/anew.c', 'R1', NULL, 'asmith', 'b1', '2020/01/10 11:00:00', '0644', '903', NULL, NULL),
-  ('i/anew.c', 'R1', NULL, 'asmith', 'b2', '2020/01/10 13:00:00', '0644', '904', NULL, NULL);
+  ('i/anew.c', 'R1', NULL, 'asmith', 'b2', '2020/01/10 13:00:00', '0644', '904', NULL, NULL),
+  ('j/prefix.c', 'R1', NULL, 'asmith', '1', '2020/01/11 10:00:00', '0644', '1001', NULL, NULL),
+  ('j/prefix.c', 'R1', NULL, 'asmith', '2', '2020/01/11 12:00:00', '0644', '1002', NULL, NULL),
+  ('j/prefix.c', 'R1', NULL, 'asmith', 'CVN-BRANCH-x', '2020/01/11 11:00:00', '0644', '1003', NULL, NULL);
