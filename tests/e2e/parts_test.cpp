@@ -269,6 +269,8 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         {"verify_damaged", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt", "-verify", "old.txt"},
          {{"rel.txt", "R1\nR2\n"}, {"old.txt", e2e::expected_text("parts/verify_damaged.input")}}, "", 255,
          {"old.txt", "partsRawFile000.raw", "rel.txt"}},
+        {"verify_ok", nullptr, Server::fixture, {"-parts", "-release", "R2", "-verify", "ok.txt"},
+         {{"ok.txt", expected("release_r2.export", "/x")}}, "", 0, {"ok.txt", "partsRawFile000.raw"}},
         {"verify_old_walk", nullptr, Server::fixture, {"-parts", "-release", "R2", "-verify", "old.txt"},
          {{"old.txt", e2e::expected_text("parts/verify_old_walk.input")}}, "", 255, {"old.txt", "partsRawFile000.raw"}},
         {"vandor_no_parts", nullptr, Server::vfixture, {"-parts", "-infile", "zero.raw"},
@@ -338,6 +340,7 @@ TEST(PartsExport, EveryExportOfAGeneratedServerPassesItsChecks) {
                 args.insert(args.end(), {"-verify", "partsExport.txt", "-jobs", "3"});
                 EXPECT_THAT(run.run(args, client_env("")).out, testing::HasSubstr(": 0 problems\n"));
             }
+            EXPECT_EQ(run.files_left(), with(kWholeExport, {"old.raw", "parts.txt", "partsRawFile000.raw0", "rel.txt"}));
             // The last export, damaged three ways, one at a time.
             const std::string text = run.output("partsExport.txt");
             for (const char* key : {"SubBranch", "Label", "OnBranch"}) {
@@ -354,6 +357,11 @@ TEST(PartsExport, EveryExportOfAGeneratedServerPassesItsChecks) {
                 EXPECT_THAT(r.out, testing::Not(testing::HasSubstr(": 0 problems\n"))) << key;
             }
         }
+    // A part of 5,000 versions: its element goes out in pieces before it is checked whole.
+    e2e::ServerRun run(SimKind::vandor);
+    ASSERT_TRUE(run.generated({.parts = 1, .revisions = 5000, .noteSizes = {}}));
+    EXPECT_EQ(run.run({"-parts", "-release", "R2"}, client_env("")).status, 0);
+    EXPECT_GT(run.output("partsExport.txt").size(), 1u << 20);
 }
 
 TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {
