@@ -136,7 +136,7 @@ std::string read_blocks(std::string_view text, ReadImport& out, std::vector<std:
             continue;
         }
         if (item.kind == Item::Kind::Bare && k.ends_with("_END")) {
-            if (k.substr(0, k.size() - 4) != block) return fault(std::string(k) + " ends no open block");
+            if (open.empty() || k.substr(0, k.size() - 4) != block) return fault(std::string(k) + " ends no open block");
             if (block == "VERSION" && out.elements.back().versions.back().id.empty())
                 return fault("a version without its VersionId");
             if (block == "ELEMENT" && out.elements.back().name.empty()) return fault("an element without its Name");

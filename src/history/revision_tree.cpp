@@ -166,18 +166,15 @@ void count_marked_subtrees(std::vector<RevisionNode>& revs) {
     }
 }
 
-/// Where the walks of steps 3 and 4 start: the top of the head's ancestor chain, then
-/// every other root (a node without an ancestor link) in list order. Corvane's head is
-/// its newest revision, nearly always a leaf: a walk from it would meet no fork. With
-/// children dated before their parents neither kind's head need be a root.
+/// Where the walks of steps 3 and 4 start: every root (a node without an ancestor link)
+/// in list order, the top of the head's tree among them. A walk from the head would see
+/// no fork when it is a leaf, as Corvane's newest revision nearly always is, and with
+/// children dated before their parents neither kind's head need be a root. The trees'
+/// walks do not meet, so their order changes nothing.
 std::vector<std::size_t> walk_starts(const std::vector<RevisionNode>& revs) {
     std::vector<std::size_t> starts;
-    if (revs.empty()) return starts;
-    std::size_t top = 0;
-    while (revs[top].ancestor != kNoNode) top = revs[top].ancestor;  // no cycles: link_ancestors
-    starts.push_back(top);
     for (std::size_t i = 0; i < revs.size(); ++i)
-        if (revs[i].ancestor == kNoNode && i != top) starts.push_back(i);
+        if (revs[i].ancestor == kNoNode) starts.push_back(i);
     return starts;
 }
 
