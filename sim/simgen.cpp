@@ -598,7 +598,8 @@ std::vector<Revision> make_tree(Context& c, std::int64_t from, std::int64_t span
     std::int64_t step = std::max<std::int64_t>(span / total, 2);
     // Made anew: from here on a new main line without an ancestor, numbered on after
     // the old one (names never repeat within a part); the old lines end.
-    const int anewAt = total > 1 && c.random.sometimes(c.options.anew) ? static_cast<int>(c.random.between(1, total - 1)) : -1;
+    const int anewAt =
+        total > 1 && c.random.sometimes(c.options.anew) ? static_cast<int>(c.random.between(1, total - 1)) : -1;
     for (int k = 0; k < total; ++k) {
         if (k == anewAt) lines = {Line{"", lines[0].count, -1, 0}};
         std::size_t lineIndex = 0;

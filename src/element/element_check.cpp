@@ -66,7 +66,8 @@ public:
 
 private:
     bool fail(const Item& item, const std::string& why) {
-        fault_ = "line " + std::to_string(item.line) + ": " + std::string(item.keyword) + (item.keyword.empty() ? "" : ": ") + why;
+        fault_ = "line " + std::to_string(item.line) + ": " + std::string(item.keyword) +
+                 (item.keyword.empty() ? "" : ": ") + why;
         return false;
     }
     bool line_end() {
@@ -136,7 +137,8 @@ std::string read_blocks(std::string_view text, ReadImport& out, std::vector<std:
             continue;
         }
         if (item.kind == Item::Kind::Bare && k.ends_with("_END")) {
-            if (open.empty() || k.substr(0, k.size() - 4) != block) return fault(std::string(k) + " ends no open block");
+            if (open.empty() || k.substr(0, k.size() - 4) != block)
+                return fault(std::string(k) + " ends no open block");
             if (block == "VERSION" && out.elements.back().versions.back().id.empty())
                 return fault("a version without its VersionId");
             if (block == "ELEMENT" && out.elements.back().name.empty()) return fault("an element without its Name");
@@ -437,7 +439,8 @@ void FileVerifier::verify_part(const std::string& path, const HistoryModel& mode
     ++elements_;
     versions_ += element.versions.size();
     std::string unchecked;
-    for (std::string& problem : checker_.check(element, model, nullptr, &unchecked)) add_problem(path, std::move(problem));
+    for (std::string& problem : checker_.check(element, model, nullptr, &unchecked))
+        add_problem(path, std::move(problem));
     report_unchecked(*console_, path, unchecked);
 }
 

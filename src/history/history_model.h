@@ -292,8 +292,12 @@ public:
     /// Registers the last "/" component of `branchPath`: 0 new, 1 already registered.
     int register_branch_type(std::string_view branchPath);
     /// Whether the registries hold a name already, without registering it.
-    bool has_declared_name(std::string_view name) const { return declaredNames_.find(name) != declaredNames_.end(); }
-    bool has_branch_type(std::string_view branchPath) const { return branchTypes_.contains(last_component(branchPath)); }
+    bool has_declared_name(std::string_view name) const {
+        return declaredNames_.find(name) != declaredNames_.end();
+    }
+    bool has_branch_type(std::string_view branchPath) const {
+        return branchTypes_.contains(last_component(branchPath));
+    }
 
     /// Empties the part's lists; with `all` also the export-wide registries. 0.
     int release_history(bool all);
@@ -330,5 +334,3 @@ private:
     std::vector<std::size_t> lastNamedAlike_;  // for the first row of a name: its chain's end
     void index_part_row(std::size_t row);
 };
-
-

@@ -250,7 +250,8 @@ std::vector<std::size_t> write_ranks(const std::vector<RevisionNode>& revs, cons
         const std::size_t i = ready.top().second;
         ready.pop();
         rank[i] = placed;
-        for (std::size_t c = firstChild[i]; c < firstChild[i + 1]; ++c) ready.emplace(effective(children[c]), children[c]);
+        for (std::size_t c = firstChild[i]; c < firstChild[i + 1]; ++c)
+            ready.emplace(effective(children[c]), children[c]);
     }
     return rank;
 }

@@ -41,11 +41,14 @@ std::string expected(const std::string& name, const fs::path& cwd) {
     return text;
 }
 
-enum class Server { fixture, faults, quoting, generated, large, awkward, vfixture, vfaults, vgenerated, vlarge, vawkward };
+enum class Server {
+    fixture, faults, quoting, generated, large, awkward, vfixture, vfaults, vgenerated, vlarge, vawkward
+};
 
 /// The generator's histories that lose lineage: forks no part row marks, children dated
 /// before their parents, equal change times, parts made anew.
-const std::vector<std::string> kAwkward{"--branch-rows", "0.6", "--skew", "0.15", "--same-times", "0.15", "--anew", "0.3"};
+const std::vector<std::string> kAwkward{"--branch-rows", "0.6", "--skew",  "0.15",
+                                        "--same-times",  "0.15", "--anew", "0.3"};
 
 SimKind kind_of(Server server) { return server >= Server::vfixture ? SimKind::vandor : SimKind::corvane; }
 
@@ -58,7 +61,8 @@ bool make(e2e::ServerRun& run, Server server) {
         default: break;
     }
     if (server == Server::awkward || server == Server::vawkward)
-        return run.generated({.seed = 7, .parts = 6, .revisions = 9, .branchProb = 0.4, .noteSizes = {}, .more = kAwkward});
+        return run.generated(
+            {.seed = 7, .parts = 6, .revisions = 9, .branchProb = 0.4, .noteSizes = {}, .more = kAwkward});
     const bool large = server == Server::large || server == Server::vlarge;
     return run.generated({.seed = 5, .parts = large ? 150 : 4, .revisions = 7, .branchProb = 0.4, .noteSizes = {}});
 }
@@ -340,19 +344,24 @@ TEST(PartsExport, EveryExportOfAGeneratedServerPassesItsChecks) {
                 args.insert(args.end(), {"-verify", "partsExport.txt", "-jobs", "3"});
                 EXPECT_THAT(run.run(args, client_env("")).out, testing::HasSubstr(": 0 problems\n"));
             }
-            EXPECT_EQ(run.files_left(), with(kWholeExport, {"old.raw", "parts.txt", "partsRawFile000.raw0", "rel.txt"}));
+            EXPECT_EQ(run.files_left(),
+                      with(kWholeExport, {"old.raw", "parts.txt", "partsRawFile000.raw0", "rel.txt"}));
             // The last export, damaged three ways, one at a time.
             const std::string text = run.output("partsExport.txt");
             for (const char* key : {"SubBranch", "Label", "OnBranch"}) {
                 std::string damaged = text;
-                const std::size_t line = damaged.find(std::string("\n") + key + " ") + 1, end = damaged.find('\n', line) + 1;
+                const std::size_t line = damaged.find(std::string("\n") + key + " ") + 1;
+                const std::size_t end = damaged.find('\n', line) + 1;
                 ASSERT_NE(line, 0u) << key;
                 const std::string onBranch = damaged.substr(line, end - line);
                 if (std::string(key) != "OnBranch") damaged.erase(line, end - line);
                 else  // the first version of the element onto the branch its later version is on
-                    damaged.insert(damaged.find('\n', damaged.find("\nExtractCmd ", damaged.rfind("ELEMENT_BEGIN", line)) + 1) + 1, onBranch);
+                    damaged.insert(
+                        damaged.find('\n', damaged.find("\nExtractCmd ", damaged.rfind("ELEMENT_BEGIN", line)) + 1) + 1,
+                        onBranch);
                 e2e::write_text(run.work() / "damaged.txt", damaged);
-                const e2e::RunResult r = run.run({"-parts", "-relspec", "rel.txt", "-verify", "damaged.txt"}, client_env(""));
+                const e2e::RunResult r =
+                    run.run({"-parts", "-relspec", "rel.txt", "-verify", "damaged.txt"}, client_env(""));
                 EXPECT_EQ(r.status, 255) << key;
                 EXPECT_THAT(r.out, testing::Not(testing::HasSubstr(": 0 problems\n"))) << key;
             }
