@@ -253,15 +253,17 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
     for (std::size_t r = 0; r < model.partRows().size(); ++r) {
         const PartRowNode& row = model.partRows()[r];
         const std::size_t i = find(byMatch, roles.partRowMatchKey(row));
+        std::vector<std::string> labels = part_row_labels(row, settings_);
+        for (std::string& label : labels) label.insert(0, labelPrefix);
         std::vector<std::string>& named = namedLabels[roles.partRowNameKey(row)];
-        for (const std::string& label : part_row_labels(row, settings_)) named.push_back(labelPrefix + label);
+        named.insert(named.end(), labels.begin(), labels.end());
         if (i == kNoNode) {
             problems.push_back("a part row names version " + std::string(roles.partRowNameKey(row)) +
                                ", which the server's history of the part lacks");
             continue;
         }
         if (firstRow[i] == kNoNode) firstRow[i] = r;
-        for (const std::string& label : part_row_labels(row, settings_)) rowLabels[i].push_back(labelPrefix + label);
+        rowLabels[i].insert(rowLabels[i].end(), labels.begin(), labels.end());
     }
     for (std::size_t i = 0; i < n; ++i)
         if (firstRow[i] != kNoNode && held[i] == kNoNode && (!since_ || version_time(model, i, firstRow[i]) >= *since_))
