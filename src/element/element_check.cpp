@@ -21,6 +21,7 @@ struct Item {
 };
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_keyword_char(char c) { return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 /// The items of a text in order, until the end or the first line that does not fit.
 class ItemReader {
@@ -32,8 +33,7 @@ public:
         item = Item{};
         item.line = line_;
         const std::size_t start = at_;
-        while (at_ < text_.size() && (text_[at_] == '_' || std::isalpha(static_cast<unsigned char>(text_[at_]))))
-            ++at_;
+        while (at_ < text_.size() && is_keyword_char(text_[at_])) ++at_;
         item.keyword = text_.substr(start, at_ - start);
         if (item.keyword.empty()) return fail(item, "no keyword at the start of the line");
         if (line_end()) return true;
@@ -71,7 +71,10 @@ private:
         return false;
     }
     bool line_end() {
-        const std::size_t size = text_.compare(at_, 1, "\n") == 0 ? 1 : text_.compare(at_, 2, "\r\n") == 0 ? 2 : 0;
+        const std::size_t left = text_.size() - at_;
+        const std::size_t size = left >= 1 && text_[at_] == '\n'                           ? 1
+                                 : left >= 2 && text_[at_] == '\r' && text_[at_ + 1] == '\n' ? 2
+                                                                                          : 0;
         at_ += size;
         line_ += size ? 1 : 0;
         return size != 0;
@@ -89,24 +92,39 @@ constexpr std::pair<std::string_view, std::string_view> kNesting[] = {
     {"TYPES", "LBTYPE"}, {"TYPES", "BRTYPE"}, {"ELEMENT", "VERSION"},
 };
 
-/// The lines each block holds, and whether each is a text line (else a number line).
+/// The lines each block holds, whether each is a text line (else a number line), and
+/// what the reader keeps of it.
+enum class Keep { Nothing, NumElements, NumVersions, ExporterKind, LbType, BrType, Name, VersionId, OnBranch,
+                  SubBranch, Label };
 struct Field {
     std::string_view block, keyword;
     bool text;
+    Keep keep = Keep::Nothing;
 };
 constexpr Field kFields[] = {
-    {"", "EXPORT_FORMAT", false},     {"GLOBALS", "ExportFromDir", true}, {"GLOBALS", "NumElements", false},
-    {"GLOBALS", "NumVersions", false}, {"GLOBALS", "ExporterKind", false}, {"GLOBALS", "NeedCmd", true},
-    {"LBTYPE", "LbType", true},       {"BRTYPE", "BrType", true},         {"DIR", "DirName", true},
-    {"ELEMENT", "Name", true},        {"ELEMENT", "Mode", false},         {"VERSION", "VersionId", true},
-    {"VERSION", "ExtractCmd", true},  {"VERSION", "OnBranch", true},      {"VERSION", "SubBranch", true},
-    {"VERSION", "Label", true},       {"ELEMENT", "EventUser", true},     {"ELEMENT", "EventGroup", true},
-    {"ELEMENT", "EventName", true},   {"ELEMENT", "EventHost", true},     {"ELEMENT", "EventTime", false},
-    {"VERSION", "EventUser", true},   {"VERSION", "EventGroup", true},    {"VERSION", "EventName", true},
-    {"VERSION", "EventHost", true},   {"VERSION", "EventTime", false},
+    {"VERSION", "EventUser", true},   {"VERSION", "EventGroup", true}, {"VERSION", "EventName", true},
+    {"VERSION", "EventHost", true},   {"VERSION", "EventTime", false}, {"VERSION", "ExtractCmd", true},
+    {"VERSION", "Label", true, Keep::Label},      {"VERSION", "VersionId", true, Keep::VersionId},
+    {"VERSION", "OnBranch", true, Keep::OnBranch}, {"VERSION", "SubBranch", true, Keep::SubBranch},
+    {"ELEMENT", "Name", true, Keep::Name},         {"ELEMENT", "Mode", false},
+    {"ELEMENT", "EventUser", true},   {"ELEMENT", "EventGroup", true}, {"ELEMENT", "EventName", true},
+    {"ELEMENT", "EventHost", true},   {"ELEMENT", "EventTime", false}, {"LBTYPE", "LbType", true, Keep::LbType},
+    {"BRTYPE", "BrType", true, Keep::BrType},      {"DIR", "DirName", true},
+    {"", "EXPORT_FORMAT", false},     {"GLOBALS", "ExportFromDir", true},
+    {"GLOBALS", "NumElements", false, Keep::NumElements}, {"GLOBALS", "NumVersions", false, Keep::NumVersions},
+    {"GLOBALS", "ExporterKind", false, Keep::ExporterKind}, {"GLOBALS", "NeedCmd", true},
 };
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+/// A branch path and a name in it (a SubBranch listed on the path), as a map key.
+using PathAndName = std::pair<std::string_view, std::string_view>;
+struct PathAndNameHash {
+    std::size_t operator()(const PathAndName& key) const noexcept {
+        const std::hash<std::string_view> hash;
+        return hash(key.first) * 31 + hash(key.second);
+    }
+};
 
 std::string joined(const std::vector<std::string_view>& names) {
     std::string text;
@@ -148,26 +166,35 @@ std::string read_blocks(std::string_view text, ReadImport& out, std::vector<std:
         }
         const Field* field = nullptr;
         for (const Field& f : kFields)
-            if (f.block == block && f.keyword == k) field = &f;
+            if (f.keyword.size() == k.size() && f.keyword[0] == k[0] && f.keyword == k && f.block == block) {
+                field = &f;
+                break;
+            }
         if (!field)
             return fault(std::string(k) + " does not belong " +
                          (block.empty() ? "outside a block" : "in a " + std::string(block) + " block"));
         if (field->text != (item.kind == Item::Kind::Text))
             return fault(std::string(k) + (field->text ? " needs a length-prefixed value" : " needs a number"));
-        if (k == "NumElements") out.numElements = item.number;
-        if (k == "NumVersions") out.numVersions = item.number;
-        if (k == "ExporterKind") out.exporterKind = item.number;
-        if (k == "LbType") out.types.labels.emplace(item.text);
-        if (k == "BrType") out.types.branches.emplace(item.text);
-        if (k == "Name") out.elements.back().name = item.text;
-        if (block != "VERSION") continue;
-        ReadVersion& version = out.elements.back().versions.back();
-        if ((k == "VersionId" && !version.id.empty()) || (k == "OnBranch" && version.onBranch))
-            return fault("a second " + std::string(k) + " in one version");
-        if (k == "VersionId") version.id = item.text;
-        if (k == "OnBranch") version.onBranch = true, version.branch = item.text;
-        if (k == "SubBranch") version.subBranches.push_back(item.text);
-        if (k == "Label") version.labels.push_back(item.text);
+        ReadVersion* version = field->block == "VERSION" ? &out.elements.back().versions.back() : nullptr;
+        switch (field->keep) {
+            case Keep::Nothing: break;
+            case Keep::NumElements: out.numElements = item.number; break;
+            case Keep::NumVersions: out.numVersions = item.number; break;
+            case Keep::ExporterKind: out.exporterKind = item.number; break;
+            case Keep::LbType: out.types.labels.emplace(item.text); break;
+            case Keep::BrType: out.types.branches.emplace(item.text); break;
+            case Keep::Name: out.elements.back().name = item.text; break;
+            case Keep::VersionId:
+                if (!version->id.empty()) return fault("a second VersionId in one version");
+                version->id = item.text;
+                break;
+            case Keep::OnBranch:
+                if (version->onBranch) return fault("a second OnBranch in one version");
+                version->onBranch = true, version->branch = item.text;
+                break;
+            case Keep::SubBranch: version->subBranches.push_back(item.text); break;
+            case Keep::Label: version->labels.push_back(item.text); break;
+        }
     }
     if (!reader.fault().empty()) return reader.fault();
     return open.empty() ? "" : "the text ends inside a " + std::string(open.back()) + " block";
@@ -199,15 +226,12 @@ std::int64_t LineageChecker::version_time(const HistoryModel& model, std::size_t
 }
 
 bool LineageChecker::expects_element(const HistoryModel& model) const {
-    std::unordered_map<std::string_view, std::size_t> byMatch;
-    for (std::size_t i = model.revisions().size(); i-- > 0;)
-        byMatch[model.roles().revisionMatchKey(model.revisions()[i])] = i;  // the first of a key wins
-    std::unordered_map<std::size_t, std::size_t> firstRow;
+    std::vector<std::size_t> firstRow(model.revisions().size(), kNoNode);
     for (std::size_t r = 0; r < model.partRows().size(); ++r) {
-        const auto named = byMatch.find(model.roles().partRowMatchKey(model.partRows()[r]));
-        if (named == byMatch.end()) continue;
-        const std::size_t first = firstRow.emplace(named->second, r).first->second;
-        if (!since_ || version_time(model, named->second, first) >= *since_) return true;
+        const std::size_t i = model.find_revision_by_source(model.roles().partRowMatchKey(model.partRows()[r]));
+        if (i == kNoNode) continue;
+        if (firstRow[i] == kNoNode) firstRow[i] = r;
+        if (!since_ || version_time(model, i, firstRow[i]) >= *since_) return true;
     }
     return false;
 }
@@ -217,25 +241,15 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
     std::vector<std::string> problems;
     const RoleTable& roles = model.roles();
     const std::vector<RevisionNode>& revs = model.revisions();
+    const std::vector<PartRowNode>& rows = model.partRows();
     const std::size_t n = revs.size();
-    using Index = std::unordered_map<std::string_view, std::size_t>;
-    auto find = [](const Index& index, std::string_view key) {
-        const auto it = index.find(key);
-        return it == index.end() ? kNoNode : it->second;
-    };
-    Index byName, byMatch;
-    std::string_view repeated;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!byName.emplace(roles.nodeName(revs[i]), i).second && repeated.empty()) repeated = roles.nodeName(revs[i]);
-        byMatch.emplace(roles.revisionMatchKey(revs[i]), i);
-    }
     const std::vector<ReadVersion>& versions = element.versions;
     auto version = [&](std::size_t pos) { return "version " + std::string(versions[pos].id); };
 
-    // The element's versions among the server's.
+    // The element's versions among the server's (by the model's index of first names).
     std::vector<std::size_t> held(n, kNoNode), node(versions.size(), kNoNode);
     for (std::size_t pos = 0; pos < versions.size(); ++pos) {
-        const std::size_t i = find(byName, versions[pos].id);
+        const std::size_t i = model.find_revision_by_name(versions[pos].id);
         if (i == kNoNode)
             problems.push_back(version(pos) + " is no version of the part on the server");
         else if (held[i] != kNoNode)
@@ -244,26 +258,17 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
             held[i] = pos, node[pos] = i;
     }
 
-    // What the part rows name and the labels they give; versions without a row of
-    // their own (branch points) take those of the rows named like them.
-    const std::string labelPrefix = settings_.corvane() ? "CVN-" : "VANDOR-";
-    std::vector<std::size_t> firstRow(n, kNoNode);
-    std::unordered_map<std::size_t, std::vector<std::string>> rowLabels;
-    std::unordered_map<std::string_view, std::vector<std::string>> namedLabels;
-    for (std::size_t r = 0; r < model.partRows().size(); ++r) {
-        const PartRowNode& row = model.partRows()[r];
-        const std::size_t i = find(byMatch, roles.partRowMatchKey(row));
-        std::vector<std::string> labels = part_row_labels(row, settings_);
-        for (std::string& label : labels) label.insert(0, labelPrefix);
-        std::vector<std::string>& named = namedLabels[roles.partRowNameKey(row)];
-        named.insert(named.end(), labels.begin(), labels.end());
+    // What the part rows name: each version's rows, chained in row order.
+    std::vector<std::size_t> firstRow(n, kNoNode), lastRow(n, kNoNode), nextRow(rows.size(), kNoNode);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const std::size_t i = model.find_revision_by_source(roles.partRowMatchKey(rows[r]));
         if (i == kNoNode) {
-            problems.push_back("a part row names version " + std::string(roles.partRowNameKey(row)) +
+            problems.push_back("a part row names version " + std::string(roles.partRowNameKey(rows[r])) +
                                ", which the server's history of the part lacks");
             continue;
         }
-        if (firstRow[i] == kNoNode) firstRow[i] = r;
-        rowLabels[i].insert(rowLabels[i].end(), labels.begin(), labels.end());
+        (firstRow[i] == kNoNode ? firstRow[i] : nextRow[lastRow[i]]) = r;
+        lastRow[i] = r;
     }
     for (std::size_t i = 0; i < n; ++i)
         if (firstRow[i] != kNoNode && held[i] == kNoNode && (!since_ || version_time(model, i, firstRow[i]) >= *since_))
@@ -273,6 +278,9 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
     auto declared = [&](NameSet DeclaredTypes::*set, std::string_view name) {
         return (declared_.*set).contains(name) || (extra && (extra->*set).contains(name));
     };
+    const std::string_view labelPrefix = settings_.corvane() ? "CVN-" : "VANDOR-";
+    std::vector<std::string> want;
+    std::vector<std::string_view> have;
     for (std::size_t pos = 0; pos < versions.size(); ++pos) {
         const ReadVersion& v = versions[pos];
         for (std::string_view label : v.labels)
@@ -286,30 +294,39 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
             from = to + 1;
         }
         if (node[pos] == kNoNode) continue;
-        const auto rows = firstRow[node[pos]] != kNoNode ? rowLabels.find(node[pos]) : rowLabels.end();
-        const auto alike = namedLabels.find(versions[pos].id);
-        std::vector<std::string_view> want, have(v.labels.begin(), v.labels.end());
-        if (rows != rowLabels.end()) want.assign(rows->second.begin(), rows->second.end());
-        else if (alike != namedLabels.end()) want.assign(alike->second.begin(), alike->second.end());
-        for (auto* list : {&want, &have}) {
-            std::sort(list->begin(), list->end());
-            list->erase(std::unique(list->begin(), list->end()), list->end());
-        }
-        if (want != have)
-            problems.push_back(version(pos) + " carries " + joined(have) + ", its part rows give " + joined(want));
+        // The labels of its rows; a version without a row of its own (a branch point)
+        // takes those of the rows named like it.
+        want.clear();
+        const bool named = firstRow[node[pos]] != kNoNode;
+        for (std::size_t r = named ? firstRow[node[pos]] : model.find_part_row_from(v.id, 0); r != kNoNode;
+             r = named ? nextRow[r] : model.next_part_row_named_alike(r))
+            for (std::string& label : part_row_labels(rows[r], settings_)) want.push_back(label.insert(0, labelPrefix));
+        have.assign(v.labels.begin(), v.labels.end());
+        std::sort(want.begin(), want.end());
+        want.erase(std::unique(want.begin(), want.end()), want.end());
+        std::sort(have.begin(), have.end());
+        have.erase(std::unique(have.begin(), have.end()), have.end());
+        if (!std::equal(want.begin(), want.end(), have.begin(), have.end()))
+            problems.push_back(version(pos) + " carries " + joined(have) + ", its part rows give " +
+                               joined({want.begin(), want.end()}));
     }
 
     // Which of two versions of one name another came from is not guessed at: the lineage
     // goes unchecked, said as such (an element holding the name twice is a problem above).
-    if (!repeated.empty()) {
-        if (unchecked) *unchecked = "the server gives the name " + std::string(repeated) + " to more than one version";
+    if (model.hasRepeatedNames()) {
+        for (std::size_t i = 0; unchecked && i < n; ++i)
+            if (model.find_revision_by_name(roles.nodeName(revs[i])) != i) {
+                *unchecked = "the server gives the name " + std::string(roles.nodeName(revs[i])) +
+                             " to more than one version";
+                break;
+            }
         return problems;
     }
     // The truth: each version's nearest ancestor on the server that the element holds
     // (above), and the root of its tree, settled by climbing each chain once.
     std::vector<std::size_t> parent(n, kNoNode);
     for (std::size_t i = 0; i < n; ++i)
-        if (!roles.isRoot(revs[i])) parent[i] = find(byName, roles.ancestorKey(revs[i]));
+        if (!roles.isRoot(revs[i])) parent[i] = model.find_revision_by_name(roles.ancestorKey(revs[i]));
     constexpr std::size_t kUnset = kNoNode - 1;
     std::vector<std::size_t> above(n, kUnset), root(n, kUnset), chain;
     std::vector<char> climbing(n, 0);
@@ -330,16 +347,13 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
             root[x] = p == kNoNode ? x : root[p];
         }
     }
-    std::unordered_map<std::size_t, int> topsOfTree;
+    std::vector<int> topsOfTree(n, 0);
     for (std::size_t i : node)
         if (i != kNoNode && above[i] == kNoNode) ++topsOfTree[root[i]];
 
     // The predecessor the file implies, walked in file order.
     std::unordered_map<std::string_view, std::size_t> lastOn;
-    std::unordered_map<std::string, std::size_t> listers;  // parent path and SubBranch
-    auto lister_key = [](std::string_view path, std::string_view sub) {
-        return std::to_string(path.size()) + ":" + std::string(path) + std::string(sub);
-    };
+    std::unordered_map<PathAndName, std::size_t, PathAndNameHash> listers;  // by parent path and SubBranch
     for (std::size_t pos = 0; pos < versions.size(); ++pos) {
         const ReadVersion& v = versions[pos];
         const std::string_view path = v.onBranch ? v.branch : std::string_view();
@@ -350,12 +364,12 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
         } else if (!path.empty()) {
             const std::size_t slash = path.rfind('/');
             const std::string_view up = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
-            const auto from = listers.find(lister_key(up, path.substr(slash + 1)));
+            const auto from = listers.find({up, path.substr(slash + 1)});
             known = from != listers.end();
             if (known) implied = from->second;
         }
         lastOn[path] = pos;
-        for (std::string_view sub : v.subBranches) listers[lister_key(path, sub)] = pos;
+        for (std::string_view sub : v.subBranches) listers[{path, sub}] = pos;
         const std::size_t i = node[pos];
         if (i == kNoNode) continue;
         const std::size_t truth = above[i] == kNoNode ? kNoNode : held[above[i]];
