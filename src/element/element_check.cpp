@@ -213,7 +213,8 @@ ReadImport read_import_text(std::string_view text) {
 
 // --- LineageChecker -------------------------------------------------------------
 
-LineageChecker::LineageChecker(const RunSettings& settings) : settings_(settings) {
+LineageChecker::LineageChecker(const RunSettings& settings)
+    : settings_(settings), branchPrefix_(settings.corvane() ? "CVN-BRANCH-" : "VANDOR-BRANCH-") {
     if (!settings.sinceDate.empty()) since_ = parse_change_time(settings.sinceDate);
 }
 
@@ -223,6 +224,27 @@ std::int64_t LineageChecker::version_time(const HistoryModel& model, std::size_t
     if (date.empty() && firstRow != kNoNode && model.partRows()[firstRow].committedRow)
         date = model.partRows()[firstRow].committedRow->commitdate;
     return date.empty() ? kEarliestChangeTime : parse_change_time(date);
+}
+
+std::string_view LineageChecker::branch_number(std::string_view name) const {
+    if (!name.starts_with(branchPrefix_) || name.size() == branchPrefix_.size()) return {};
+    const std::string_view rest = name.substr(branchPrefix_.size());
+    return std::all_of(rest.begin(), rest.end(), is_digit) ? rest : std::string_view();
+}
+
+bool LineageChecker::has_branch_type(std::string_view name, const HistoryModel& model) const {
+    const std::string_view number = branch_number(name);
+    if (number.empty()) return branches_.contains(name);
+    return numberedBranches_.contains(number) || model.has_branch_type(number);
+}
+
+void LineageChecker::declare(const DeclaredTypes& types, bool numbered) {
+    labels_.insert(types.labels.begin(), types.labels.end());
+    for (const std::string& name : types.branches) {
+        const std::string_view number = branch_number(name);
+        if (number.empty()) branches_.insert(name);
+        else if (numbered) numberedBranches_.insert(number);
+    }
 }
 
 bool LineageChecker::expects_element(const HistoryModel& model) const {
@@ -276,7 +298,8 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
                                ", which a part row names, is not in the element");
 
     auto declared = [&](NameSet DeclaredTypes::*set, std::string_view name) {
-        return (declared_.*set).contains(name) || (extra && (extra->*set).contains(name));
+        return (set == &DeclaredTypes::labels ? labels_.contains(name) : has_branch_type(name, model)) ||
+               (extra && (extra->*set).contains(name));
     };
     const std::string_view labelPrefix = settings_.corvane() ? "CVN-" : "VANDOR-";
     std::vector<std::string> want;
@@ -400,8 +423,7 @@ std::vector<std::string> LineageChecker::check_written(std::string text, std::st
     if (!read.fault.empty() || read.elements.size() != 1) return {"the element cannot be read back: " + read.fault};
     std::vector<std::string> problems = check(read.elements[0], model, &types.types, unchecked);
     if (!problems.empty()) return problems;
-    declared_.labels.insert(types.types.labels.begin(), types.types.labels.end());
-    declared_.branches.insert(types.types.branches.begin(), types.types.branches.end());
+    declare(types.types, false);
     return problems;
 }
 
@@ -425,7 +447,7 @@ bool FileVerifier::load(Console& console) {
     }
     text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     read_ = read_import_text(text_);
-    checker_.declared() = read_.types;
+    checker_.declare(read_.types);
     if (!read_.fault.empty()) add_problem(file_, "it cannot be read past " + read_.fault);
     const long long kind = settings_.corvane() ? 12 : 13;
     if (read_.exporterKind && *read_.exporterKind != kind)

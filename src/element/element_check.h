@@ -57,7 +57,7 @@ public:
 
     /// The problems of `element` against the history in `model` (its part rows and
     /// revisions as read from the server), each naming its version; empty when it
-    /// passes. `extra` types count as declared besides those of declared().
+    /// passes. `extra` types count as declared besides those declare() was given.
     ///
     /// A version's predecessor in the file is the version before it on its branch, or,
     /// for the first on a branch, the version before it on the parent branch that lists
@@ -80,14 +80,26 @@ public:
     /// passes.
     std::vector<std::string> check_written(std::string text, std::string_view newTypes, const HistoryModel& model,
                                            std::string* unchecked);
-    DeclaredTypes& declared() { return declared_; }
+    /// Adds `types` to the types the file declares; with `numbered` false, not the branch
+    /// types named by the branch prefix and a number (see below).
+    void declare(const DeclaredTypes& types, bool numbered = true);
 
 private:
     std::int64_t version_time(const HistoryModel& model, std::size_t node, std::size_t firstRow) const;
+    /// The number after the branch prefix of a branch type named so, or empty.
+    std::string_view branch_number(std::string_view name) const;
+    bool has_branch_type(std::string_view name, const HistoryModel& model) const;
 
     const RunSettings& settings_;
+    std::string_view branchPrefix_;
     std::optional<std::int64_t> since_;
-    DeclaredTypes declared_;
+    // The types the file declares. Branch types named by the prefix and a number (a
+    // Vandor version id: one for every branch of every part) are held as numbers; during
+    // an export the model's registry of branch types holds them (the writer registers
+    // each one it declares), so that the check stays small however long the export.
+    NameSet labels_;
+    NameSet branches_;
+    NameRegistry numberedBranches_;
 };
 
 /// Says, as a warning, why the lineage of the part at `path` is not checked (nothing
