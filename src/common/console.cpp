@@ -2,6 +2,8 @@
 #include "console.h"
 
 #include <cstdio>
+
+#include "supervisor.h"
 #include <vector>
 
 std::string vstrprintf(const char* format, va_list args) {
@@ -38,11 +40,23 @@ void Console::eprint(const char* format, ...) {
     va_end(args);
 }
 
-void StdConsole::out(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-void StdConsole::err(std::string_view text) {
-    std::fflush(stdout);  // keep the two streams in order on a shared terminal
-    std::fwrite(text.data(), 1, text.size(), stderr);
+void StdConsole::out(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) lost();
 }
 
-void StdConsole::flush() { std::fflush(stdout); }
+void StdConsole::err(std::string_view text) {
+    flush();  // keep the two streams in order on a shared terminal
+    if (std::fwrite(text.data(), 1, text.size(), stderr) != text.size()) lost();
+}
+
+void StdConsole::flush() {
+    if (std::fflush(stdout) != 0) lost();
+}
+
+void StdConsole::lost() {
+    if (failed_) return;
+    // Nobody reads what the run says any more (a pipe's reader went away): the run ends
+    // as an interrupted one does, cleaning up, rather than going on unseen.
+    failed_ = true;
+    platform::note_interrupt();
+}

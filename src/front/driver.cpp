@@ -57,7 +57,12 @@ bool output_file_usable(Console& console, const RunSettings& settings) {
     const std::string& output = settings.outputFileName;
     std::string why;
     if (!output_folder_usable(output, why)) {
-        console.print("\n\nERROR:  Cannot write the export file %s: %s\n\n", output.c_str(), why.c_str());
+        // The export's own message, as when the file itself cannot be opened, and why.
+        if (settings.exportKind == ExportKind::Users)
+            console.print("ERROR: Could not open file %s\n", output.c_str());
+        else
+            console.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
+        console.print("   Reason: %s\n\n", why.c_str());
         return false;
     }
     const std::string clash = clashing_run_file(settings, output);
@@ -118,7 +123,19 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
 
     // Scratch files are removed however the run ends; the lock goes last.
     RunLock lock;
-    ScratchFiles scratch;
+    ScratchFiles scratch(&lock);
+    // A run that was stopped says why, and never passes for a finished one.
+    auto stopped = [&console](int status) {
+        const std::string halted = platform::halt_message();
+        // An interrupt that came once the export was whole changes nothing.
+        if (!platform::interrupted() || (status == 0 && halted.empty())) return status;
+        if (!halted.empty())
+            console.print("%s", halted.c_str());
+        else
+            console.print("\n\nERROR:  Interrupted: the export was stopped before it was complete; no export file "
+                          "was written\n\n");
+        return -1;
+    };
     if (settings.exportKind != ExportKind::None) {
         if (!output_file_usable(console, settings)) return -1;
         if (!lock.acquire(console, platform::host_name().value)) return -1;
@@ -128,21 +145,17 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
     const std::string testCommand = std::string(corvane ? "corv report -testServer > " : "Report -testServer > ") +
                                     platform::null_device();
     console.flush();
-    if (shell.run(testCommand) != 0) {
+    if (run_client(shell, console, testCommand) != 0) {
         console.print(corvane ? "\n\nNo Corvane connection established \n\n"
                               : "\n\nNo VANDOR connection established \n\n");
-        return -1;
+        return stopped(-1);
     }
 
     RunContext ctx{settings, console, shell, scratch};
     int status = run_export(ctx);
     scratch.remove_all();
-    if (status != 0 && platform::interrupted()) {
-        console.print("\n\nERROR:  Interrupted: the export was stopped before it was complete; no export file "
-                      "was written\n\n");
-    } else if (status == 0) {
-        console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
-    }
+    status = stopped(status);
+    if (status == 0) console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
     return status;
 }
 

@@ -45,9 +45,10 @@ using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<st
 
 int export_tracking_records(RunContext& ctx, const char* missingInputMessage, FileWriter writer) {
     std::string rawFileName;
+    std::string shapeWarning;
     // A failed report may still have left part of its answer in the raw file; exporting
     // that would report success for a partial export, so the failure ends the run here.
-    if (generate_view_report(ctx, rawFileName) != 0) return -1;
+    if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
     {
         std::ifstream raw(rawFileName, std::ios::binary);
         if (!raw) {
@@ -65,7 +66,9 @@ int export_tracking_records(RunContext& ctx, const char* missingInputMessage, Fi
     // Without the configuration report the -nomap file would lack its configurable
     // columns while every record still carried their values.
     if (ctx.settings.mapValues == 0 && load_configurable_fields(ctx, configFieldNames) != 0) return -1;
-    return writer(ctx, rawFileName, configFieldNames);
+    const int status = writer(ctx, rawFileName, configFieldNames);
+    if (status == 0) ctx.console.print("%s", shapeWarning.c_str());
+    return status;
 }
 
 }  // namespace

@@ -92,13 +92,13 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                                        ? std::string(layout.defaultOutputName)
                                        : ctx.settings.outputFileName;
     // A text stream: on Windows every line end, those inside notes too, becomes CR LF.
-    OutputFile output(outputName);
+    OutputFile output(outputName, &ctx.scratch);
     if (!output.open()) {
-        ctx.console.print("\n\nCan't Open Export Output File: %s - Exiting\n\n",
-                          outputName.c_str());
+        ctx.console.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", outputName.c_str());
+        ctx.console.print("   Reason: %s\n\n", output.failure().c_str());
         return -1;
     }
-    std::ofstream& out = output.stream();
+    std::ostream& out = output.stream();
     out << layout.header;
     ctx.console.print("\n\nGenerating Export File %s\n\n", outputName.c_str());
     ctx.console.flush();
@@ -158,13 +158,18 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             ctx.scratch.add(pending.fetch.scratch);
             commands.push_back(pending.fetch.command);
         }
-        const std::vector<int> statuses = shell.run_each(commands);
+        const std::vector<CallResult> results = shell.run_each(commands);
         if (platform::interrupted()) break;
-        std::size_t nextStatus = 0;
+        std::size_t nextResult = 0;
         for (const Pending& pending : batch) {
             int status = 0;
-            if (pending.fetch.kind == NoteFetch::Kind::Command)
-                status = nextStatus < statuses.size() ? statuses[nextStatus++] : -1;
+            if (pending.fetch.kind == NoteFetch::Kind::Command && nextResult < results.size()) {
+                // What the client said goes with its record, whichever -jobs ran it.
+                report_client_errors(ctx.console, results[nextResult]);
+                status = results[nextResult++].status;
+            } else if (pending.fetch.kind == NoteFetch::Kind::Command) {
+                status = -1;
+            }
             record = layout.columns(pending.fields);
             if (finish_note_fetch(ctx, pending.fetch, status, noteText) != 0) {
                 if (missingNames.size() < kNamedMissingNotes) missingNames.push_back(pending.fetch.recordId);
@@ -189,8 +194,8 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
         std::remove(outputName.c_str());
     } else if (!output.commit()) {
         // A full disk must not pass for a finished export.
-        ctx.console.print("\n\nERROR: Could not write Export Output File: %s\n\n",
-                          outputName.c_str());
+        ctx.console.print("\n\nERROR: Could not write Export Output File: %s: %s\n\n", outputName.c_str(),
+                          output.failure().c_str());
         return -1;
     }
     ctx.console.print("\n");

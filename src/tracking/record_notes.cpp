@@ -108,7 +108,7 @@ int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::
 int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText) {
     const NoteFetch fetch = plan_note_fetch(ctx.settings, recordId);
     if (fetch.kind == NoteFetch::Kind::Command) ctx.scratch.add(fetch.scratch);
-    const int status = fetch.kind == NoteFetch::Kind::Command ? ctx.shell.run(fetch.command) : 0;
+    const int status = fetch.kind == NoteFetch::Kind::Command ? run_client(ctx.shell, ctx.console, fetch.command) : 0;
     return finish_note_fetch(ctx, fetch, status, noteText);
 }
 

@@ -68,9 +68,10 @@ int write_users_file(RunContext& ctx, const std::string& rawFileName,
         return -1;
     }
     // A text stream: on Windows the lines end in CR LF.
-    OutputFile output(outputFileName);
+    OutputFile output(outputFileName, &ctx.scratch);
     if (!output.open()) {
         ctx.console.print("ERROR: Could not open file %s\n", outputFileName.c_str());
+        ctx.console.print("   Reason: %s\n\n", output.failure().c_str());
         return -1;
     }
     ctx.console.print("\n\nGenerating Users Export File\n\n");
@@ -86,7 +87,7 @@ int write_users_file(RunContext& ctx, const std::string& rawFileName,
     }
     if (platform::interrupted()) return -1;
     if (!output.commit()) {
-        ctx.console.print("ERROR: Could not write file %s\n", outputFileName.c_str());
+        ctx.console.print("ERROR: Could not write file %s: %s\n", outputFileName.c_str(), output.failure().c_str());
         return -1;
     }
     ctx.console.print("\n");
@@ -101,6 +102,9 @@ int export_users(RunContext& ctx) {
     std::string rawFileName;
     // A failed report leaves an empty or partial raw file, which would otherwise be
     // exported as a complete (possibly empty) user list.
-    if (generate_view_report(ctx, rawFileName) != 0) return -1;
-    return write_users_file(ctx, rawFileName, ctx.settings.outputFileName);
+    std::string shapeWarning;
+    if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
+    const int status = write_users_file(ctx, rawFileName, ctx.settings.outputFileName);
+    if (status == 0) ctx.console.print("%s", shapeWarning.c_str());
+    return status;
 }

@@ -104,7 +104,7 @@ TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
 TEST(FrontEnd, AFolderInPlaceOfAFileIsRefusedAndLeftAlone) {
     const std::tuple<SimKind, std::vector<std::string>, std::string> cases[] = {
         {SimKind::corvane, {"-users", "-infile", "dir"}, "ERROR:  The raw file dir cannot be exported: it is a folder"},
-        {SimKind::vandor, {"-defects", "-o", "dir"}, "Can't Open Export Output File: dir - Exiting"},
+        {SimKind::vandor, {"-defects", "-o", "dir"}, "Can't Open Export Output File: dir - Exiting\n\n   Reason: Is a directory"},
         {SimKind::vandor, {"-users", "-map"},
          "ERROR:  cannot write userRawFile000.raw in the current folder"},
     };
