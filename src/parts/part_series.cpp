@@ -193,6 +193,7 @@ private:
             statuses.push_back(result.status);
         }
         console_.print("\nProcessing Part:  %s\n", part.name.c_str());
+        console_.flush();  // a reader that went away is noticed at the next part
         if (path_.export_part(part_, part, statuses, files) == 0) return;
         writer_.discard_element();
         model_.release_history(false);

@@ -182,6 +182,8 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             // Each record counts, so a file whose only record lacks a line end is kept.
             ++written;
             ctx.console.print(layout.progressFormat, written);
+            // Shown as it happens; and a reader that went away is noticed now.
+            ctx.console.flush();
         }
         // A full disk ends the export now, not after every note has been fetched.
         if (!out) break;

@@ -97,8 +97,7 @@ int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::
         if (in) {
             const std::size_t length = read_note(in, noteText);
             if (length > kNoteLimit)
-                ctx.console.print(kNoteTruncatedMessage, name, static_cast<int>(length),
-                                  static_cast<int>(kNoteLimit));
+                ctx.console.print(kNoteTruncatedMessage, name, length, kNoteLimit);
         }
     }
     ctx.scratch.remove(fetch.scratch);

@@ -12,8 +12,9 @@
 inline constexpr std::size_t kNoteLimit = 64000;
 /// Arguments: the record name, the note's size, kNoteLimit. The words "for defect"
 /// serve the feature export too.
+/// The sizes are printed whole: a note past 2 GiB must not show a wrapped, negative size.
 inline constexpr const char* kNoteTruncatedMessage =
-    "\nNote size\t for defect %s is %d, will be truncated to %d";
+    "\nNote size\t for defect %s is %zu, will be truncated to %zu";
 
 /// The scratch file that receives the long view of `recordName` ("defect%s.out" or
 /// "feature%s.out" for the export kind).

@@ -261,6 +261,9 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
     for (const Case& c : cases) check(c);
 }
 
+// Every client call also talks on its error stream: what it says comes, in both runs, just
+// before the part that uses its answer, on one console with ferrox's own output. Corvane
+// commands see the migration variable from the first history report on, whatever -jobs.
 TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
     for (Server server : {Server::large, Server::vlarge}) {
         e2e::ServerRun run(kind_of(server));
@@ -269,9 +272,25 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
         for (const char* jobs : {"1", "4"}) {
             SCOPED_TRACE(jobs);
             // Parts numbered 80 to 89 fail, in every batch of either run.
+            std::map<std::string, std::string> env = client_env("(RevisionView|versions) .*_8[0-9]\\.");
+            env.insert({{"SIM_SAY", "."}, {"SIM_ENV_LOG", (run.work() / "env.log").string()}});
             const e2e::RunResult r =
-                run.run({"-parts", "-release", "R1", "-jobs", jobs}, client_env("(RevisionView|versions) .*_8[0-9]\\."));
+                e2e::run_program("/bin/sh", {"-c", "exec \"$0\" \"$@\" 2>&1", run.program(), "-parts", "-release", "R1",
+                                             "-jobs", jobs}, run.options(env));
             EXPECT_EQ(r.status, 255);
+            for (const std::string& call : e2e::lines_of(e2e::read_text(run.work() / "env.log"))) {
+                const bool history = call.find("RevisionView") != std::string::npos ||
+                                     call.find(" cvnselect ") != std::string::npos;
+                EXPECT_EQ(call.starts_with("CVN_MIGRATE=1 "), history) << call;
+            }
+            fs::remove(run.work() / "env.log");
+            std::string said;  // the part named by the last client message
+            for (const std::string& line : e2e::lines_of(r.out)) {
+                if (line.find(": said for ") != std::string::npos) said = line;
+                if (line.starts_with("Processing Part:  ")) {
+                    EXPECT_NE(said.find(line.substr(18)), std::string::npos) << line << " after " << said;
+                }
+            }
             ASSERT_EQ(run.files_left(), kWholeExport);
             std::vector<std::string> outputs{r.out};
             for (const std::string& name : kWholeExport) {
