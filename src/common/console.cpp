@@ -46,7 +46,14 @@ void StdConsole::out(std::string_view text) {
 
 void StdConsole::err(std::string_view text) {
     flush();  // keep the two streams in order on a shared terminal
-    if (std::fwrite(text.data(), 1, text.size(), stderr) != text.size()) lost();
+#ifdef _WIN32
+    // A Windows client's own CR LF line ends would come out doubled through the text
+    // stream, which puts back a CR before every line feed.
+    std::string lines(text);
+    for (std::size_t at = 0; (at = lines.find("\r\n", at)) != std::string::npos;) lines.erase(at, 1);
+    text = lines;
+#endif
+    if (std::fwrite(text.data(), 1, text.size(), stderr) != text.size() || std::fflush(stderr) != 0) lost();
 }
 
 void StdConsole::flush() {

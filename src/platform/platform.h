@@ -106,9 +106,6 @@ private:
 /// false when it exists or cannot be written.
 bool create_exclusive(const std::string& path, const std::string& content);
 
-/// The system's text for the error number `error`.
-std::string error_text(int error);
-
 /// True when `name` can be used as the name of a file in the current folder:
 /// not empty, at most 255 bytes, no path separator, no character the platform forbids in
 /// file names, and not a name the platform reserves (".", "..", device names on Windows).

@@ -28,30 +28,16 @@ std::string quote_argument(std::string_view value) { return quote_posix(value); 
 
 long current_process_id() { return static_cast<long>(::getpid()); }
 
-std::string error_text(int error) { return std::strerror(error); }
-
 bool replace_file(const std::string& from, const std::string& to, std::string* why) {
     if (std::rename(from.c_str(), to.c_str()) == 0) return true;
     if (why) *why = std::strerror(errno);
     return false;
 }
 
-bool sync_file(const std::string& path, std::string& why) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
-    if (!synced) why = std::strerror(errno);
-    ::close(fd);
-    return synced;
-}
+namespace {
 
-bool sync_folder_of(const std::string& path, std::string& why) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+bool sync_path(const std::string& path, int flags, std::string& why) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0) {
         why = std::strerror(errno);
         return false;
@@ -61,6 +47,15 @@ bool sync_folder_of(const std::string& path, std::string& why) {
     if (!synced) why = std::strerror(errno);
     ::close(fd);
     return synced;
+}
+
+}  // namespace
+
+bool sync_file(const std::string& path, std::string& why) { return sync_path(path, 0, why); }
+
+bool sync_folder_of(const std::string& path, std::string& why) {
+    const std::size_t slash = path.rfind('/');
+    return sync_path(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash), O_DIRECTORY, why);
 }
 
 bool SyncedFile::open(const std::string& path, bool, std::string& why) {

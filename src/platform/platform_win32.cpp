@@ -1,6 +1,7 @@
 // Windows side of the platform layer: files, locks, Win32 security and Winsock (the
 // process supervisor is in supervisor_win32.cpp).
 #include "platform.h"
+#include "win32_errors.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -29,20 +30,7 @@ std::string quote_argument(std::string_view value) { return quote_cmd(value); }
 
 long current_process_id() { return static_cast<long>(GetCurrentProcessId()); }
 
-std::string error_text(int error) { return std::strerror(error); }
-
 namespace {
-
-std::string win32_error_text(DWORD error) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "error " + std::to_string(error);
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message;
-}
 
 // The lock is taken on one byte far past any content, so that the file itself stays
 // readable for a run that wants to name the holder.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "win32_errors.h"
 
 namespace platform {
 
@@ -151,16 +152,6 @@ bool start_suspended(const std::string& interpreter, std::string& line, std::vec
     return ok;
 }
 
-std::string win32_error(DWORD error) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "error " + std::to_string(error);
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message;
-}
 
 }  // namespace
 
@@ -209,13 +200,13 @@ std::string working_folder_problem() {
     const std::string probe = "ferrox" + std::to_string(GetCurrentProcessId()) + ".probe";
     HandleCloser file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (file.handle == INVALID_HANDLE_VALUE) return win32_error(GetLastError());
+    if (file.handle == INVALID_HANDLE_VALUE) return win32_error_text(GetLastError());
     const std::string block(64 * 1024, 'p');
     DWORD written = 0;
     if (!WriteFile(file.handle, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) ||
         written != block.size())
-        return win32_error(GetLastError());
-    if (!FlushFileBuffers(file.handle)) return win32_error(GetLastError());
+        return win32_error_text(GetLastError());
+    if (!FlushFileBuffers(file.handle)) return win32_error_text(GetLastError());
     return {};
 }
 
@@ -236,7 +227,7 @@ CommandResult run_command(const std::string& commandLine, const Environment& env
                                    OPEN_EXISTING, 0, nullptr));
     HANDLE errRead = nullptr, errWrite = nullptr;
     if (!CreatePipe(&errRead, &errWrite, &inheritable, 0)) {
-        result.errorOutput = "\nERROR: cannot make a pipe for the command interpreter: " + win32_error(GetLastError()) + "\n";
+        result.errorOutput = "\nERROR: cannot make a pipe for the command interpreter: " + win32_error_text(GetLastError()) + "\n";
         return result;
     }
     HandleCloser readEnd(errRead);
@@ -246,7 +237,7 @@ CommandResult run_command(const std::string& commandLine, const Environment& env
     CloseHandle(errWrite);  // the child holds the only writing end now
     if (!ok) {
         result.errorOutput = "\nERROR: cannot start the command interpreter " + interpreter + ": " +
-                             win32_error(GetLastError()) + "\n";
+                             win32_error_text(GetLastError()) + "\n";
         return result;
     }
     HandleCloser process(started.hProcess);
