@@ -1,7 +1,6 @@
 // Windows side of the platform layer: files, locks, Win32 security and Winsock (the
 // process supervisor is in supervisor_win32.cpp).
 #include "platform.h"
-#include "win32_errors.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -9,6 +8,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+
+#include "win32_errors.h"
 
 #include <algorithm>
 #include <cstdlib>
