@@ -89,7 +89,7 @@ std::string records_text(std::size_t count) {
 std::string_view mapped_field_name(MappedField field) { return table_of(field).name; }
 
 void ValueMapper::map(MappedField field, std::string_view value, std::string& target) {
-    if (value.empty()) {
+    if (value.empty()) {  // the built-in result, whatever the value map says; never counted
         if (field == MappedField::State)
             map_state(target, value);
         else
