@@ -60,14 +60,30 @@ std::optional<MappedField> field_named(std::string_view name) {
 
 std::string in_quotes(const std::string& text) { return "'" + text + "'"; }
 
+/// One -valuemap or -usermap option of the run.
+struct MapOption {
+    const std::string& fileName;  // empty: not given
+    bool used;                    // the export kind applies this map
+    const char* option;           // "-valuemap"
+    const char* kind;             // "Value map"
+    const char* whoUses;          // why an unused map is not read
+};
+
 template <typename Map>
-bool load_map_file(const std::string& fileName, const char* kind, Console& console, Map& map,
+bool load_map_file(const MapOption& option, Console& console, Map& map,
                    bool (*reader)(std::istream&, const std::string&, Map&, Console&)) {
+    const std::string& fileName = option.fileName;
+    if (fileName.empty()) return true;
+    if (!option.used) {
+        console.print("\nWARNING: %s %s is not used: %s\n", option.option, fileName.c_str(),
+                      option.whoUses);
+        return true;
+    }
     // The export replaces that file, so a map of that name would be lost.
     if (same_file(fileName, kUnmappedValuesFile)) {
         console.print(
             "\n\nERROR:  %s %s is the report file of unmapped values, which an export replaces\n\n",
-            kind, fileName.c_str());
+            option.kind, fileName.c_str());
         return false;
     }
     std::error_code error;
@@ -76,7 +92,7 @@ bool load_map_file(const std::string& fileName, const char* kind, Console& conso
     if (!std::filesystem::is_directory(fileName, error)) in.open(fileName, std::ios::binary);
     if (in.is_open() && !reader(in, fileName, map, console)) return false;
     if (in.is_open() && !in.bad()) return true;
-    console.print("\n\nERROR:  %s %s cannot be read\n\n", kind, fileName.c_str());
+    console.print("\n\nERROR:  %s %s cannot be read\n\n", option.kind, fileName.c_str());
     return false;
 }
 
@@ -155,28 +171,13 @@ bool read_user_map(std::istream& in, const std::string& fileName, UserMap& map, 
 bool load_tracking_maps(const RunSettings& settings, Console& console, TrackingMaps& maps) {
     const bool records =
         settings.exportKind == ExportKind::Defects || settings.exportKind == ExportKind::Features;
-    const bool logins = records || settings.exportKind == ExportKind::Users;
-    if (!settings.valueMapFile.empty()) {
-        if (!records)
-            console.print(
-                "\nWARNING: -valuemap %s is not used: only the defect and feature exports map "
-                "values\n",
-                settings.valueMapFile.c_str());
-        else if (!load_map_file(settings.valueMapFile, "Value map", console, maps.values,
-                                read_value_map))
-            return false;
-    }
-    if (!settings.userMapFile.empty()) {
-        if (!logins)
-            console.print(
-                "\nWARNING: -usermap %s is not used: only the defect, feature and users exports "
-                "map logins\n",
-                settings.userMapFile.c_str());
-        else if (!load_map_file(settings.userMapFile, "User map", console, maps.users,
-                                read_user_map))
-            return false;
-    }
-    return true;
+    const MapOption values{settings.valueMapFile, records, "-valuemap", "Value map",
+                           "only the defect and feature exports map values"};
+    const MapOption users{settings.userMapFile, records || settings.exportKind == ExportKind::Users,
+                          "-usermap", "User map",
+                          "only the defect, feature and users exports map logins"};
+    return load_map_file(values, console, maps.values, read_value_map) &&
+           load_map_file(users, console, maps.users, read_user_map);
 }
 
 void LoginMapper::map(std::string& login) {

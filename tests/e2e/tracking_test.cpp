@@ -65,7 +65,7 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
          {"defectsExport.txt", "um.txt"}, {{"um.txt", "asmith|ann.smith\n"}, {"unmappedValues.txt", ""}}},
         {"corvane_features_usermap", SimKind::corvane, {"-features", "-map", "-usermap", "um.txt"}, 0,
          {"featuresExport.txt", "um.txt"}, {{"um.txt", "asmith|ann.smith\njmuller|jm\n"}}},
-        {"corvane_users_usermap", SimKind::corvane, {"-users", "-map", "-usermap", "um.txt"}, 0,
+        {"corvane_users_usermap", SimKind::corvane, {"-users", "-usermap", "um.txt", "-valuemap", "unused.txt"}, 0,
          {"um.txt", "usersExport.txt"}, {{"um.txt", "asmith|ann.smith\n"}}},
         {"vandor_defects_valuemap_refused", SimKind::vandor, {"-defects", "-valuemap", "vm.txt"}, 255, {"vm.txt"},
          {{"vm.txt", kValueMap + "priority|mustfix\n"}}},
