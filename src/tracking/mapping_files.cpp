@@ -103,8 +103,8 @@ bool read_value_map(std::istream& in, const std::string& fileName, ValueMap& map
     const MapFile file{"Value map", fileName, console};
     const auto lines = file.entries(in);
     if (!lines) return false;
-    std::map<std::string, std::pair<std::string, std::size_t>>
-        seen;  // "field|value" -> target, line
+    // "field|value" -> its target and line
+    std::map<std::string, std::pair<std::string, std::size_t>> seen;
     for (const auto& [number, parts] : *lines) {
         if (parts.size() != 3)
             return file.refuse(number, "expected field|server value|target value");
