@@ -33,6 +33,8 @@ struct RunSettings {
     std::string sinceDate;
     std::string relSpecFile;
     std::string queryText;
+    std::string valueMapFile;  // "-valuemap": the user's value map, read before the export
+    std::string userMapFile;   // "-usermap": the user's login map, read before the export
     int jobs = 1;  // client calls that may run at once ("-jobs")
 
     bool corvane() const { return serverKind == ServerKind::Corvane; }

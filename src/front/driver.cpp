@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "field_info.h"
+#include "mapping_files.h"
 #include "options.h"
 #include "output_file.h"
 #include "parts_export.h"
@@ -27,6 +28,7 @@ constexpr const char* kRunFileNames[] = {
     "wildcardtmpfile000.tmp", "revTmpFile000.out",     "verTmpFile000.out",    "vandorCommittedfile000.raw",
     "tmpsid000.raw",        "tmprel000.raw",         "labelstmpfile000.tmp", "dirstmpfile000.tmp",
     "versionstmpfile000.tmp", "SavedLabelsFile.txt", "SavedDirsFile.txt",    kRunLockFile,
+    kUnmappedValuesFile,
 };
 
 bool same_name(std::string_view a, std::string_view b) {
@@ -47,7 +49,7 @@ std::string clashing_run_file(const RunSettings& settings, const std::string& ou
     for (const char* name : kRunFileNames)
         if ((inCurrentFolder && same_name(path.filename().string(), name)) || same_file(output, name)) return name;
     for (const std::string* input : {&settings.inFile, &settings.committedFile, &settings.partSpecFile,
-                                     &settings.relSpecFile})
+                                     &settings.relSpecFile, &settings.valueMapFile, &settings.userMapFile})
         if (!input->empty() && same_file(output, *input)) return *input;
     return {};
 }
@@ -75,11 +77,11 @@ bool output_file_usable(Console& console, const RunSettings& settings) {
     return true;
 }
 
-int run_export(RunContext& ctx) {
+int run_export(RunContext& ctx, const TrackingMaps& maps) {
     switch (ctx.settings.exportKind) {
-        case ExportKind::Defects: return export_defects(ctx);
-        case ExportKind::Features: return export_features(ctx);
-        case ExportKind::Users: return export_users(ctx);
+        case ExportKind::Defects: return export_defects(ctx, maps);
+        case ExportKind::Features: return export_features(ctx, maps);
+        case ExportKind::Users: return export_users(ctx, maps.users);
         case ExportKind::Parts: return export_parts(ctx);
         case ExportKind::None: break;
     }
@@ -121,6 +123,10 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
         return -1;
     }
 
+    // A map file that is wrong must stop the run before the server is asked anything.
+    TrackingMaps maps;
+    if (!load_tracking_maps(settings, console, maps)) return -1;
+
     // Scratch files are removed however the run ends; the lock goes last.
     RunLock lock;
     ScratchFiles scratch(&lock);
@@ -152,7 +158,7 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
     }
 
     RunContext ctx{settings, console, shell, scratch};
-    int status = run_export(ctx);
+    int status = run_export(ctx, maps);
     scratch.remove_all();
     status = stopped(status);
     if (status == 0) console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());

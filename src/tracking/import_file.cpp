@@ -82,7 +82,7 @@ void warn_missing_notes(Console& console, std::size_t count, const std::vector<s
 }  // namespace
 
 int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
-                        const TrackingFileLayout& layout) {
+                        const TrackingFileLayout& layout, LoginMapper& logins) {
     std::ifstream raw(rawFileName, std::ios::binary);
     if (!raw) {
         ctx.console.print(layout.missingInputMessage, rawFileName.c_str());
@@ -138,6 +138,9 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                 break;
             }
             std::vector<std::string> fields = split_fields(line);
+            logins.next_record();
+            for (std::size_t pos : layout.loginPositions)
+                if (pos < fields.size()) logins.map(fields[pos]);
             NoteFetch fetch = plan_note_fetch(ctx.settings, field_at(fields, 1));
             Pending pending{std::move(fields), std::move(fetch)};
             // Two records of one name (or, where letter case does not count, of names
@@ -152,7 +155,8 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             }
             batch.push_back(std::move(pending));
         }
-        if (batch.empty()) break;
+        // Accounts the user map would merge end the export before any more notes are fetched.
+        if (batch.empty() || !logins.merge().empty()) break;
         for (const Pending& pending : batch) {
             if (pending.fetch.kind != NoteFetch::Kind::Command) continue;
             ctx.scratch.add(pending.fetch.scratch);
@@ -189,6 +193,10 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
         if (!out) break;
     }
     if (platform::interrupted()) return -1;
+    if (!logins.merge().empty()) {
+        ctx.console.print("%s", logins.merge().c_str());
+        return -1;
+    }
     if (written == 0) {
         // Nothing but the header: the file is not made, and none of that name is left
         // to pass for this export.
@@ -204,7 +212,8 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ctx.console.print(layout.countFormat, written);
     ctx.console.print("\n");
     warn_missing_notes(ctx.console, missingNotes, missingNames);
+    logins.report_kept(ctx.console);
     raw.close();
     if (ctx.settings.inFile.empty()) ctx.scratch.remove(rawFileName);
-    return 0;
+    return layout.values && !write_fallback_report(ctx.console, *layout.values) ? -1 : 0;
 }

@@ -49,6 +49,7 @@ TEST(FrontEnd, RunsThatEndInTheFrontEnd) {
         {"corvane_connection", SimKind::corvane, {"-crlf", "-nomap"}, 0},
         {"vandor_connection", SimKind::vandor, {"-crlf", "-nomap"}, 0},
         {"output_like_scratch", SimKind::corvane, {"-defects", "-o", "defectRawFile000.raw"}, kFailure},
+        {"output_like_report", SimKind::corvane, {"-defects", "-o", "unmappedValues.txt"}, kFailure},
         {"output_in_missing_folder", SimKind::corvane, {"-users", "-o", "nowhere/u.txt"}, kFailure},
     };
     // clang-format on
