@@ -389,6 +389,8 @@ int answer(Kind kind, const Request& request) {
     const char* familyVariable = kind == Kind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
     const char* family = std::getenv(familyVariable);
     if (family == nullptr) throw Failure(kRefused, std::string(familyVariable) + " not set");
+    // SQLite would take an empty name for a private, empty database: a server it is not.
+    if (*family == '\0') throw Failure(kRefused, std::string(familyVariable) + " names no server");
     Database db(family);
 
     switch (request.type) {

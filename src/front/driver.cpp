@@ -114,11 +114,10 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
         return -1;
     }
 
-    // Only presence is checked; the server client reads the value itself. An empty
-    // value names no server.
+    // Only presence is checked: the server client reads the value itself, and one defined
+    // empty counts as set (the connection test then tells whether it names a server).
     const char* familyVariable = corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
-    const std::optional<std::string> family = getEnv(familyVariable);
-    if (!family || family->empty()) {
+    if (!getEnv(familyVariable)) {
         console.print("\n\n%s not set \n\n", familyVariable);
         return -1;
     }

@@ -79,7 +79,7 @@ int write_feature_file(RunContext& ctx, const std::string& rawFileName,
             return compose_plain_feature_record(fields, server, configCount);
         };
     layout.missingInputMessage = "\n\nERROR:  No Features Input File Found: %s \n\n";
-    layout.defaultOutputName = kFeaturesFallbackOutputFile;
+    layout.defaultOutputName = kFeaturesOutputFile;
     layout.progressFormat = "\r %d  Features Processed ";
     layout.countFormat = "%d Features exported.\n";
     layout.loginPositions = {3, 16};  // ownerLogin, originLogin

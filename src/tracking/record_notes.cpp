@@ -104,13 +104,6 @@ int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::
     return result;
 }
 
-int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText) {
-    const NoteFetch fetch = plan_note_fetch(ctx.settings, recordId);
-    if (fetch.kind == NoteFetch::Kind::Command) ctx.scratch.add(fetch.scratch);
-    const int status = fetch.kind == NoteFetch::Kind::Command ? run_client(ctx.shell, ctx.console, fetch.command) : 0;
-    return finish_note_fetch(ctx, fetch, status, noteText);
-}
-
 std::string notes_column(const std::string& noteText) {
     if (noteText.empty()) return "\"Migrated Note\"";
     std::string column = "\"";

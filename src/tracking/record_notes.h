@@ -47,15 +47,10 @@ NoteFetch plan_note_fetch(const RunSettings& settings, const std::string& record
 
 /// Completes a planned fetch once its command has run with `status` (ignored when no
 /// command was planned): prints the record's messages, fills `noteText` and removes the
-/// scratch file. Result as fetch_record_notes.
+/// scratch file. Result 0 on success (the note may still be empty when the client wrote
+/// nothing), -1 when the name is empty, cannot be part of a scratch file name (a warning
+/// names the record; nothing is run), or the command failed. The scratch file is removed.
 int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::string& noteText);
-
-/// Fills `noteText` with the long view of `recordId` for the run's export kind and
-/// server kind. Result 0 on success (the note may still be empty when the client wrote
-/// nothing), -1 when the name is empty, cannot be part of a scratch file name (a
-/// warning names the record; nothing is run), or the command fails. The scratch file
-/// is removed in every case.
-int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText);
 
 /// The notes column as written into the import file: the quoted note with its quotes
 /// doubled, or "Migrated Note" in quotes when there is no note.
