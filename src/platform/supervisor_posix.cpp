@@ -146,12 +146,13 @@ public:
             return false;
         }
         errFd_ = errPipe[0];
+        group_ = pid_;
         set_nonblocking(errFd_);
         return true;
     }
 
     ~Child() {
-        end(true);
+        end(pid_ > 0);
         if (errFd_ >= 0) ::close(errFd_);
     }
 
@@ -160,10 +161,17 @@ public:
     void end(bool force) {
         if (force) stop();
         const Clock::time_point giveUp = Clock::now() + kStopGrace;
-        while (!reaped()) {
+        while (!ended()) {
             if (stopping_ || Clock::now() >= giveUp) stop();
             wait(std::nullopt);
         }
+    }
+
+    /// True once the child has ended and, when it was stopped, every process of its
+    /// group too: a client that ignores the request to end must not outlive the run.
+    bool ended() {
+        if (!reaped()) return false;
+        return !stopping_ || (::kill(-group_, 0) != 0 && errno == ESRCH);
     }
 
     int error_fd() const { return errFd_; }
@@ -198,14 +206,14 @@ public:
     /// Asks the whole group to end (a stopped member is continued so that it can), and
     /// kills it once the grace period is over.
     void stop() {
-        if (pid_ <= 0) return;
+        if (group_ <= 0) return;
         if (!stopping_) {
-            ::kill(-pid_, SIGTERM);
-            ::kill(-pid_, SIGCONT);
+            ::kill(-group_, SIGTERM);
+            ::kill(-group_, SIGCONT);
             stopping_ = true;
             killAt_ = Clock::now() + kStopGrace;
         } else if (Clock::now() >= killAt_) {
-            ::kill(-pid_, SIGKILL);
+            ::kill(-group_, SIGKILL);
         }
     }
     bool stopping() const { return stopping_; }
@@ -240,6 +248,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    pid_t group_ = -1;  // the child's process group, which outlives the child itself
     int errFd_ = -1;
     int raw_ = -1;
     std::string errText_;
@@ -351,7 +360,7 @@ CommandResult run_command(const std::string& commandLine, const Environment& env
         return result;
     }
     const std::optional<Clock::time_point> deadline = deadline_of(timeout);
-    while (!child.reaped()) {
+    while (!child.ended()) {
         if (interrupted()) child.stop();
         if (deadline && Clock::now() >= *deadline && !child.stopping()) {
             result.timedOut = true;

@@ -62,7 +62,7 @@ TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
     // the signal comes; and a client that ignores the request to end (it is killed).
     const std::tuple<int, const char*, const char*, const char*> cases[] = {
         {SIGINT, "-long", "1.5", ""}, {SIGTERM, "-long", "1.5", ""}, {SIGTERM, "-raw", "0.5", ""},
-        {SIGINT, "-long", "0.5", "case \"$*\" in *-long*) trap '' TERM; sleep 100 ;; esac"}};
+        {SIGINT, "-long", "0.5", "case \"$*\" in *-long*) trap '' TERM; sleep 3 ;; esac"}};
     for (const auto& [signal, slowCall, stopAfter, wrapper] : cases) {
         e2e::ServerRun run(SimKind::corvane);
         ASSERT_TRUE(run.fixture());
@@ -153,7 +153,7 @@ TEST(FrontEnd, AClientThatWantsTheTerminalFailsInsteadOfHanging) {
     const std::pair<const char*, const char*> cases[] = {
         {"read answer </dev/tty", "No Corvane connection established"},
         {"stty tostop </dev/tty && echo hello >/dev/tty", "No Corvane connection established"},
-        {"! ls -l /proc/$$/fd | grep -e '[.]partial' -e 'ferrox[.]lock'",
+        {"! ls -l /proc/$$/fd | grep -v ' 1 -> ' | grep -F \"$PWD/\"",
          "WARNING: 1 note could not be fetched and was exported as \"Migrated Note\": 1003"},
     };
     for (const auto& [wants, says] : cases) {
