@@ -62,7 +62,7 @@ TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
     // the signal comes; and a client that ignores the request to end (it is killed).
     const std::tuple<int, const char*, const char*, const char*> cases[] = {
         {SIGINT, "-long", "1.5", ""}, {SIGTERM, "-long", "1.5", ""}, {SIGTERM, "-raw", "0.5", ""},
-        {SIGINT, "-long", "0.5", "case \"$*\" in *-long*) trap '' TERM; sleep 3 ;; esac"}};
+        {SIGINT, "-long", "0.5", "case \"$*\" in *-long*) trap '' TERM; sleep 5 ;; esac"}};
     for (const auto& [signal, slowCall, stopAfter, wrapper] : cases) {
         e2e::ServerRun run(SimKind::corvane);
         ASSERT_TRUE(run.fixture());
