@@ -240,7 +240,8 @@ public:
             idleTick_ = std::min(idleTick_ * 2, kWaitTickMs);
         }
         if (deadline) timeout = std::min(timeout, millis_until(*deadline));
-        if (stopping_) timeout = std::min(timeout, millis_until(killAt_));
+        // Up to the kill; after it, the group's last processes are looked at in ticks.
+        if (stopping_ && Clock::now() < killAt_) timeout = std::min(timeout, millis_until(killAt_));
         if (::poll(fds, count, timeout) < 0) return 0;
         read_errors();
         return extraAt >= 0 ? fds[extraAt].revents : 0;

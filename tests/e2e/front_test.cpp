@@ -73,7 +73,7 @@ TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
         // The stubborn client gets two seconds before it is killed: the run is over by four.
         const std::string line = "'" + run.program() + "' -defects -map -jobs 2 & p=$!; sleep " + stopAfter +
                                  "; kill -" + std::to_string(signal) + " $p; " +
-                                 (*wrapper ? "sleep 4; kill -0 $p 2>/dev/null && echo still running; " : "") +
+                                 (*wrapper ? "sleep 4; kill -0 $p 2>/dev/null && echo >still-running; " : "") +
                                  "wait $p; echo status=$?";
         e2e::RunResult r = e2e::run_program(
             "/bin/sh", {"-c", line},
