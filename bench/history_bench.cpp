@@ -132,9 +132,12 @@ public:
 /// Answers every release lookup of a branch point without a server.
 class AnswerShell : public Shell {
 public:
-    int run(const std::string&) override {
+    CallResult run(const std::string&) override {
         std::ofstream(kReleaseScratchFile) << "R1\n";
-        return 0;
+        return {0, "", false};
+    }
+    std::unique_ptr<Shell> with_variable(const std::string&, const std::string&) override {
+        return std::make_unique<AnswerShell>();
     }
 };
 

@@ -25,7 +25,12 @@ for kind in corvane vandor; do
   fi
   cd "$dir"
   # A run needs at least two words after the program name.
-  runs=("-defects -map" "-defects -nomap -o defectsPlain.txt" "-features -map" "-users -map")
+  # The value map gives this server's own values their Sabrex names; what it leaves to a
+  # fallback is reported.
+  printf '%s\n' '# server value -> Sabrex value' 'state|review|Opened' 'severity|5|4-Minor' \
+         'symptom|other|Unexpected Behavior' 'priority|normal|3-Normal Queue' > values.map
+  runs=("-defects -map" "-defects -nomap -o defectsPlain.txt" "-defects -valuemap values.map -o defectsMapped.txt"
+        "-features -map" "-users -map")
   printf 'R1\nR2\n' > releases.txt
   runs+=("-parts -relspec releases.txt" "-parts -relspec releases.txt -verify partsExport.txt")
   for run in "${runs[@]}"; do
@@ -33,6 +38,10 @@ for kind in corvane vandor; do
     # shellcheck disable=SC2086
     if "$program" $run >"run.log" 2>&1; then
       tail -n 3 run.log | sed '/^$/d'
+      if [[ "$run" == *-valuemap* ]]; then
+        echo "values left to a fallback (unmappedValues.txt):"
+        cat unmappedValues.txt 2>/dev/null || echo "none: every value was mapped"
+      fi
     else
       echo "FAILED (status $?):"; tail -n 20 run.log; status=1
     fi
@@ -47,6 +56,6 @@ for kind in corvane vandor; do
   fi
   cd "$root"
   echo "--- $kind export files in build/demo/$kind:"
-  ls -l "$dir" | grep -E 'Export|Plain|Saved|labelCommands' || true
+  ls -l "$dir" | grep -E 'Export|Plain|Mapped|Saved|labelCommands' || true
 done
 exit $status

@@ -389,6 +389,8 @@ int answer(Kind kind, const Request& request) {
     const char* familyVariable = kind == Kind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
     const char* family = std::getenv(familyVariable);
     if (family == nullptr) throw Failure(kRefused, std::string(familyVariable) + " not set");
+    // SQLite would take an empty name for a private, empty database: a server it is not.
+    if (*family == '\0') throw Failure(kRefused, std::string(familyVariable) + " names no server");
     Database db(family);
 
     switch (request.type) {
@@ -448,6 +450,13 @@ int main(int argc, char** argv) {
             const long long end = append_log(log, line);
             if (std::getenv("SIM_FAULT")) number = call_number(log, end);
         }
+        // Which calls the client's migration variable reached.
+        if (const char* envLog = std::getenv("SIM_ENV_LOG")) {
+            const char* migrate = std::getenv("CVN_MIGRATE");
+            append_log(envLog, (migrate ? "CVN_MIGRATE=" + std::string(migrate) : std::string("-")) + " " + line);
+        }
+        // A client that talks on its error stream, as real ones do.
+        if (env_regex_matches("SIM_SAY", line)) std::fprintf(stderr, "%s: said for %s\n", inv.name.c_str(), line.c_str());
         if (env_regex_matches("SIM_DELAY", line)) {
             const char* ms = std::getenv("SIM_DELAY_MS");
             delay_ms(ms ? std::strtol(ms, nullptr, 10) : 0);

@@ -2,6 +2,8 @@
 #include "console.h"
 
 #include <cstdio>
+
+#include "supervisor.h"
 #include <vector>
 
 std::string vstrprintf(const char* format, va_list args) {
@@ -38,11 +40,30 @@ void Console::eprint(const char* format, ...) {
     va_end(args);
 }
 
-void StdConsole::out(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-void StdConsole::err(std::string_view text) {
-    std::fflush(stdout);  // keep the two streams in order on a shared terminal
-    std::fwrite(text.data(), 1, text.size(), stderr);
+void StdConsole::out(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) lost();
 }
 
-void StdConsole::flush() { std::fflush(stdout); }
+void StdConsole::err(std::string_view text) {
+    flush();  // keep the two streams in order on a shared terminal
+#ifdef _WIN32
+    // A Windows client's own CR LF line ends would come out doubled through the text
+    // stream, which puts back a CR before every line feed.
+    std::string lines(text);
+    for (std::size_t at = 0; (at = lines.find("\r\n", at)) != std::string::npos;) lines.erase(at, 1);
+    text = lines;
+#endif
+    if (std::fwrite(text.data(), 1, text.size(), stderr) != text.size() || std::fflush(stderr) != 0) lost();
+}
+
+void StdConsole::flush() {
+    if (std::fflush(stdout) != 0) lost();
+}
+
+void StdConsole::lost() {
+    if (failed_) return;
+    // Nobody reads what the run says any more (a pipe's reader went away): the run ends
+    // as an interrupted one does, cleaning up, rather than going on unseen.
+    failed_ = true;
+    platform::note_interrupt();
+}

@@ -32,12 +32,19 @@ public:
     void eprint(const char* format, ...) FERROX_PRINTF(2, 3);
 };
 
-/// The real console: standard output and standard error.
+/// The real console: standard output and standard error. A write that fails interrupts
+/// the run (see platform::note_interrupt).
 class StdConsole : public Console {
 public:
     void out(std::string_view text) override;
     void err(std::string_view text) override;
     void flush() override;
+    /// True once a write to the console failed.
+    bool failed() const { return failed_; }
+
+private:
+    void lost();
+    bool failed_ = false;
 };
 
 /// Collects everything printed; for tests.

@@ -6,6 +6,3 @@ inline constexpr const char* kDefectsOutputFile = "defectsExport.txt";
 inline constexpr const char* kFeaturesOutputFile = "featuresExport.txt";
 inline constexpr const char* kUsersOutputFile = "usersExport.txt";
 inline constexpr const char* kPartsOutputFile = "partsExport.txt";
-/// The feature file writer's own fallback for a run that names no file at all (the
-/// option parse always names one); unlike the others it differs from the option's name.
-inline constexpr const char* kFeaturesFallbackOutputFile = "FeatureExport.out";

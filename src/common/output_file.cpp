@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <streambuf>
+#include <vector>
 
 #include "platform.h"
+#include "scratch_files.h"
 
 namespace fs = std::filesystem;
 
@@ -44,8 +47,63 @@ void copy_permissions(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+/// The stream's buffer: writes go to the file through the system's calls in large
+/// pieces, and the first failure's reason is kept.
+class OutputFile::Buffer : public std::streambuf {
+public:
+    explicit Buffer(std::string& failure) : failure_(failure), data_(1 << 16) { reset(); }
+    bool open(const std::string& path, bool text) { return file_.open(path, text, failure_); }
+    bool is_open() const { return file_.is_open(); }
+    /// Writes what is held and closes the file, synced to the disk.
+    bool close_synced() {
+        const bool written = flush_held();
+        if (!written) {
+            file_.close();
+            return false;
+        }
+        return file_.close_synced(failure_);
+    }
+    void close() { file_.close(); }
+    bool failed() const { return failed_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!flush_held()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return flush_held() ? 0 : -1; }
+
+private:
+    void reset() { setp(data_.data(), data_.data() + data_.size()); }
+    bool flush_held() {
+        if (failed_) return false;
+        const std::size_t size = static_cast<std::size_t>(pptr() - pbase());
+        if (size > 0 && !file_.write(pbase(), size, failure_)) failed_ = true;
+        reset();
+        return !failed_;
+    }
+
+    std::string& failure_;
+    std::vector<char> data_;
+    platform::SyncedFile file_;
+    bool failed_ = false;
+};
+
+OutputFile::OutputFile(std::string target, ScratchFiles* scratch)
+    : target_(std::move(target)), scratch_(scratch), buffer_(std::make_unique<Buffer>(failure_)), out_(buffer_.get()) {}
+
+OutputFile::~OutputFile() { discard(); }
+
 bool OutputFile::open(std::ios::openmode mode) {
     discard();
+    failure_.clear();
+    buffer_ = std::make_unique<Buffer>(failure_);
+    out_.rdbuf(buffer_.get());
+    out_.clear();
     const fs::file_status status = status_of(target_, true);
     direct_ = fs::exists(status) && !fs::is_regular_file(status);
     replaced_ = direct_ ? target_ : link_target(target_);
@@ -55,20 +113,23 @@ bool OutputFile::open(std::ios::openmode mode) {
         // taken (a file of the user's) is never reused.
         name = replaced_ + ".partial";
         for (int attempt = 1; fs::exists(status_of(name, false)); ++attempt) {
-            if (attempt > 1000) return false;
+            if (attempt > 1000) {
+                failure_ = "no free temporary name beside it";
+                return false;
+            }
             name = replaced_ + ".partial" + std::to_string(attempt);
         }
+        if (scratch_) scratch_->record_temporary(name);
     }
-    out_.open(name, mode | std::ios::out | std::ios::trunc);
-    if (!out_) return false;
+    if (!buffer_->open(name, !(mode & std::ios::binary))) return false;
     temporary_ = name;
     return true;
 }
 
 bool OutputFile::commit() {
     if (temporary_.empty()) return false;
-    out_.close();
-    const bool written = !out_.fail();
+    out_.flush();
+    const bool written = buffer_->close_synced();
     if (direct_) {
         temporary_.clear();
         return written;
@@ -78,19 +139,40 @@ bool OutputFile::commit() {
         return false;
     }
     copy_permissions(replaced_, temporary_);
-    if (!platform::replace_file(temporary_, replaced_)) {
+    std::string why;
+    if (!platform::replace_file(temporary_, replaced_, &why)) {
+        failure_ = why;
         discard();
         return false;
     }
+    if (scratch_) scratch_->temporary_kept(temporary_);
     temporary_.clear();
+    // The rename itself must reach the disk, or a crash could bring back the old file.
+    if (!platform::sync_folder_of(replaced_, why)) {
+        failure_ = why;
+        return false;
+    }
     return true;
 }
 
 void OutputFile::discard() {
-    if (out_.is_open()) out_.close();
+    if (buffer_) buffer_->close();
     // A target written directly is no file of ours to remove.
     if (!direct_ && !temporary_.empty()) std::remove(temporary_.c_str());
     temporary_.clear();
+}
+
+bool write_whole_file(const std::string& target, const std::string& content, std::string& why,
+                      ScratchFiles* scratch) {
+    OutputFile out(target, scratch);
+    if (!out.open(std::ios::out | std::ios::binary)) {
+        why = out.failure();
+        return false;
+    }
+    out.stream() << content;
+    if (out.commit()) return true;
+    why = out.failure();
+    return false;
 }
 
 bool output_folder_usable(const std::string& target, std::string& why) {

@@ -34,6 +34,8 @@ struct RunSettings {
     std::string relSpecFile;
     std::string verifyFile;  // "-verify": the element import file a parts run checks
     std::string queryText;
+    std::string valueMapFile;  // "-valuemap": the user's value map, read before the export
+    std::string userMapFile;   // "-usermap": the user's login map, read before the export
     int jobs = 1;  // client calls that may run at once ("-jobs")
 
     bool corvane() const { return serverKind == ServerKind::Corvane; }

@@ -6,13 +6,16 @@
 
 #include "console.h"
 
+class RunLock;
+
 /// Every scratch file the run creates is registered here before a command writes into
 /// it, and removed when consumed or, at the latest, when the run ends: after a failed or
 /// interrupted export too. Files the run did not create (an "-infile" file) are never
-/// registered.
+/// registered. With the folder's lock, every name is also recorded in the lock file
+/// before the file is made, so that a run that is killed leaves a list of its files.
 class ScratchFiles {
 public:
-    ScratchFiles() = default;
+    explicit ScratchFiles(RunLock* lock = nullptr) : lock_(lock) {}
     ~ScratchFiles() { remove_all(); }
     ScratchFiles(const ScratchFiles&) = delete;
     ScratchFiles& operator=(const ScratchFiles&) = delete;
@@ -29,9 +32,15 @@ public:
     void keep(const std::string& name);
     /// Removes every registered file.
     void remove_all();
+    /// Records in the lock file a temporary file that its owner removes itself (an
+    /// export file's temporary name).
+    void record_temporary(const std::string& name);
+    /// The recorded temporary file became a kept file.
+    void temporary_kept(const std::string& name);
 
 private:
     std::vector<std::string> names_;
+    RunLock* lock_;
 };
 
 /// The message of a scratch file the current folder does not take.

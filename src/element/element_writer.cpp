@@ -56,7 +56,7 @@ bool non_empty_file(const char* name) {
 }
 
 /// Appends the whole of `from` to `to`, byte for byte.
-bool copy_into(std::ofstream& to, const char* from) {
+bool copy_into(std::ostream& to, const char* from) {
     std::ifstream in(from, std::ios::binary);
     if (!in) return false;
     to << in.rdbuf();
@@ -87,7 +87,7 @@ std::string extract_argument(std::string_view value, bool targetNT) {
 
 /// Appends this run's scratch file `file` to `out`; false after its message when the
 /// run made none, it is empty, or it cannot be read.
-bool append_scratch(Console& console, std::ofstream& out, bool opened, const char* file, const char* missingLead,
+bool append_scratch(Console& console, std::ostream& out, bool opened, const char* file, const char* missingLead,
                     const char* kind) {
     if (!opened || !non_empty_file(file)) {
         console.print("%s%s: \n\n", missingLead, file);
@@ -453,6 +453,17 @@ int ElementWriter::write_element_end() {
     return rc;
 }
 
+bool ElementWriter::keep_saved_file(const char* scratchFile, const char* savedFile) {
+    std::string why;
+    if (!platform::sync_file(scratchFile, why) || !platform::replace_file(scratchFile, savedFile, &why) ||
+        !platform::sync_folder_of(savedFile, why)) {
+        console_.print("\n\nERROR:  Can't keep the saved file %s: %s\n\n", savedFile, why.c_str());
+        return false;
+    }
+    ctx_.scratch.keep(scratchFile);
+    return true;
+}
+
 int ElementWriter::combine_export_files() {
     if (elementOpen_) {
         report_unended_element();
@@ -474,9 +485,10 @@ int ElementWriter::combine_export_files() {
     if (closed != 0) return -1;
 
     std::string output = settings_.outputFileName.empty() ? kDefaultPartsExportFile : settings_.outputFileName;
-    OutputFile out(output);
+    OutputFile out(output, &ctx_.scratch);
     if (!out.open(std::ios::out | std::ios::binary)) {
         console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
+        console_.print("   %s\n\n", out.failure().c_str());
         return -1;
     }
 
@@ -496,16 +508,20 @@ int ElementWriter::combine_export_files() {
     if (!append_scratch(console_, out.stream(), versionsOpened_, kVersionsScratchFile,
                         "\n\nERROR:  No Versions Information Found in File: ", "Versions"))
         return -1;
-    if (!out.commit()) {
+    auto output_failed = [&]() {
         console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
+        console_.print("   %s\n\n", out.failure().c_str());
         return -1;
-    }
-
-    platform::replace_file(kLabelsScratchFile, kSavedLabelsFile);
-    ctx_.scratch.keep(kLabelsScratchFile);
+    };
+    // Every byte is written before anything goes in place: a write that fails (a full
+    // disk, a size limit) leaves the earlier saved files and export file as they were.
+    if (!out.stream().flush()) return output_failed();
+    // The saved files go in place first: an export file must never stand beside the
+    // saved files of an earlier run, which tagsmith would then read.
+    if (!keep_saved_file(kLabelsScratchFile, kSavedLabelsFile) || !keep_saved_file(kDirsScratchFile, kSavedDirsFile))
+        return -1;
     ctx_.scratch.remove(kVersionsScratchFile);
-    platform::replace_file(kDirsScratchFile, kSavedDirsFile);
-    ctx_.scratch.keep(kDirsScratchFile);
+    if (!out.commit()) return output_failed();
     // Everything is closed and handed over: a later export starts from the beginning.
     labelsOpened_ = dirsOpened_ = versionsOpened_ = false;
     headerWritten_ = typesBegun_ = false;

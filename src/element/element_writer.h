@@ -95,6 +95,9 @@ private:
     int declare_pending();
     int compose_extract_command(const OrderedEntry& entry, std::string& command);
     void report_unended_element();
+    /// Puts a finished scratch file in the place of its saved file, as an output file is
+    /// committed; false after a message naming the saved file and the reason.
+    bool keep_saved_file(const char* scratchFile, const char* savedFile);
 
     RunContext& ctx_;
     const RunSettings& settings_;

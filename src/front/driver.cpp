@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "field_info.h"
+#include "mapping_files.h"
 #include "options.h"
 #include "output_file.h"
 #include "parts_export.h"
@@ -27,6 +28,7 @@ constexpr const char* kRunFileNames[] = {
     "wildcardtmpfile000.tmp", "revTmpFile000.out",     "verTmpFile000.out",    "vandorCommittedfile000.raw",
     "tmpsid000.raw",        "tmprel000.raw",         "labelstmpfile000.tmp", "dirstmpfile000.tmp",
     "versionstmpfile000.tmp", "SavedLabelsFile.txt", "SavedDirsFile.txt",    kRunLockFile,
+    kUnmappedValuesFile,
 };
 
 bool same_name(std::string_view a, std::string_view b) {
@@ -47,7 +49,7 @@ std::string clashing_run_file(const RunSettings& settings, const std::string& ou
     for (const char* name : kRunFileNames)
         if ((inCurrentFolder && same_name(path.filename().string(), name)) || same_file(output, name)) return name;
     for (const std::string* input : {&settings.inFile, &settings.committedFile, &settings.partSpecFile,
-                                     &settings.relSpecFile})
+                                     &settings.relSpecFile, &settings.valueMapFile, &settings.userMapFile})
         if (!input->empty() && same_file(output, *input)) return *input;
     return {};
 }
@@ -63,7 +65,12 @@ bool output_file_usable(Console& console, const RunSettings& settings) {
     const std::string& output = settings.outputFileName;
     std::string why;
     if (!output_folder_usable(output, why)) {
-        console.print("\n\nERROR:  Cannot write the export file %s: %s\n\n", output.c_str(), why.c_str());
+        // The export's own message, as when the file itself cannot be opened, and why.
+        if (settings.exportKind == ExportKind::Users)
+            console.print("ERROR: Could not open file %s\n", output.c_str());
+        else
+            console.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
+        console.print("   Reason: %s\n\n", why.c_str());
         return false;
     }
     const std::string clash = clashing_run_file(settings, output);
@@ -76,11 +83,11 @@ bool output_file_usable(Console& console, const RunSettings& settings) {
     return true;
 }
 
-int run_export(RunContext& ctx) {
+int run_export(RunContext& ctx, const TrackingMaps& maps) {
     switch (ctx.settings.exportKind) {
-        case ExportKind::Defects: return export_defects(ctx);
-        case ExportKind::Features: return export_features(ctx);
-        case ExportKind::Users: return export_users(ctx);
+        case ExportKind::Defects: return export_defects(ctx, maps);
+        case ExportKind::Features: return export_features(ctx, maps);
+        case ExportKind::Users: return export_users(ctx, maps.users);
         case ExportKind::Parts: return export_parts(ctx);
         case ExportKind::None: break;
     }
@@ -113,18 +120,33 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
         return -1;
     }
 
-    // Only presence is checked; the server client reads the value itself. An empty
-    // value names no server.
+    // Only presence is checked: the server client reads the value itself, and one defined
+    // empty counts as set (the connection test then tells whether it names a server).
     const char* familyVariable = corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
-    const std::optional<std::string> family = getEnv(familyVariable);
-    if (!family || family->empty()) {
+    if (!getEnv(familyVariable)) {
         console.print("\n\n%s not set \n\n", familyVariable);
         return -1;
     }
 
+    // A map file that is wrong must stop the run before the server is asked anything.
+    TrackingMaps maps;
+    if (!load_tracking_maps(settings, console, maps)) return -1;
+
     // Scratch files are removed however the run ends; the lock goes last.
     RunLock lock;
-    ScratchFiles scratch;
+    ScratchFiles scratch(&lock);
+    // A run that was stopped says why, and never passes for a finished one.
+    auto stopped = [&console](int status) {
+        const std::string halted = platform::halt_message();
+        // An interrupt that came once the export was whole changes nothing.
+        if (!platform::interrupted() || (status == 0 && halted.empty())) return status;
+        if (!halted.empty())
+            console.print("%s", halted.c_str());
+        else
+            console.print("\n\nERROR:  Interrupted: the export was stopped before it was complete; no export file "
+                          "was written\n\n");
+        return -1;
+    };
     if (settings.exportKind != ExportKind::None) {
         if (!output_file_usable(console, settings)) return -1;
         if (!lock.acquire(console, platform::host_name().value)) return -1;
@@ -134,21 +156,18 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
     const std::string testCommand = std::string(corvane ? "corv report -testServer > " : "Report -testServer > ") +
                                     platform::null_device();
     console.flush();
-    if (shell.run(testCommand) != 0) {
+    if (run_client(shell, console, testCommand) != 0) {
         console.print(corvane ? "\n\nNo Corvane connection established \n\n"
                               : "\n\nNo VANDOR connection established \n\n");
-        return -1;
+        return stopped(-1);
     }
 
     RunContext ctx{settings, console, shell, scratch};
-    int status = run_export(ctx);
+    int status = run_export(ctx, maps);
     scratch.remove_all();
-    if (status != 0 && platform::interrupted()) {
-        console.print("\n\nERROR:  Interrupted: the export was stopped before it was complete; no export file "
-                      "was written\n\n");
-    } else if (status == 0 && settings.verifyFile.empty()) {
+    status = stopped(status);
+    if (status == 0 && settings.verifyFile.empty())
         console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
-    }
     return status;
 }
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include <filesystem>
 
 #include "platform.h"
 #include "run_lock.h"
@@ -48,31 +48,42 @@ TEST(ServerKind, FollowsTheMarkerAnywhereInTheInvocationName) {
 }
 
 // Two runs in one folder would share scratch files: the second is refused while the
-// first runs, and a lock left by a run that ended without removing it is taken over.
+// first holds the lock; a lock file left by a run that was killed is taken over, and the
+// files it recorded are removed (not a folder that took one of their names).
 TEST(RunFerrox, OneRunAtATimeInAFolder) {
-    const std::string host = platform::host_name().value;
-    const std::string live = std::to_string(platform::current_process_id()) + " " + host + "\n";
-    // The lock file, the status, the console after the banner, the files left.
-    const std::tuple<std::string, int, std::string, std::vector<std::string>> cases[] = {
-        {live, -1,
-         "\n\nERROR:  Another ferrox run (process " + std::to_string(platform::current_process_id()) + " on " + host +
-             ") is working in this folder: lock file ferrox.lock\n"
-             "Two runs must not share a folder, as their scratch files have the same names.\n"
-             "Remove ferrox.lock only when no run is using this folder.\n\n",
-         {kRunLockFile, "u.raw"}},
-        {"2147483646 " + host + "\n", 0,
+    const std::string stale = "2147483646 far-host\ndefects.txt.partial\nfeature%0A1.out\nmissing.out\nsub\n";
+    struct Case {
+        bool held;  // another open of the lock file holds the system's lock
+        int status;
+        std::string out;  // after the banner
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {
+        {true, -1,
+         "\n\nERROR:  Another ferrox run (process 2147483646 on far-host) is working in this folder: lock file "
+         "ferrox.lock\nTwo runs must not share a folder, as their scratch files have the same names.\n\n",
+         {"defects.txt.partial", "feature\n1.out", kRunLockFile, "sub", "u.raw"}},
+        {false, 0,
+         "\nWARNING:  A ferrox run (process 2147483646 on far-host) ended in this folder without cleaning up: its "
+         "lock is taken over and the files it left are removed: defects.txt.partial, feature\n1.out\n"
          "\nTesting Connection to Corvane...\n\nReading Raw Input File: u.raw\n\n\nGenerating Users Export File\n\n"
          "\n0 Users exported.\n\n\n\nExport File Name: usersExport.txt\n\n",
-         {"u.raw", "usersExport.txt"}},
+         {"sub", "u.raw", "usersExport.txt"}},
     };
-    for (const auto& [lock, status, out, left] : cases) {
+    for (const Case& c : cases) {
         test_support::InScratchDir dir;
-        test_support::write_text(kRunLockFile, lock);
-        test_support::write_text("u.raw", "");
+        test_support::write_text(kRunLockFile, stale);
+        for (const char* left : {"u.raw", "defects.txt.partial", "feature\n1.out"}) test_support::write_text(left, "");
+        std::filesystem::create_directory("sub");
+        platform::FileLock other;
+        std::string content, why;
+        if (c.held) {
+            ASSERT_EQ(other.acquire(kRunLockFile, content, why), platform::FileLock::Outcome::Held) << why;
+        }
         const auto [runStatus, console] = run_driver({"ferrox_cvn", "-users", "-infile", "u.raw"});
-        EXPECT_EQ(runStatus, status);
-        EXPECT_EQ(console, kBanner + out);
+        EXPECT_EQ(runStatus, c.status);
+        EXPECT_EQ(console, kBanner + c.out);
         // A lock the run did not take stays; its own is gone with it. An -infile file stays.
-        EXPECT_EQ(dir.files(), left);
+        EXPECT_EQ(dir.files(), c.left);
     }
 }

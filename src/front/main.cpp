@@ -11,8 +11,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
     platform::install_interrupt_handlers();
     StdConsole console;
-    SystemShell shell;
+    SystemShell shell(platform::Environment::inherited());
     int status = run_ferrox(args, console, shell);
     console.flush();
-    return status;
+    // What the run said did not all reach its reader.
+    return console.failed() ? -1 : status;
 }

@@ -123,6 +123,8 @@ const OptionRule kOptions[] = {
     {"-committedFile",
      [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.committedFile); }},
     {"-where", [](ParseState& s) { return take_value(s, kMaxWhereClauseLength, s.settings.whereClause); }},
+    {"-valuemap", [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.valueMapFile); }},
+    {"-usermap", [](ParseState& s) { return take_value(s, kMaxTextOptionLength, s.settings.userMapFile); }},
     {"-release",
      [](ParseState& s) {
          if (!parts_chosen(s)) return false;
@@ -188,6 +190,11 @@ int parse_options(const std::vector<std::string>& args, RunSettings& settings, s
             return fail();
         }
         if (!rule->apply(state)) return fail();
+    }
+    // -nomap writes the server's own values, so a value map there would be ignored.
+    if (!settings.valueMapFile.empty() && settings.mapValues == 0) {
+        state.why = "\"-valuemap\" maps the values of a -map export; it cannot go with \"-nomap\"";
+        return fail();
     }
     // An explicit -o names the file wherever it stands; an export kind option only
     // gives the default.

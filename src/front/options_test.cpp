@@ -110,6 +110,9 @@ TEST(ParseOptions, RefusedCommandLines) {
         {"-parts", "-relspec", "r.txt", "-release", "R1"},
         {"-parts", "-release", "R1", "-relspec", "r.txt"},
         {"-parts", "-relspec", "a.txt", "-relspec", "b.txt"},
+        // A value map needs values to map, wherever -nomap stands.
+        {"-valuemap", "v.txt", "-defects", "-nomap"},
+        {"-defects", "-nomap", "-valuemap", "v.txt"},
         // Values longer than their field are refused, never cut.
         {"-parts", "-since", text_of(kMaxSinceDateLength + 1)},
         {"-defects", "-partindex", std::string(kMaxPartIndexLength, '0') + "5"},

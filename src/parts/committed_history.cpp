@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <sstream>
+
+#include "output_file.h"
 
 #include "history_model.h"
 #include "part_queries.h"
@@ -90,9 +93,20 @@ std::vector<std::string> CommittedVersionsPath::scratch_files(std::size_t slot) 
 }
 
 bool CommittedVersionsPath::user_named(const std::string& file) const {
+    return !settings_.committedFile.empty() && file == settings_.committedFile;
+}
+
+bool CommittedVersionsPath::after_last_part(RunContext& ctx) {
     const std::string& named = settings_.committedFile;
-    return !named.empty() && file.starts_with(named) &&
-           (file.size() == named.size() || file[named.size()] == '.');
+    if (named.empty() || lastAnswer_.empty() || lastAnswer_ == named) return true;
+    std::ifstream in(lastAnswer_, std::ios::binary);
+    std::ostringstream answer;
+    answer << in.rdbuf();
+    std::string why;
+    if (in && write_whole_file(named, answer.str(), why, &ctx.scratch)) return true;
+    ctx.console.print("\n\nERROR:  Can't write the committed versions file %s: %s\n\n", named.c_str(),
+                      why.empty() ? "its answer cannot be read" : why.c_str());
+    return false;
 }
 
 std::vector<std::string> CommittedVersionsPath::command_lines(const PendingPart& part,
@@ -134,6 +148,7 @@ int read_version_rows(PartRun& run, const std::string& partPath, const std::stri
 int CommittedVersionsPath::process_committed_part(PartRun& run, const PendingPart& part,
                                                   const std::vector<int>& statuses,
                                                   const std::vector<std::string>& files) {
+    lastAnswer_ = files[0];
     for (const std::string& line : part.lines)
         if (int rc = run.model.append_part_row(*parse_committed_row(line, 0)); rc != 0) return rc;
     // Messages name the files of the batch's first place: a part prints the same

@@ -10,8 +10,9 @@
 
 /// The committedVersions answer of the part in place `slot` of a batch: by default
 /// "vandorCommittedfile000.raw", "vandorCommittedfile001.raw", ...; a "-committedFile"
-/// name for place 0, and that name followed by ".001", ".002", ... for the others;
-/// those stay after the run, holding the last answers written into them.
+/// name for place 0, and that name followed by ".001", ".002", ... for the others,
+/// which are scratch files: after the run the named file alone stays, holding the last
+/// part's answer, as a run that fetched one part at a time would leave it.
 std::string committed_scratch_file(const std::string& committedFile, std::size_t slot);
 /// The versions answer of the part in place `slot`: "verTmpFile000.out", ...
 std::string versions_scratch_file(std::size_t slot);
@@ -37,9 +38,11 @@ public:
         : settings_(settings), releaseInList_(std::move(releaseInList)) {}
     std::string part_of(std::string_view line) const override;
     std::vector<std::string> scratch_files(std::size_t slot) const override;
-    /// The "-committedFile" files: the user's names, never removed (were one a device,
+    /// The "-committedFile" file: the user's name, never removed (were it a device,
     /// removing it would do harm far beyond the run).
     bool user_named(const std::string& file) const override;
+    /// Leaves the last part's committed-versions answer in the "-committedFile" file.
+    bool after_last_part(RunContext& ctx) override;
     std::vector<std::string> command_lines(const PendingPart& part,
                                            const std::vector<std::string>& files) const override;
     int export_part(PartRun& run, const PendingPart& part, const std::vector<int>& statuses,
@@ -55,6 +58,7 @@ public:
 private:
     const RunSettings& settings_;
     std::string releaseInList_;
+    std::string lastAnswer_;  // the committed-versions answer of the last part exported
 };
 
 /// Appends the committed versions of the answer `file` (rows whose versionid is "0"

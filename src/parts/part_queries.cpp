@@ -111,7 +111,7 @@ int run_query(RunContext& ctx, const PartQuery& query, const std::string& file,
     ctx.console.print("%s", progress);
     ctx.console.flush();
     if (!ctx.scratch.prepare(ctx.console, file)) return -1;
-    if (ctx.shell.run(query_command_line(query, file)) != 0) {
+    if (run_client(ctx.shell, ctx.console, query_command_line(query, file)) != 0) {
         ctx.console.print("%s", command_failed_message(ctx.settings.serverKind));
         return -1;
     }

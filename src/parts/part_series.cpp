@@ -88,37 +88,16 @@ struct FailedPart {
     std::string reason;
 };
 
-/// The shell of the SID and release lookups: a series of its own, since the report
-/// series may be busy with the next batch meanwhile. A variable set for the lookups
-/// reaches the report series too, once none of its reports runs (pass_on).
-class LookupShell : public Shell {
-public:
-    LookupShell(Shell& own, Shell& reports) : own_(own), reports_(reports) {}
-    int run(const std::string& commandLine) override { return own_.run(commandLine); }
-    void set_env(const std::string& name, const std::string& value) override {
-        own_.set_env(name, value);
-        pending_.emplace_back(name, value);
-    }
-    void pass_on() {
-        for (const auto& [name, value] : pending_) reports_.set_env(name, value);
-        pending_.clear();
-    }
-
-private:
-    Shell& own_;
-    Shell& reports_;
-    std::vector<std::pair<std::string, std::string>> pending_;
-};
-
 /// A batch of parts whose reports are under way.
 struct FetchedBatch {
     std::vector<PendingPart> parts;
     std::vector<std::vector<std::string>> files;  // each part's scratch files
-    std::future<std::vector<int>> statuses;       // each report's, in order
+    std::future<std::vector<CallResult>> results;  // each report's, in order
 };
 
 /// The part loop's state for the whole export: one model, one writer, the series of
-/// interpreters the reports go to and the one of the lookups, and the parts that
+/// interpreters the reports go to and the one of the lookups (a series of its own, since
+/// the report series may be busy with the next batch meanwhile), and the parts that
 /// failed. While one batch is exported the reports of the next one run, into the
 /// other of two sets of scratch files.
 class PartHistories {
@@ -127,9 +106,8 @@ public:
         : path_(path),
           reports_(run.shell, run.settings.jobs),
           lookupSeries_(run.shell.start_series()),
-          lookups_(lookupSeries_ ? *lookupSeries_ : run.shell, reports_),
           console_(run.console),
-          ctx_{run.settings, console_, lookups_, run.scratch},
+          ctx_{run.settings, console_, lookupSeries_ ? *lookupSeries_ : run.shell, run.scratch},
           model_(run.settings.serverKind),
           writer_(ctx_, identity, model_),
           steps_{model_, run.settings, console_, writer_},
@@ -162,15 +140,14 @@ public:
                 commands.push_back(std::move(line));
         }
         next.parts = std::move(batch);
-        std::vector<int> previous;
-        if (fetching_) previous = fetching_->statuses.get();
-        lookups_.pass_on();
-        // Side by side under -jobs; the statuses come back in line order, and nothing
+        std::vector<CallResult> previous;
+        if (fetching_) previous = fetching_->results.get();
+        // Side by side under -jobs; the results come back in line order, and nothing
         // is printed before the parts are exported, in order. A shell without series
-        // (a test's) serves the lookups too: its reports run when their statuses are
+        // (a test's) serves the lookups too: its reports run when their results are
         // asked for instead of meanwhile.
         const std::launch when = lookupSeries_ ? std::launch::async : std::launch::deferred;
-        next.statuses = std::async(when, [this, lines = std::move(commands)] { return reports_.run_each(lines); });
+        next.results = std::async(when, [this, lines = std::move(commands)] { return reports_.run_each(lines); });
         set_ = 1 - set_;
         std::optional<FetchedBatch> done = std::move(fetching_);
         fetching_ = std::move(next);
@@ -180,10 +157,10 @@ public:
     /// Exports the last batch; false when the run was interrupted.
     bool finish_batches() {
         if (!fetching_) return true;
-        const std::vector<int> statuses = fetching_->statuses.get();
+        const std::vector<CallResult> results = fetching_->results.get();
         const FetchedBatch done = std::move(*fetching_);
         fetching_.reset();
-        return export_batch(done, statuses);
+        return export_batch(done, results);
     }
 
     int parts() const { return parts_; }
@@ -209,13 +186,13 @@ public:
     }
 
 private:
-    bool export_batch(const FetchedBatch& batch, const std::vector<int>& statuses) {
+    bool export_batch(const FetchedBatch& batch, const std::vector<CallResult>& results) {
         std::size_t next = 0;
         for (std::size_t slot = 0; slot < batch.parts.size() && !platform::interrupted(); ++slot) {
             const std::size_t count = batch.files[slot].size();
             process(batch.parts[slot],
-                    std::vector<int>(statuses.begin() + static_cast<std::ptrdiff_t>(next),
-                                     statuses.begin() + static_cast<std::ptrdiff_t>(next + count)),
+                    std::vector<CallResult>(results.begin() + static_cast<std::ptrdiff_t>(next),
+                                            results.begin() + static_cast<std::ptrdiff_t>(next + count)),
                     batch.files[slot]);
             next += count;
         }
@@ -229,11 +206,18 @@ private:
 
     /// Exports one part; a failure drops it whole and leaves the lists empty for the
     /// next one.
-    void process(const PendingPart& part, const std::vector<int>& statuses,
+    void process(const PendingPart& part, const std::vector<CallResult>& results,
                  const std::vector<std::string>& files) {
         ++parts_;
         console_.begin_part();
+        // What the part's clients said comes with the part, whichever -jobs ran them.
+        std::vector<int> statuses;
+        for (const CallResult& result : results) {
+            report_client_errors(console_, result);
+            statuses.push_back(result.status);
+        }
         console_.print("\nProcessing Part:  %s\n", part.name.c_str());
+        console_.flush();  // a reader that went away is noticed at the next part
         if (path_.export_part(part_, part, statuses, files) == 0) return;
         writer_.discard_element();
         model_.release_history(false);
@@ -244,7 +228,6 @@ private:
     PartHistoryPath& path_;
     ParallelSeries reports_;
     std::unique_ptr<Shell> lookupSeries_;
-    LookupShell lookups_;
     PartConsole console_;
     RunContext ctx_;
     HistoryModel model_;
@@ -301,5 +284,6 @@ int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::
         ctx.console.print("\n\nERROR:  The query yields no parts to process\n\n");
         return -1;
     }
+    if (!path.after_last_part(ctx)) return -1;
     return histories.finish();
 }

@@ -103,6 +103,9 @@ public:
     /// `files`). 0, or non-zero when the part failed (its messages printed).
     virtual int export_part(PartRun& run, const PendingPart& part, const std::vector<int>& statuses,
                             const std::vector<std::string>& files) = 0;
+    /// Runs once every part has been exported, before the export files are combined;
+    /// false (after its message) fails the export.
+    virtual bool after_last_part(RunContext&) { return true; }
 };
 
 /// The file `output` would overwrite among the scratch files of the reports of

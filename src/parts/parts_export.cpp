@@ -105,7 +105,13 @@ int export_parts(RunContext& ctx) {
         if (!rawFile.empty()) ctx.scratch.keep(rawFile);
     }
     FileVerifier* const verifying = verifier ? &*verifier : nullptr;
-    if (settings.corvane()) return retrieve_part_histories(ctx, identity, rawFile, verifying);
+    if (settings.corvane()) {
+        // From the first history report on, every Corvane command runs with the variable
+        // the lookups need: fixed before any of them starts, whatever -jobs runs ahead.
+        const std::unique_ptr<Shell> migrating = ctx.shell.with_variable("CVN_MIGRATE", "1");
+        RunContext history{settings, ctx.console, *migrating, ctx.scratch};
+        return retrieve_part_histories(history, identity, rawFile, verifying);
+    }
     // The committed versions are asked for by release: "-relspec" names them also
     // where "-where" or "-infile" chose the parts.
     if (releaseInList.empty() && settings.releaseName.empty() && !settings.relSpecFile.empty())

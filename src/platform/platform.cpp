@@ -2,9 +2,29 @@
 // the quoting rules of both interpreters (import files carry commands for either).
 #include "platform.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace platform {
+
+Environment Environment::with(const std::string& name, const std::string& value) const {
+    Environment env = *this;
+    auto same_name = [&name](const std::string& entry) {
+        if (entry.size() <= name.size() || entry[name.size()] != '=') return false;
+#ifdef _WIN32
+        // Windows variable names ignore letter case.
+        for (std::size_t i = 0; i < name.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(entry[i])) != std::tolower(static_cast<unsigned char>(name[i])))
+                return false;
+        return true;
+#else
+        return entry.compare(0, name.size(), name) == 0;
+#endif
+    };
+    std::erase_if(env.entries_, same_name);
+    env.entries_.push_back(name + "=" + value);
+    return env;
+}
 
 std::optional<std::string> get_env(const char* name) {
     const char* value = std::getenv(name);

@@ -7,54 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "supervisor.h"
+
 namespace platform {
-
-/// Runs `commandLine` through the command interpreter (redirections included) and
-/// returns the command's exit status: 0 for success, anything else for failure.
-/// A command that could not be started or was killed by a signal gives -1. Once the
-/// run is interrupted nothing more is started, a running command is stopped, and the
-/// result is -1. On Windows a line that cmd.exe would cut or change (a line break, more
-/// than 8191 characters) is not run: a message on the standard error stream, and -1.
-int run_command(const std::string& commandLine);
-
-/// Makes an interrupt (Ctrl-C, Ctrl-Break, SIGINT, SIGTERM, a closed console) stop the
-/// run instead of killing the process outright: from then on interrupted() is true,
-/// commands are stopped, and the run ends through its own clean-up.
-void install_interrupt_handlers();
-/// True once the run has been interrupted.
-bool interrupted();
-/// Marks the run interrupted, as the handlers do (also when a command was ended by the
-/// user's Ctrl-C before this process saw it).
-void note_interrupt();
-
-/// One command interpreter kept running for a long series of command lines, so that a
-/// line costs what it costs as a line of a shell script rather than a new interpreter
-/// each time. Meant for a series of plain client command lines: each line is run as a
-/// script line, with standard input from the null device, and its exit status is
-/// returned; a syntax error fails only its line, and a line that exits the interpreter
-/// returns that status and the next line gets a fresh interpreter. A line that changes
-/// the interpreter's own state (its folder, its variables) does so for the lines after
-/// it. Where no interpreter can be kept (Windows, or when it cannot be started), each
-/// line goes to run_command.
-class CommandSession {
-public:
-    CommandSession();
-    ~CommandSession();
-    CommandSession(const CommandSession&) = delete;
-    CommandSession& operator=(const CommandSession&) = delete;
-    int run(const std::string& commandLine);
-    /// Runs the lines one after another as run() would and returns their statuses in
-    /// order. Lines are handed over ahead of their statuses, so the interpreter goes
-    /// from one to the next without waiting for this process, however many there are.
-    /// Once the run is interrupted the remaining lines are not run and give -1.
-    std::vector<int> run_all(const std::vector<std::string>& commandLines);
-    /// Sets an environment variable for this process and for the running interpreter.
-    void set_env(const std::string& name, const std::string& value);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-};
 
 /// Where a command's output goes to be discarded: "nul" on Windows, "/dev/null" elsewhere.
 const char* null_device();
@@ -63,7 +18,8 @@ const char* null_device();
 /// A variable defined with an empty value gives an empty string.
 std::optional<std::string> get_env(const char* name);
 
-/// Sets an environment variable for this process and every command it runs later.
+/// Sets an environment variable of this process (tests only: clients get theirs from
+/// the supervisor's Environment, never from a change while they run).
 bool set_env(const std::string& name, const std::string& value);
 
 /// Quotes `value` as one argument for the command interpreter of this platform (a POSIX
@@ -83,12 +39,68 @@ std::string quote_cmd(std::string_view value);
 /// treats specially or as a delimiter).
 bool is_plain_word(std::string_view value);
 
-/// This process's id, and whether the process `pid` on this host still runs.
+/// This process's id.
 long current_process_id();
-bool process_alive(long pid);
 
-/// Renames `from` to `to`, replacing an existing `to` in one step; false on failure.
-bool replace_file(const std::string& from, const std::string& to);
+/// Renames `from` to `to`, replacing an existing `to` in one step; false on failure,
+/// with the system's reason in `why` when it is given.
+bool replace_file(const std::string& from, const std::string& to, std::string* why = nullptr);
+
+/// Makes the file `path`, written and closed, reach the disk. false with the reason.
+bool sync_file(const std::string& path, std::string& why);
+
+/// Makes a rename in the folder of `path` reach the disk (POSIX: the folder is synced;
+/// Windows renames with write-through). false with the reason in `why`.
+bool sync_folder_of(const std::string& path, std::string& why);
+
+/// A file written with the system's own calls: a failed write says why, and the file
+/// reaches the disk before close_synced() returns. Text mode writes CR LF line ends on
+/// Windows, as a text stream does.
+class SyncedFile {
+public:
+    SyncedFile() = default;
+    ~SyncedFile() { close(); }
+    SyncedFile(const SyncedFile&) = delete;
+    SyncedFile& operator=(const SyncedFile&) = delete;
+    /// Creates or empties `path`; false with the reason in `why`.
+    bool open(const std::string& path, bool text, std::string& why);
+    bool is_open() const { return fd_ >= 0; }
+    /// Writes all of `data`; false with the reason in `why`.
+    bool write(const char* data, std::size_t size, std::string& why);
+    /// Flushes the file to the disk and closes it; false with the reason in `why`.
+    bool close_synced(std::string& why);
+    /// Closes without syncing.
+    void close();
+
+private:
+    int fd_ = -1;
+};
+
+/// An operating-system lock on a file, held while this object holds it (flock on
+/// POSIX, LockFileEx on Windows); the system lets it go when the process ends in any
+/// way, so a lock left by a killed run is free.
+class FileLock {
+public:
+    enum class Outcome { Held, Busy, Failed };
+    FileLock() = default;
+    ~FileLock() { release(); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    /// Creates `path` when it is missing and locks it without waiting. Held: the lock is
+    /// this process's and `path` still leads to the locked file (one removed and made anew
+    /// meanwhile is tried again); the file's content is in `content`. Busy: another process
+    /// holds it. Failed: the reason is in `why`.
+    Outcome acquire(const std::string& path, std::string& content, std::string& why);
+    /// Replaces the file's content, or adds to it; false when the write fails.
+    bool rewrite(const std::string& content);
+    bool append(const std::string& text);
+    /// Removes the file, then lets the lock go.
+    void release();
+
+private:
+    std::string path_;
+    long long handle_ = -1;  // a descriptor, or a Windows HANDLE's value
+};
 
 /// Creates the file `path` only when no file of that name exists, with `content`;
 /// false when it exists or cannot be written.

@@ -24,36 +24,54 @@ TEST(QuoteCmd, QuotesForCmdExe) {
     EXPECT_EQ(platform::quote_cmd("a \"b\" 50% c"), "^\"a \\^\"b\\^\" 50^\"^%^\" c^\"");
 }
 
+std::vector<int> statuses_of(const std::vector<platform::CommandResult>& results) {
+    std::vector<int> statuses;
+    for (const platform::CommandResult& result : results) statuses.push_back(result.status);
+    return statuses;
+}
+
 TEST(CommandSession, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
     test_folder::InScratchDir dir;
-    platform::CommandSession series;
+    const platform::Environment env = platform::Environment::inherited().with("FERROX_TEST_VALUE", "it's set");
+    platform::CommandSession series(env);
     struct Case {
         std::string line;
         int status;
+        std::string errorOutput;
     };
     const Case cases[] = {
-        {"true", 0},
-        {"exit 3", 3},
-        {"printf '%s\\n' \"it's\" > 'out 1.txt'", 0},
-        {"cd / && X=1; exit 0", 0},  // the next line gets a fresh interpreter
-        {"test -z \"$X\" && test -f 'out 1.txt'", 0},
-        {"echo 'unclosed", 2},  // a syntax error ends only its line
-        {"no-such-command-here 2> /dev/null", 127},
-        {"kill -TERM $$", -1},  // ended by a signal
-        {std::string("touch 'a\0b'", 11), -1},  // refused whole, never run without the byte
+        {"true", 0, ""},
+        {"exit 3", 3, ""},
+        {"printf '%s\\n' \"it's\" > 'out 1.txt'", 0, ""},
+        {"cd / && X=1; exit 0", 0, ""},  // the next line gets a fresh interpreter
+        {"test -z \"$X\" && test -f 'out 1.txt'", 0, ""},
+        {"echo \"$FERROX_TEST_VALUE\" >&2; exit 130", -1, "it's set\n"},  // above 128: a signal
+        {"printf 'no line end' >&2", 0, "no line end"},
+        {"no-such-command-here 2> /dev/null", 127, ""},
+        {"kill -TERM $$", -1, ""},  // ended by a signal
+        {"exec 2>&-; echo gone >&2", 2, ""},  // the result comes even without an error stream
+        {std::string("touch 'a\0b'", 11), -1, "sh: ferrox: a command line holds a NUL byte, which no interpreter can carry; not run\n"},  // refused whole
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(series.run(c.line), c.status) << c.line;
-        EXPECT_EQ(platform::run_command(c.line), c.status) << c.line << " (fresh interpreter)";
+        const platform::CommandResult inSeries = series.run(c.line);
+        const platform::CommandResult alone = platform::run_command(c.line, env);
+        EXPECT_EQ(inSeries.status, c.status) << c.line;
+        EXPECT_EQ(alone.status, c.status) << c.line << " (fresh interpreter)";
+        EXPECT_EQ(inSeries.errorOutput, c.errorOutput) << c.line;
+        EXPECT_EQ(alone.errorOutput, c.errorOutput) << c.line << " (fresh interpreter)";
     }
     // A line that reads its standard input finds nothing: it cannot swallow the lines
-    // after it. Handed over at once, each line keeps its own status.
-    EXPECT_EQ(series.run_all({"read line", "exit 4", "echo a > a.txt", "echo 'bad", "sh -c 'exit 9'", "echo b > b.txt"}),
-              (std::vector<int>{1, 4, 0, 2, 9, 0}));
+    // after it. Handed over at once, each line keeps its own status and error output.
+    platform::CommandSession fresh(env);
+    const std::vector<platform::CommandResult> results =
+        fresh.run_all({"read line", "exit 4", "echo a > a.txt", "echo 'bad", "sh -c 'exit 9'", "echo b > b.txt; echo b >&2"});
+    EXPECT_EQ(statuses_of(results), (std::vector<int>{1, 4, 0, 2, 9, 0}));
+    EXPECT_EQ(results[5].errorOutput, "b\n");
+    EXPECT_NE(results[3].errorOutput.find("Syntax error"), std::string::npos) << results[3].errorOutput;
     EXPECT_EQ(read_text("out 1.txt"), "it's\n");
     EXPECT_EQ(read_text("a.txt") + read_text("b.txt"), "a\nb\n");
     EXPECT_FALSE(std::filesystem::exists("ab") || std::filesystem::exists("a"));
-    EXPECT_EQ(series.run_all({}), std::vector<int>{});
+    EXPECT_EQ(fresh.run_all({}).size(), 0u);
 }
 
 }  // namespace

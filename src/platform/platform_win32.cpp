@@ -1,179 +1,25 @@
-// Windows side of the platform layer: cmd.exe as a child process, Win32 security and Winsock.
+// Windows side of the platform layer: files, locks, Win32 security and Winsock (the
+// process supervisor is in supervisor_win32.cpp).
 #include "platform.h"
 
 #include <winsock2.h>
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include "win32_errors.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace platform {
-
-namespace {
-
-volatile LONG gInterrupted = 0;
-// Set with the flag, so that a wait for a command wakes up at once (manual reset).
-HANDLE gInterruptEvent = nullptr;
-
-// The status of a process ended by Ctrl-C or Ctrl-Break, or by a closing console.
-constexpr DWORD kStatusControlCExit = 0xC000013AUL;
-
-// The longest command line cmd.exe takes after /c.
-constexpr std::size_t kCmdLineLimit = 8191;
-
-// Runs on a thread of its own, in every process of the console: the client and its
-// cmd.exe get the event too and end, and the run stops at its next step and cleans up.
-// A closing console (logoff, shutdown) ends the process as soon as a handler returns, so
-// for those the handler never returns: the process ends when the run has cleaned up and
-// leaves main, or when the system's grace period runs out.
-BOOL WINAPI on_console_event(DWORD event) {
-    note_interrupt();
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(INFINITE);
-    return TRUE;
-}
-
-/// False, with a message, for a line that cmd.exe would not run as it stands: it ends a
-/// line at a line feed, drops carriage returns, and refuses lines over its limit.
-bool cmd_takes_whole(const std::string& commandLine) {
-    if (commandLine.find('\0') != std::string::npos) {
-        std::fprintf(stderr, "\nERROR: a command line holds a NUL byte, which no interpreter can carry; not run\n");
-        return false;
-    }
-    if (commandLine.find_first_of("\r\n") != std::string::npos) {
-        std::fprintf(stderr, "\nERROR: a command line holds a line break, which cmd.exe would cut; not run\n");
-        return false;
-    }
-    if (commandLine.size() > kCmdLineLimit) {
-        std::fprintf(stderr, "\nERROR: a command line of %zu characters is longer than cmd.exe takes (%zu); not run\n",
-                     commandLine.size(), kCmdLineLimit);
-        return false;
-    }
-    return true;
-}
-
-/// Closes a handle when it goes out of scope.
-struct HandleCloser {
-    HANDLE handle = nullptr;
-    ~HandleCloser() {
-        if (handle) CloseHandle(handle);
-    }
-};
-
-/// Starts `line` suspended with the three standard handles as the only ones the child
-/// inherits. Otherwise every client would inherit each file this process has open at that
-/// moment, and under -jobs a client started by one thread would hold another thread's
-/// scratch or export file open past its removal or rename. Where a handle cannot be listed
-/// (consoles of older systems), the child inherits as system() would let it.
-bool start_suspended(const std::string& interpreter, std::string& line, PROCESS_INFORMATION& started) {
-    STARTUPINFOEXA startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.StartupInfo.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.StartupInfo.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    std::vector<HANDLE> inherited;
-    for (HANDLE standard : {startup.StartupInfo.hStdInput, startup.StartupInfo.hStdOutput, startup.StartupInfo.hStdError}) {
-        if (standard == nullptr || standard == INVALID_HANDLE_VALUE) continue;
-        SetHandleInformation(standard, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-        if (std::find(inherited.begin(), inherited.end(), standard) == inherited.end()) inherited.push_back(standard);
-    }
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<char> storage(size);
-    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
-    const bool listed = !inherited.empty() && size > 0 && InitializeProcThreadAttributeList(attributes, 1, 0, &size);
-    if (listed && UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
-                                            inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
-        startup.lpAttributeList = attributes;
-        if (CreateProcessA(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE,
-                           CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
-                           &started)) {
-            DeleteProcThreadAttributeList(attributes);
-            return true;
-        }
-    }
-    if (listed) DeleteProcThreadAttributeList(attributes);
-    return CreateProcessA(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                          &startup.StartupInfo, &started);
-}
-
-}  // namespace
-
-void install_interrupt_handlers() {
-    gInterruptEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(on_console_event, TRUE);
-}
-
-bool interrupted() { return InterlockedCompareExchange(&gInterrupted, 0, 0) != 0; }
-
-void note_interrupt() {
-    InterlockedExchange(&gInterrupted, 1);
-    if (gInterruptEvent) SetEvent(gInterruptEvent);
-}
-
-int run_command(const std::string& commandLine) {
-    if (interrupted() || !cmd_takes_whole(commandLine)) return -1;
-    // cmd.exe as system() would start it, with three switches the quoting relies on: /d
-    // runs no AutoRun command from the registry, /v:off keeps '!' plain whatever the
-    // registry says, and /s /c takes the line between the outer quotes as it stands.
-    const std::string interpreter = get_env("ComSpec").value_or("cmd.exe");
-    std::string line = "cmd.exe /d /v:off /s /c \"" + commandLine + "\"";
-    PROCESS_INFORMATION started{};
-    if (!start_suspended(interpreter, line, started)) {
-        std::fprintf(stderr, "\nERROR: cannot start the command interpreter %s (error %lu)\n", interpreter.c_str(),
-                     GetLastError());
-        return -1;
-    }
-    HandleCloser process{started.hProcess};
-    HandleCloser thread{started.hThread};
-    // The interpreter and the client it starts share a job, so that an interrupt stops
-    // both, and so does this process ending while they run.
-    HandleCloser job{CreateJobObjectA(nullptr, nullptr)};
-    if (job.handle) {
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job.handle, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        if (!AssignProcessToJobObject(job.handle, started.hProcess)) {
-            CloseHandle(job.handle);
-            job.handle = nullptr;
-        }
-    }
-    ResumeThread(started.hThread);
-
-    const HANDLE waits[] = {started.hProcess, gInterruptEvent};
-    if (WaitForMultipleObjects(gInterruptEvent ? 2 : 1, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-        if (job.handle)
-            TerminateJobObject(job.handle, kStatusControlCExit);
-        else
-            TerminateProcess(started.hProcess, kStatusControlCExit);
-        WaitForSingleObject(started.hProcess, INFINITE);
-    }
-    DWORD status = 0;
-    if (!GetExitCodeProcess(started.hProcess, &status)) return -1;
-    // The user's Ctrl-C may end the client before this process's handler has run.
-    if (status == kStatusControlCExit) note_interrupt();
-    return interrupted() ? -1 : static_cast<int>(status);
-}
-
-// cmd.exe reports exit codes reliably only per invocation: every line gets its own.
-struct CommandSession::Impl {};
-
-CommandSession::CommandSession() : impl_(std::make_unique<Impl>()) {}
-CommandSession::~CommandSession() = default;
-
-int CommandSession::run(const std::string& commandLine) { return run_command(commandLine); }
-
-std::vector<int> CommandSession::run_all(const std::vector<std::string>& commandLines) {
-    std::vector<int> statuses;
-    for (const std::string& line : commandLines) statuses.push_back(run_command(line));  // -1 once interrupted
-    return statuses;
-}
-
-// Every line starts a fresh cmd.exe, which inherits this process's environment.
-void CommandSession::set_env(const std::string& name, const std::string& value) { platform::set_env(name, value); }
 
 const char* null_device() { return "nul"; }
 
@@ -185,18 +31,152 @@ std::string quote_argument(std::string_view value) { return quote_cmd(value); }
 
 long current_process_id() { return static_cast<long>(GetCurrentProcessId()); }
 
-bool process_alive(long pid) {
-    if (pid <= 0) return false;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;  // exists, but not ours
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+namespace {
+
+// The lock is taken on one byte far past any content, so that the file itself stays
+// readable for a run that wants to name the holder.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+}  // namespace
+
+bool replace_file(const std::string& from, const std::string& to, std::string* why) {
+    // The C library's rename refuses an existing target on Windows; write-through makes
+    // the rename reach the disk before it returns.
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (why) *why = win32_error_text(GetLastError());
+    return false;
 }
 
-bool replace_file(const std::string& from, const std::string& to) {
-    // The C library's rename refuses an existing target on Windows.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool sync_file(const std::string& path, std::string& why) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        why = win32_error_text(GetLastError());
+        return false;
+    }
+    const bool flushed = FlushFileBuffers(file);
+    if (!flushed) why = win32_error_text(GetLastError());
+    CloseHandle(file);
+    return flushed;
+}
+
+bool sync_folder_of(const std::string&, std::string&) { return true; }
+
+bool SyncedFile::open(const std::string& path, bool text, std::string& why) {
+    close();
+    fd_ = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_NOINHERIT | (text ? _O_TEXT : _O_BINARY),
+                _S_IREAD | _S_IWRITE);
+    if (fd_ < 0) why = std::strerror(errno);
+    return fd_ >= 0;
+}
+
+bool SyncedFile::write(const char* data, std::size_t size, std::string& why) {
+    while (size > 0) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
+        const int n = _write(fd_, data, chunk);
+        if (n <= 0) {
+            why = std::strerror(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        // In text mode a line feed becomes two bytes, but the count is of the bytes given.
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool SyncedFile::close_synced(std::string& why) {
+    // A device (nul, con) cannot be flushed; what it took is what it got.
+    bool ok = _commit(fd_) == 0 || errno == EBADF || errno == EINVAL;
+    if (!ok) why = std::strerror(errno);
+    if (_close(fd_) != 0 && ok) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+    fd_ = -1;
+    return ok;
+}
+
+void SyncedFile::close() {
+    if (fd_ >= 0) _close(fd_);
+    fd_ = -1;
+}
+
+FileLock::Outcome FileLock::acquire(const std::string& path, std::string& content, std::string& why) {
+    release();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            // A file that is being removed by the run that held it.
+            if (error == ERROR_ACCESS_DENIED) {
+                Sleep(10);
+                continue;
+            }
+            why = win32_error_text(error);
+            return Outcome::Failed;
+        }
+        OVERLAPPED at{};
+        at.OffsetHigh = kLockOffsetHigh;
+        if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            const DWORD error = GetLastError();
+            CloseHandle(file);
+            if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return Outcome::Busy;
+            why = win32_error_text(error);
+            return Outcome::Failed;
+        }
+        // The name must still lead to the file locked.
+        BY_HANDLE_FILE_INFORMATION held{}, named{};
+        HANDLE again = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const bool same = again != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &held) &&
+                          GetFileInformationByHandle(again, &named) &&
+                          held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+                          held.nFileIndexHigh == named.nFileIndexHigh && held.nFileIndexLow == named.nFileIndexLow;
+        if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
+        if (!same) {
+            CloseHandle(file);
+            continue;
+        }
+        content.clear();
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+        path_ = path;
+        handle_ = reinterpret_cast<long long>(file);
+        return Outcome::Held;
+    }
+    why = "it was replaced again and again while it was being locked";
+    return Outcome::Failed;
+}
+
+namespace {
+
+/// Writes `text` at the file's end, or over the whole file (emptied first).
+bool write_lock_file(long long handle, const std::string& text, bool replace) {
+    if (handle < 0) return false;
+    HANDLE file = reinterpret_cast<HANDLE>(handle);
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file, start, nullptr, replace ? FILE_BEGIN : FILE_END)) return false;
+    if (replace && !SetEndOfFile(file)) return false;
+    DWORD written = 0;
+    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+}
+
+}  // namespace
+
+bool FileLock::rewrite(const std::string& content) { return write_lock_file(handle_, content, true); }
+
+bool FileLock::append(const std::string& text) { return write_lock_file(handle_, text, false); }
+
+void FileLock::release() {
+    if (handle_ < 0) return;
+    // Removed while still locked: a run waiting for the name finds it gone, not free.
+    DeleteFileA(path_.c_str());
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
 }
 
 bool create_exclusive(const std::string& path, const std::string& content) {

@@ -38,7 +38,7 @@ bool read_answer(const char* fileName, std::string& answer) {
 int run_lookup(RunContext& ctx, const std::string& command, const char* scratchFile, const std::string& noAnswer,
                std::string& answer) {
     if (!ctx.scratch.prepare(ctx.console, scratchFile)) return -1;
-    if (ctx.shell.run(command) != 0) return -1;
+    if (run_client(ctx.shell, ctx.console, command) != 0) return -1;
     if (!read_answer(scratchFile, answer)) {
         ctx.console.print("\n\nERROR:\t Can't open temporary work file %s\n\n", scratchFile);
         return -1;
@@ -70,7 +70,6 @@ std::string compose_sid_release_command(std::string_view sid, std::string_view p
 
 int lookup_revision_sid(RunContext& ctx, const std::string& revisionName, const std::string& partPath,
                         std::string& sid, std::string& release) {
-    ctx.shell.set_env("CVN_MIGRATE", "1");
     std::string command = compose_revision_sid_command(revisionName, partPath);
     ctx.console.print("\n\n\t    Retrieving Revision Data for Revisionname: %s: \n\n", revisionName.c_str());
     std::string answer;

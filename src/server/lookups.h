@@ -19,9 +19,10 @@ std::string compose_revision_sid_command(std::string_view revisionName, std::str
 /// The Fileview report of lookup_sid_release, answer redirected to "tmprel000.raw".
 std::string compose_sid_release_command(std::string_view sid, std::string_view partPath);
 
-/// First server kind: the SID and release of a revision of a part. Sets
-/// "CVN_MIGRATE=1" for this and every later command. 0, or -1 after the command
-/// failed (silently), the answer file could not be opened, or held no answer.
+/// First server kind: the SID and release of a revision of a part. The client expects
+/// "CVN_MIGRATE=1": the parts export runs every Corvane command from the first history
+/// report on with it (ctx.shell is made so). 0, or -1 after the command failed (its
+/// standard error printed), the answer file could not be opened, or held no answer.
 int lookup_revision_sid(RunContext& ctx, const std::string& revisionName, const std::string& partPath,
                         std::string& sid, std::string& release);
 

@@ -75,7 +75,7 @@ std::pair<std::size_t, std::size_t> report_line_fields(const RunSettings& settin
 
 }  // namespace
 
-int check_raw_file(RunContext& ctx, const std::string& name, bool given) {
+int check_raw_file(RunContext& ctx, const std::string& name, bool given, std::string* warning) {
     auto refuse = [&](const std::string& why) {
         ctx.console.print("\n\nERROR:  The raw file %s cannot be exported: %s\n\n", name.c_str(), why.c_str());
         return -1;
@@ -87,17 +87,23 @@ int check_raw_file(RunContext& ctx, const std::string& name, bool given) {
     // Named copies: clang 14 cannot capture structured bindings in a lambda.
     const auto range = report_line_fields(ctx.settings);
     const std::size_t fewest = range.first, most = range.second;
+    const bool users = ctx.settings.exportKind == ExportKind::Users;
     long long line = 1;
     std::size_t length = 0;
     std::size_t fields = 1;
-    char previous = '\n';
-    auto wrong_shape = [&] {
-        const bool blank = length == 0 || (length == 1 && previous == '\r');
-        return given && !blank && (fields < fewest || fields > most);
-    };
-    auto shape = [&] {
-        return "line " + std::to_string(line) + " has " + std::to_string(fields) +
-               " fields, which no line of the report this export reads has";
+    bool anyOfTheReport = false;  // a line with a field count the report's lines have
+    long long skipped = 0, shortLines = 0, firstOdd = 0;
+    // The exports read every line as the format has it: a users line without "|" is
+    // skipped; any other line is a record whose missing fields are empty.
+    auto end_of_line = [&](bool atEnd) {
+        if (atEnd && length == 0) return;  // nothing after the last line end
+        if (fields >= fewest && fields <= most) anyOfTheReport = true;
+        if (fields >= fewest) return;
+        if (users && fields == 1)
+            ++skipped;
+        else
+            ++shortLines;
+        if (firstOdd == 0) firstOdd = line;
     };
     std::array<char, 65536> chunk;
     // Read in chunks, so that a line of any length is measured without being held.
@@ -106,7 +112,7 @@ int check_raw_file(RunContext& ctx, const std::string& name, bool given) {
         for (std::streamsize i = 0; i < in.gcount(); ++i) {
             const char c = chunk[static_cast<std::size_t>(i)];
             if (c == '\n') {
-                if (wrong_shape()) return refuse(shape());
+                end_of_line(false);
                 ++line;
                 length = 0;
                 fields = 1;
@@ -117,20 +123,31 @@ int check_raw_file(RunContext& ctx, const std::string& name, bool given) {
                 return refuse("it holds a NUL byte on line " + std::to_string(line) + ", so it is no report file");
             }
             fields += c == '|';
-            previous = c;
         }
     }
     if (in.bad()) return refuse("it cannot be read to its end");
-    if (wrong_shape()) return refuse(shape());
+    end_of_line(true);
+    if (!given) return 0;
+    // A file none of whose lines has the report's shape is another report (a defects
+    // report given to "-users"), not this one with a few odd lines.
+    if (!anyOfTheReport && (line > 1 || length > 0))
+        return refuse("none of its lines has the field count of the report this export reads");
+    const long long odd = skipped + shortLines;
+    if (warning && odd > 0)
+        *warning = strprintf(
+            "\nWARNING:  %s has %lld %s: %lld skipped (no \"|\"), %lld short (missing fields exported empty); the "
+            "first is line %lld\n",
+            name.c_str(), odd, odd == 1 ? "line that is not a whole record" : "lines that are not whole records",
+            skipped, shortLines, firstOdd);
     return 0;
 }
 
-int generate_view_report(RunContext& ctx, std::string& rawFileName) {
+int generate_view_report(RunContext& ctx, std::string& rawFileName, std::string* shapeWarning) {
     const RunSettings& settings = ctx.settings;
     if (!settings.inFile.empty()) {
         rawFileName = settings.inFile;
         ctx.console.print("\nReading Raw Input File: %s\n", rawFileName.c_str());
-        return check_raw_file(ctx, rawFileName, true);
+        return check_raw_file(ctx, rawFileName, true, shapeWarning);
     }
     rawFileName = view_raw_file_name(settings.exportKind);
     ctx.console.print("\nCommand String is : %s\n", compose_view_report_command(settings).c_str());
@@ -139,11 +156,11 @@ int generate_view_report(RunContext& ctx, std::string& rawFileName) {
                           : "\n\nGenerating Raw File from VANDOR, Please Be Patient\n\n");
     ctx.console.flush();
     if (!ctx.scratch.prepare(ctx.console, rawFileName)) return -1;
-    if (ctx.shell.run(view_report_command_line(settings, rawFileName)) != 0) {
+    if (run_client(ctx.shell, ctx.console, view_report_command_line(settings, rawFileName)) != 0) {
         ctx.console.print("%s", command_failed_message(settings.serverKind));
         return -1;
     }
-    return check_raw_file(ctx, rawFileName, false);
+    return check_raw_file(ctx, rawFileName, false, nullptr);
 }
 
 int generate_config_info(RunContext& ctx, std::string& configFileName) {
@@ -163,7 +180,7 @@ int generate_config_info(RunContext& ctx, std::string& configFileName) {
     if (settings.corvane()) ctx.console.print("\n\nGenerating Configuration File from Corvane\n\n");
     ctx.console.flush();
     if (!ctx.scratch.prepare(ctx.console, configFileName)) return -1;
-    if (ctx.shell.run(command) != 0) {
+    if (run_client(ctx.shell, ctx.console, command) != 0) {
         ctx.console.print("%s", command_failed_message(settings.serverKind));
         return -1;
     }

@@ -20,8 +20,8 @@ std::string view_report_command_line(const RunSettings& settings, const std::str
 /// Names the raw file of the view report in `rawFileName`: the "-infile" file (no
 /// command is run), or the scratch file that the view report command writes.
 /// Returns 0, or -1 when the command failed (the name is still handed back) or the file
-/// fails check_raw_file.
-int generate_view_report(RunContext& ctx, std::string& rawFileName);
+/// fails check_raw_file, whose warning about an "-infile" file goes to `shapeWarning`.
+int generate_view_report(RunContext& ctx, std::string& rawFileName, std::string* shapeWarning = nullptr);
 
 /// The longest raw report line read: far beyond any record a server writes, and a bound
 /// on the memory one line takes.
@@ -30,9 +30,12 @@ inline constexpr std::size_t kRawLineLimit = 16 * 1024 * 1024;
 /// Reads the raw file `name` once before it is exported. Refused, with a message naming
 /// the file and the reason: a folder, a file that cannot be read to its end, a line
 /// longer than kRawLineLimit; and, for a file the user named with "-infile" (`given`), a
-/// NUL byte (no report is binary) or a non-blank line whose field count no line of the
-/// export kind's report has (a defects report given to "-users"). 0 or -1.
-int check_raw_file(RunContext& ctx, const std::string& name, bool given);
+/// NUL byte (no report is binary) or no line at all with a field count the export
+/// kind's report has (a defects report given to "-users"). Such a file's other odd lines
+/// are exported as the format reads them (a users line without "|" skipped, a short
+/// line with its missing fields empty); `warning` then receives one line that counts
+/// them and names the first. 0 or -1.
+int check_raw_file(RunContext& ctx, const std::string& name, bool given, std::string* warning);
 
 /// Runs the configuration-info report of the defect or feature export into its
 /// scratch file and names that file in `configFileName`; the users export has none

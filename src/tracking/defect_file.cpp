@@ -33,22 +33,23 @@ std::string defect_header(bool mapValues, const std::vector<std::string>& config
     return plain_header(kFixedNames, configFieldNames);
 }
 
-std::string compose_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server) {
+std::string compose_mapped_defect_record(const std::vector<std::string>& fields, ServerKind server,
+                                        ValueMapper& values) {
     const std::size_t config = first_config_position(server);
     std::string mapped;
     std::string record;
     append_column(record, field_at(fields, 1));
     append_column(record, field_at(fields, 4));
-    map_state(mapped, field_at(fields, 5));
+    values.map(MappedField::State, field_at(fields, 5), mapped);
     append_column(record, mapped);
-    map_severity(mapped, field_at(fields, 7));
+    values.map(MappedField::Severity, field_at(fields, 7), mapped);
     append_column(record, mapped);
     append_column(record, field_at(fields, 8));
     append_column(record, field_at(fields, 14));
     append_column(record, field_at(fields, 21));
-    map_symptom(mapped, field_at(fields, config));
+    values.map(MappedField::Symptom, field_at(fields, config), mapped);
     append_column(record, mapped);
-    map_priority(mapped, field_at(fields, config + 3));
+    values.map(MappedField::Priority, field_at(fields, config + 3), mapped);
     append_column(record, mapped);
     return record;
 }
@@ -59,15 +60,17 @@ std::string compose_plain_defect_record(const std::vector<std::string>& fields, 
 }
 
 int write_defect_file(RunContext& ctx, const std::string& rawFileName,
-                      const std::vector<std::string>& configFieldNames) {
+                      const std::vector<std::string>& configFieldNames, const TrackingMaps& maps) {
     const bool mapValues = ctx.settings.mapValues != 0;
     const ServerKind server = ctx.settings.serverKind;
     const std::size_t configCount = std::min(configFieldNames.size(), kMaxConfigFields);
+    ValueMapper values(maps.values);
+    LoginMapper logins(maps.users);
     TrackingFileLayout layout;
     layout.header = defect_header(mapValues, configFieldNames);
     if (mapValues)
-        layout.columns = [server](const std::vector<std::string>& fields) {
-            return compose_mapped_defect_record(fields, server);
+        layout.columns = [server, &values](const std::vector<std::string>& fields) {
+            return compose_mapped_defect_record(fields, server, values);
         };
     else
         layout.columns = [server, configCount](const std::vector<std::string>& fields) {
@@ -77,5 +80,7 @@ int write_defect_file(RunContext& ctx, const std::string& rawFileName,
     layout.defaultOutputName = kDefectsOutputFile;
     layout.progressFormat = "\r %d\t Defects Processed ";
     layout.countFormat = "%d Defects exported.\n";
-    return write_tracking_file(ctx, rawFileName, layout);
+    layout.loginPositions = {4, 21};  // ownerLogin, originLogin
+    if (mapValues) layout.values = &values;
+    return write_tracking_file(ctx, rawFileName, layout, logins);
 }

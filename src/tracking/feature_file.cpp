@@ -39,18 +39,19 @@ std::string feature_header(bool mapValues, ServerKind server,
     return plain_header(plain_layout(server).fixedNames, configFieldNames);
 }
 
-std::string compose_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server) {
+std::string compose_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server,
+                                        ValueMapper& values) {
     std::string mapped;
     std::string record;
     append_column(record, field_at(fields, 1));
     append_column(record, field_at(fields, 3));
-    map_state(mapped, field_at(fields, 5));
+    values.map(MappedField::State, field_at(fields, 5), mapped);
     append_column(record, mapped);
     append_column(record, "5-Enhancement");
     append_column(record, field_at(fields, 6));
     append_column(record, field_at(fields, 10));
     append_column(record, field_at(fields, 16));
-    map_priority(mapped, field_at(fields, first_config_position(server)));
+    values.map(MappedField::Priority, field_at(fields, first_config_position(server)), mapped);
     append_column(record, mapped);
     return record;
 }
@@ -61,23 +62,27 @@ std::string compose_plain_feature_record(const std::vector<std::string>& fields,
 }
 
 int write_feature_file(RunContext& ctx, const std::string& rawFileName,
-                       const std::vector<std::string>& configFieldNames) {
+                       const std::vector<std::string>& configFieldNames, const TrackingMaps& maps) {
     const bool mapValues = ctx.settings.mapValues != 0;
     const ServerKind server = ctx.settings.serverKind;
     const std::size_t configCount = std::min(configFieldNames.size(), kMaxConfigFields);
+    ValueMapper values(maps.values);
+    LoginMapper logins(maps.users);
     TrackingFileLayout layout;
     layout.header = feature_header(mapValues, server, configFieldNames);
     if (mapValues)
-        layout.columns = [server](const std::vector<std::string>& fields) {
-            return compose_mapped_feature_record(fields, server);
+        layout.columns = [server, &values](const std::vector<std::string>& fields) {
+            return compose_mapped_feature_record(fields, server, values);
         };
     else
         layout.columns = [server, configCount](const std::vector<std::string>& fields) {
             return compose_plain_feature_record(fields, server, configCount);
         };
     layout.missingInputMessage = "\n\nERROR:  No Features Input File Found: %s \n\n";
-    layout.defaultOutputName = kFeaturesFallbackOutputFile;
+    layout.defaultOutputName = kFeaturesOutputFile;
     layout.progressFormat = "\r %d  Features Processed ";
     layout.countFormat = "%d Features exported.\n";
-    return write_tracking_file(ctx, rawFileName, layout);
+    layout.loginPositions = {3, 16};  // ownerLogin, originLogin
+    if (mapValues) layout.values = &values;
+    return write_tracking_file(ctx, rawFileName, layout, logins);
 }

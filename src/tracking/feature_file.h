@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "mapping_files.h"
 #include "run_context.h"
 
 /// The header line (with "\n"): -map has nine fixed names; -nomap the server kind's
@@ -16,14 +17,16 @@ std::string feature_header(bool mapValues, ServerKind server,
 ///
 /// The -map columns of one raw FeatureView record, notes column excluded: old_id,
 /// Owner, state, Severity (always "5-Enhancement"), Headline, Submit_Date, Submitter,
-/// Priority.
-std::string compose_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server);
+/// Priority; state and priority translated by `values`.
+std::string compose_mapped_feature_record(const std::vector<std::string>& fields, ServerKind server,
+                                        ValueMapper& values);
 
 /// The -nomap columns of one raw FeatureView record, notes column excluded.
 std::string compose_plain_feature_record(const std::vector<std::string>& fields, ServerKind server,
                                        std::size_t configFieldCount);
 
-/// Writes the feature import file from the raw FeatureView file. Result 0, or -1 when
-/// the raw file or the output file cannot be opened.
+/// Writes the feature import file from the raw FeatureView file with the run's maps (the
+/// value map in -map mode; the user map for ownerLogin and originLogin in both modes),
+/// as write_tracking_file does. Result 0, or -1 as write_tracking_file.
 int write_feature_file(RunContext& ctx, const std::string& rawFileName,
-                       const std::vector<std::string>& configFieldNames);
+                       const std::vector<std::string>& configFieldNames, const TrackingMaps& maps);

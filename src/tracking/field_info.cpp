@@ -1,6 +1,7 @@
 // Entries of the defect and feature exports: raw report, configurable fields, writer.
 #include "field_info.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -12,7 +13,7 @@
 std::vector<std::string> read_config_field_names(std::istream& in) {
     std::vector<std::string> names;
     std::string line;
-    while (names.size() < kMaxConfigFields && read_line(in, line)) {
+    while (read_line(in, line)) {
         // The report also prints the record prefix and the severity values; those
         // lines describe no configurable field.
         if (line.empty() || line.find("Prefix") != std::string::npos ||
@@ -35,19 +36,31 @@ int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFi
         }
         configFieldNames = read_config_field_names(in);
     }
+    if (configFieldNames.size() > kMaxConfigFields) {
+        std::string others;
+        for (std::size_t i = kMaxConfigFields; i < configFieldNames.size(); ++i)
+            others += (others.empty() ? "" : ", ") + configFieldNames[i];
+        ctx.console.print("\nWARNING: The import file carries the first %zu configurable fields; left out: %s\n",
+                          kMaxConfigFields, others.c_str());
+    }
     ctx.scratch.remove(configFileName);
     return status;
 }
 
 namespace {
 
-using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<std::string>&);
+using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<std::string>&,
+                          const TrackingMaps&);
 
-int export_tracking_records(RunContext& ctx, const char* missingInputMessage, FileWriter writer) {
+int export_tracking_records(RunContext& ctx, const TrackingMaps& maps, const char* missingInputMessage,
+                            FileWriter writer) {
+    // A report of an earlier run must not pass for this one's, whatever this one ends in.
+    std::remove(kUnmappedValuesFile);
     std::string rawFileName;
+    std::string shapeWarning;
     // A failed report may still have left part of its answer in the raw file; exporting
     // that would report success for a partial export, so the failure ends the run here.
-    if (generate_view_report(ctx, rawFileName) != 0) return -1;
+    if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
     {
         std::ifstream raw(rawFileName, std::ios::binary);
         if (!raw) {
@@ -65,17 +78,19 @@ int export_tracking_records(RunContext& ctx, const char* missingInputMessage, Fi
     // Without the configuration report the -nomap file would lack its configurable
     // columns while every record still carried their values.
     if (ctx.settings.mapValues == 0 && load_configurable_fields(ctx, configFieldNames) != 0) return -1;
-    return writer(ctx, rawFileName, configFieldNames);
+    const int status = writer(ctx, rawFileName, configFieldNames, maps);
+    if (status == 0) ctx.console.print("%s", shapeWarning.c_str());
+    return status;
 }
 
 }  // namespace
 
-int export_defects(RunContext& ctx) {
-    return export_tracking_records(ctx, "\n\nERROR:  No Defects Input File Found: %s \n\n",
+int export_defects(RunContext& ctx, const TrackingMaps& maps) {
+    return export_tracking_records(ctx, maps, "\n\nERROR:  No Defects Input File Found: %s \n\n",
                                    write_defect_file);
 }
 
-int export_features(RunContext& ctx) {
-    return export_tracking_records(ctx, "\n\nERROR:  No Features Input File Found: %s \n\n",
+int export_features(RunContext& ctx, const TrackingMaps& maps) {
+    return export_tracking_records(ctx, maps, "\n\nERROR:  No Features Input File Found: %s \n\n",
                                    write_feature_file);
 }

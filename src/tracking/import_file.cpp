@@ -82,7 +82,7 @@ void warn_missing_notes(Console& console, std::size_t count, const std::vector<s
 }  // namespace
 
 int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
-                        const TrackingFileLayout& layout) {
+                        const TrackingFileLayout& layout, LoginMapper& logins) {
     std::ifstream raw(rawFileName, std::ios::binary);
     if (!raw) {
         ctx.console.print(layout.missingInputMessage, rawFileName.c_str());
@@ -92,13 +92,13 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                                        ? std::string(layout.defaultOutputName)
                                        : ctx.settings.outputFileName;
     // A text stream: on Windows every line end, those inside notes too, becomes CR LF.
-    OutputFile output(outputName);
+    OutputFile output(outputName, &ctx.scratch);
     if (!output.open()) {
-        ctx.console.print("\n\nCan't Open Export Output File: %s - Exiting\n\n",
-                          outputName.c_str());
+        ctx.console.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", outputName.c_str());
+        ctx.console.print("   Reason: %s\n\n", output.failure().c_str());
         return -1;
     }
-    std::ofstream& out = output.stream();
+    std::ostream& out = output.stream();
     out << layout.header;
     ctx.console.print("\n\nGenerating Export File %s\n\n", outputName.c_str());
     ctx.console.flush();
@@ -138,6 +138,9 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                 break;
             }
             std::vector<std::string> fields = split_fields(line);
+            logins.next_record();
+            for (std::size_t pos : layout.loginPositions)
+                if (pos < fields.size()) logins.map(fields[pos]);
             NoteFetch fetch = plan_note_fetch(ctx.settings, field_at(fields, 1));
             Pending pending{std::move(fields), std::move(fetch)};
             // Two records of one name (or, where letter case does not count, of names
@@ -152,19 +155,25 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             }
             batch.push_back(std::move(pending));
         }
-        if (batch.empty()) break;
+        // Accounts the user map would merge end the export before any more notes are fetched.
+        if (batch.empty() || !logins.merge().empty()) break;
         for (const Pending& pending : batch) {
             if (pending.fetch.kind != NoteFetch::Kind::Command) continue;
             ctx.scratch.add(pending.fetch.scratch);
             commands.push_back(pending.fetch.command);
         }
-        const std::vector<int> statuses = shell.run_each(commands);
+        const std::vector<CallResult> results = shell.run_each(commands);
         if (platform::interrupted()) break;
-        std::size_t nextStatus = 0;
+        std::size_t nextResult = 0;
         for (const Pending& pending : batch) {
             int status = 0;
-            if (pending.fetch.kind == NoteFetch::Kind::Command)
-                status = nextStatus < statuses.size() ? statuses[nextStatus++] : -1;
+            if (pending.fetch.kind == NoteFetch::Kind::Command && nextResult < results.size()) {
+                // What the client said goes with its record, whichever -jobs ran it.
+                report_client_errors(ctx.console, results[nextResult]);
+                status = results[nextResult++].status;
+            } else if (pending.fetch.kind == NoteFetch::Kind::Command) {
+                status = -1;
+            }
             record = layout.columns(pending.fields);
             if (finish_note_fetch(ctx, pending.fetch, status, noteText) != 0) {
                 if (missingNames.size() < kNamedMissingNotes) missingNames.push_back(pending.fetch.recordId);
@@ -177,11 +186,17 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             // Each record counts, so a file whose only record lacks a line end is kept.
             ++written;
             ctx.console.print(layout.progressFormat, written);
+            // Shown as it happens; and a reader that went away is noticed now.
+            ctx.console.flush();
         }
         // A full disk ends the export now, not after every note has been fetched.
         if (!out) break;
     }
     if (platform::interrupted()) return -1;
+    if (!logins.merge().empty()) {
+        ctx.console.print("%s", logins.merge().c_str());
+        return -1;
+    }
     if (written == 0) {
         // Nothing but the header: the file is not made, and none of that name is left
         // to pass for this export.
@@ -189,15 +204,16 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
         std::remove(outputName.c_str());
     } else if (!output.commit()) {
         // A full disk must not pass for a finished export.
-        ctx.console.print("\n\nERROR: Could not write Export Output File: %s\n\n",
-                          outputName.c_str());
+        ctx.console.print("\n\nERROR: Could not write Export Output File: %s: %s\n\n", outputName.c_str(),
+                          output.failure().c_str());
         return -1;
     }
     ctx.console.print("\n");
     ctx.console.print(layout.countFormat, written);
     ctx.console.print("\n");
     warn_missing_notes(ctx.console, missingNotes, missingNames);
+    logins.report_kept(ctx.console);
     raw.close();
     if (ctx.settings.inFile.empty()) ctx.scratch.remove(rawFileName);
-    return 0;
+    return layout.values && !write_fallback_report(ctx.console, *layout.values) ? -1 : 0;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mapping_files.h"
 #include "run_context.h"
 
 /// Appends `value` as one quoted column: a comma first unless `record` is empty, every
@@ -43,6 +44,8 @@ struct TrackingFileLayout {
     const char* defaultOutputName;    // used when the run names no output file
     const char* progressFormat;       // "%d": the records written so far
     const char* countFormat;          // "%d": the records of the finished file
+    std::vector<std::size_t> loginPositions;  // raw positions of the logins a user map rewrites
+    const ValueMapper* values = nullptr;      // -map: the mapper whose fallbacks are reported
 };
 
 /// How many placeholder notes a warning names before it says "...".
@@ -53,8 +56,11 @@ inline constexpr std::size_t kNamedMissingNotes = 5;
 /// fetched per record, then the count line. The file appears under its name only when
 /// complete; an earlier file of that name stays until then. Records whose note could
 /// not be fetched carry "Migrated Note", and one closing warning counts them and names
-/// the first kNamedMissingNotes. The raw file is removed unless the run named it with
-/// "-infile". Result 0, or -1 when the raw file or the output file cannot be opened or
-/// written, or the run was interrupted.
+/// the first kNamedMissingNotes. `logins` rewrites the logins at the layout's login
+/// positions before a record is composed; the logins it kept are listed at the end,
+/// followed by the fallback report of the layout's value mapper. The raw file is
+/// removed unless the run named it with "-infile". Result 0, or -1 when the raw file or
+/// the output file or the fallback report cannot be opened or written, the user map
+/// would merge two accounts, or the run was interrupted.
 int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
-                        const TrackingFileLayout& layout);
+                        const TrackingFileLayout& layout, LoginMapper& logins);

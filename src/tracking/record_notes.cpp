@@ -97,19 +97,11 @@ int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::
         if (in) {
             const std::size_t length = read_note(in, noteText);
             if (length > kNoteLimit)
-                ctx.console.print(kNoteTruncatedMessage, name, static_cast<int>(length),
-                                  static_cast<int>(kNoteLimit));
+                ctx.console.print(kNoteTruncatedMessage, name, length, kNoteLimit);
         }
     }
     ctx.scratch.remove(fetch.scratch);
     return result;
-}
-
-int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText) {
-    const NoteFetch fetch = plan_note_fetch(ctx.settings, recordId);
-    if (fetch.kind == NoteFetch::Kind::Command) ctx.scratch.add(fetch.scratch);
-    const int status = fetch.kind == NoteFetch::Kind::Command ? ctx.shell.run(fetch.command) : 0;
-    return finish_note_fetch(ctx, fetch, status, noteText);
 }
 
 std::string notes_column(const std::string& noteText) {

@@ -12,8 +12,9 @@
 inline constexpr std::size_t kNoteLimit = 64000;
 /// Arguments: the record name, the note's size, kNoteLimit. The words "for defect"
 /// serve the feature export too.
+/// The sizes are printed whole: a note past 2 GiB must not show a wrapped, negative size.
 inline constexpr const char* kNoteTruncatedMessage =
-    "\nNote size\t for defect %s is %d, will be truncated to %d";
+    "\nNote size\t for defect %s is %zu, will be truncated to %zu";
 
 /// The scratch file that receives the long view of `recordName` ("defect%s.out" or
 /// "feature%s.out" for the export kind).
@@ -46,15 +47,10 @@ NoteFetch plan_note_fetch(const RunSettings& settings, const std::string& record
 
 /// Completes a planned fetch once its command has run with `status` (ignored when no
 /// command was planned): prints the record's messages, fills `noteText` and removes the
-/// scratch file. Result as fetch_record_notes.
+/// scratch file. Result 0 on success (the note may still be empty when the client wrote
+/// nothing), -1 when the name is empty, cannot be part of a scratch file name (a warning
+/// names the record; nothing is run), or the command failed. The scratch file is removed.
 int finish_note_fetch(RunContext& ctx, const NoteFetch& fetch, int status, std::string& noteText);
-
-/// Fills `noteText` with the long view of `recordId` for the run's export kind and
-/// server kind. Result 0 on success (the note may still be empty when the client wrote
-/// nothing), -1 when the name is empty, cannot be part of a scratch file name (a
-/// warning names the record; nothing is run), or the command fails. The scratch file
-/// is removed in every case.
-int fetch_record_notes(RunContext& ctx, const std::string& recordId, std::string& noteText);
 
 /// The notes column as written into the import file: the quoted note with its quotes
 /// doubled, or "Migrated Note" in quotes when there is no note.

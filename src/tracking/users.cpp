@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "fields.h"
+#include "mapping_files.h"
 #include "output_file.h"
 #include "platform.h"
 #include "report_file.h"
@@ -60,47 +61,60 @@ std::string compose_user_block(const std::vector<std::string>& fields) {
     return block;
 }
 
-int write_users_file(RunContext& ctx, const std::string& rawFileName,
-                     const std::string& outputFileName) {
+int write_users_file(RunContext& ctx, const std::string& rawFileName, const std::string& outputFileName,
+                     const UserMap& userMap) {
     std::ifstream raw(rawFileName, std::ios::binary);
     if (!raw) {
         ctx.console.print("ERROR: Could not open file %s\n", rawFileName.c_str());
         return -1;
     }
     // A text stream: on Windows the lines end in CR LF.
-    OutputFile output(outputFileName);
+    OutputFile output(outputFileName, &ctx.scratch);
     if (!output.open()) {
         ctx.console.print("ERROR: Could not open file %s\n", outputFileName.c_str());
+        ctx.console.print("   Reason: %s\n\n", output.failure().c_str());
         return -1;
     }
     ctx.console.print("\n\nGenerating Users Export File\n\n");
     ctx.console.flush();
     int users = 0;
+    LoginMapper logins(userMap);
     std::string line;
     // Lines are read whole and without their line end, so the last field of a line
     // carries no stray line break into the block.
-    while (read_line(raw, line) && !platform::interrupted()) {
+    while (read_line(raw, line) && !platform::interrupted() && logins.merge().empty()) {
         if (line.find('|') == std::string::npos) continue;
-        output.stream() << compose_user_block(split_user_line(line));
+        std::vector<std::string> fields = split_user_line(line);
+        logins.next_record();
+        logins.map(fields[0]);  // the password follows the mapped login
+        output.stream() << compose_user_block(fields);
         ++users;
     }
     if (platform::interrupted()) return -1;
+    if (!logins.merge().empty()) {
+        ctx.console.print("%s", logins.merge().c_str());
+        return -1;
+    }
     if (!output.commit()) {
-        ctx.console.print("ERROR: Could not write file %s\n", outputFileName.c_str());
+        ctx.console.print("ERROR: Could not write file %s: %s\n", outputFileName.c_str(), output.failure().c_str());
         return -1;
     }
     ctx.console.print("\n");
     ctx.console.print("%d Users exported.\n", users);
     ctx.console.print("\n");
+    logins.report_kept(ctx.console);
     raw.close();
     if (ctx.settings.inFile.empty()) ctx.scratch.remove(rawFileName);
     return 0;
 }
 
-int export_users(RunContext& ctx) {
+int export_users(RunContext& ctx, const UserMap& userMap) {
     std::string rawFileName;
     // A failed report leaves an empty or partial raw file, which would otherwise be
     // exported as a complete (possibly empty) user list.
-    if (generate_view_report(ctx, rawFileName) != 0) return -1;
-    return write_users_file(ctx, rawFileName, ctx.settings.outputFileName);
+    std::string shapeWarning;
+    if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
+    const int status = write_users_file(ctx, rawFileName, ctx.settings.outputFileName, userMap);
+    if (status == 0) ctx.console.print("%s", shapeWarning.c_str());
+    return status;
 }

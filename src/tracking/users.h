@@ -19,10 +19,14 @@ std::string compose_user_block(const std::vector<std::string>& fields);
 /// (case-sensitive) not continued by another letter or digit.
 bool superuser_flag_set(const std::string& flag);
 
-/// Writes the user import file from the raw Users file. Result 0, or -1 when either
-/// file cannot be opened.
-int write_users_file(RunContext& ctx, const std::string& rawFileName,
-                     const std::string& outputFileName);
+struct UserMap;
 
-/// The -users export; 0 on success, -1 on failure.
-int export_users(RunContext& ctx);
+/// Writes the user import file from the raw Users file, every login (and so every
+/// initial password) through `userMap`; the logins without an entry are
+/// listed at the end. Result 0, or -1 when either file cannot be opened or written, or
+/// the user map would merge two accounts (the file is then not made).
+int write_users_file(RunContext& ctx, const std::string& rawFileName, const std::string& outputFileName,
+                     const UserMap& userMap);
+
+/// The -users export with the run's user map; 0 on success, -1 on failure.
+int export_users(RunContext& ctx, const UserMap& userMap);

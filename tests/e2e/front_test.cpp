@@ -1,9 +1,14 @@
 // End-to-end runs of ferrox_cvn and ferrox_vandor against the simulated server: the whole
 // console text and exit status of runs that end in the front end, interrupts, and the
 // input and output files a run refuses.
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -44,6 +49,7 @@ TEST(FrontEnd, RunsThatEndInTheFrontEnd) {
         {"corvane_connection", SimKind::corvane, {"-crlf", "-nomap"}, 0},
         {"vandor_connection", SimKind::vandor, {"-crlf", "-nomap"}, 0},
         {"output_like_scratch", SimKind::corvane, {"-defects", "-o", "defectRawFile000.raw"}, kFailure},
+        {"output_like_report", SimKind::corvane, {"-defects", "-o", "unmappedValues.txt"}, kFailure},
         {"output_in_missing_folder", SimKind::corvane, {"-users", "-o", "nowhere/u.txt"}, kFailure},
     };
     // clang-format on
@@ -53,17 +59,26 @@ TEST(FrontEnd, RunsThatEndInTheFrontEnd) {
 TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
     // The delayed calls take a second each, so the run is inside them when it is stopped:
     // the notes of a series, or the single report call. The signal, the slow call, when
-    // the signal comes.
-    const std::tuple<int, const char*, const char*> cases[] = {
-        {SIGINT, "-long", "1.5"}, {SIGTERM, "-long", "1.5"}, {SIGTERM, "-raw", "0.5"}};
-    for (const auto& [signal, slowCall, stopAfter] : cases) {
+    // the signal comes; and a client that ignores the request to end (it is killed).
+    const std::tuple<int, const char*, const char*, const char*> cases[] = {
+        {SIGINT, "-long", "1.5", ""}, {SIGTERM, "-long", "1.5", ""}, {SIGTERM, "-raw", "0.5", ""},
+        {SIGINT, "-long", "0.5", "case \"$*\" in *-long*) trap '' TERM; sleep 5 ;; esac"}};
+    for (const auto& [signal, slowCall, stopAfter, wrapper] : cases) {
         e2e::ServerRun run(SimKind::corvane);
         ASSERT_TRUE(run.fixture());
         e2e::write_text(run.work() / "defectsExport.txt", "an earlier export\n");
+        e2e::ScratchDir wrap;
+        e2e::write_text(wrap / "corv", std::string("#!/bin/sh\n") + wrapper + "\nexec " + e2e::sim_bin_dir() + "/corv \"$@\"\n");
+        std::filesystem::permissions(wrap / "corv", std::filesystem::perms::owner_all);
+        // The stubborn client gets two seconds before it is killed: the run is over by four.
         const std::string line = "'" + run.program() + "' -defects -map -jobs 2 & p=$!; sleep " + stopAfter +
-                                 "; kill -" + std::to_string(signal) + " $p; wait $p; echo status=$?";
+                                 "; kill -" + std::to_string(signal) + " $p; " +
+                                 (*wrapper ? "sleep 4; kill -0 $p 2>/dev/null && echo >still-running; " : "") +
+                                 "wait $p; echo status=$?";
         e2e::RunResult r = e2e::run_program(
-            "/bin/sh", {"-c", line}, run.options({{"SIM_DELAY", slowCall}, {"SIM_DELAY_MS", "1000"}}));
+            "/bin/sh", {"-c", line},
+            run.options({{"SIM_DELAY", slowCall}, {"SIM_DELAY_MS", "1000"},
+                         {"PATH", wrap.path().string() + ":" + e2e::sim_bin_dir() + ":" + std::getenv("PATH")}}));
         EXPECT_TRUE(r.out.ends_with("\n\nERROR:  Interrupted: the export was stopped before it was complete; no "
                                     "export file was written\n\nstatus=255\n"))
             << slowCall << r.out;
@@ -74,7 +89,7 @@ TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
 }
 
 // An input that is no report file, or none at all, is refused naming it; every file stays
-// as it was, the earlier export included.
+// as it was, the earlier export included. One with odd lines is exported with a warning.
 TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
     const std::string earlier = "an earlier export\n";
     // clang-format off
@@ -95,27 +110,148 @@ TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
          {{"defectsExport.txt", earlier}}},
         {"input_empty", SimKind::corvane, {"-defects", "-infile", "empty.raw"}, kFailure, {"defectsExport.txt", "empty.raw"},
          {{"empty.raw", ""}, {"defectsExport.txt", earlier}}},
+        // A report of this kind with odd lines is exported as it reads, and they are counted.
+        {"input_odd_lines", SimKind::vandor, {"-users", "-map", "-infile", "odd.raw"}, 0, {"odd.raw", "usersExport.txt"},
+         {{"odd.raw", "ann|Ann|info|a@x|a|d|u|yes|\nno separator\nbob|Bob\n\n"}}},
     };
     // clang-format on
     for (const e2e::ExpectedRun& c : cases) e2e::check_run("front", c);
 }
 
-// A folder where the run wants a file: an -infile file, the export file, a scratch file.
+// A folder where the run wants a file: an -infile file, the export file, a scratch file, a
+// saved file (which goes in place before the export file: the earlier export stays).
 TEST(FrontEnd, AFolderInPlaceOfAFileIsRefusedAndLeftAlone) {
-    const std::tuple<SimKind, std::vector<std::string>, std::string> cases[] = {
-        {SimKind::corvane, {"-users", "-infile", "dir"}, "ERROR:  The raw file dir cannot be exported: it is a folder"},
-        {SimKind::vandor, {"-defects", "-o", "dir"}, "Can't Open Export Output File: dir - Exiting"},
-        {SimKind::vandor, {"-users", "-map"},
-         "ERROR:  cannot write userRawFile000.raw in the current folder"},
+    const std::tuple<SimKind, std::vector<std::string>, std::string, std::vector<std::string>> cases[] = {
+        {SimKind::corvane, {"-users", "-infile", "dir"}, "ERROR:  The raw file dir cannot be exported: it is a folder", {}},
+        {SimKind::vandor, {"-defects", "-o", "dir"}, "Can't Open Export Output File: dir - Exiting\n\n   Reason: Is a directory", {}},
+        {SimKind::vandor, {"-users", "-map"}, "ERROR:  cannot write userRawFile000.raw in the current folder", {}},
+        {SimKind::corvane, {"-parts", "-release", "R1"},
+         "ERROR:  Can't keep the saved file SavedLabelsFile.txt: Is a directory\n\n\n\nERROR:\tCan't combine the export files ",
+         {"partsRawFile000.raw"}},
     };
-    for (const auto& [kind, args, message] : cases) {
+    for (const auto& [kind, args, message, more] : cases) {
         e2e::ServerRun run(kind);
         ASSERT_TRUE(run.fixture());
-        std::filesystem::create_directories(run.work() / "dir");
-        std::filesystem::create_directory(run.work() / "userRawFile000.raw");
+        for (const char* folder : {"dir", "userRawFile000.raw", "SavedLabelsFile.txt"})
+            std::filesystem::create_directories(run.work() / folder);
+        e2e::write_text(run.work() / "partsExport.txt", "an earlier export\n");
         e2e::RunResult r = run.run(args);
         EXPECT_EQ(r.status, kFailure);
-        EXPECT_TRUE(r.out.ends_with("\n\n" + message + "\n\n")) << r.out;
-        EXPECT_EQ(run.files_left(), (std::vector<std::string>{"dir", "userRawFile000.raw"}));
+        EXPECT_NE(r.out.find("\n\n" + message + "\n\n"), std::string::npos) << r.out;
+        std::vector<std::string> left{"SavedLabelsFile.txt", "dir", "partsExport.txt", "userRawFile000.raw"};
+        left.insert(left.end(), more.begin(), more.end());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(run.files_left(), left);
+        EXPECT_EQ(run.output("partsExport.txt"), "an earlier export\n");
     }
+}
+
+// A client that wants the terminal (a password prompt, a write under "stty tostop") fails
+// at once, as it has none, instead of stopping the run for ever; the run is in a terminal
+// of its own, as at a user's console. Nor does a client hold any of ferrox's files open.
+TEST(FrontEnd, AClientThatWantsTheTerminalFailsInsteadOfHanging) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"read answer </dev/tty", "No Corvane connection established"},
+        {"stty tostop </dev/tty && echo hello >/dev/tty", "No Corvane connection established"},
+        {"! ls -l /proc/$$/fd | grep -v ' 1 -> ' | grep -F \"$PWD/\"",
+         "WARNING: 1 note could not be fetched and was exported as \"Migrated Note\": 1003"},
+    };
+    for (const auto& [wants, says] : cases) {
+        e2e::ServerRun run(SimKind::corvane);
+        ASSERT_TRUE(run.fixture());
+        e2e::ScratchDir wrap;
+        e2e::write_text(wrap / "corv", std::string("#!/bin/sh\n") + wants + " || exit 1\nexec " + e2e::sim_bin_dir() +
+                                           "/corv \"$@\"\n");
+        std::filesystem::permissions(wrap / "corv", std::filesystem::perms::owner_all);
+        const std::string path = wrap.path().string() + ":" + e2e::sim_bin_dir() + ":" + std::getenv("PATH");
+        const e2e::RunResult r = e2e::run_program(
+            "/usr/bin/timeout",
+            {"-s", "KILL", "60", "script", "-qec", "'" + run.program() + "' -defects -map -jobs 2", "/dev/null"},
+            run.options({{"PATH", path}}));
+        const bool exported = std::string(says).starts_with("WARNING");
+        EXPECT_EQ(r.status, exported ? 0 : kFailure) << wants;
+        EXPECT_NE(r.out.find(says), std::string::npos) << wants << r.out;
+        EXPECT_EQ(run.files_left(), exported ? std::vector<std::string>{"defectsExport.txt"} : std::vector<std::string>{})
+            << wants;
+    }
+}
+
+// Two runs that take over one stale lock at once: one runs, the other is refused. A lock
+// is held by the system, not by a process number that a new process may have again.
+TEST(FrontEnd, TwoRunsTakingOverOneStaleLockCannotBothRun) {
+    e2e::ServerRun run(SimKind::vandor);
+    ASSERT_TRUE(run.fixture());
+    e2e::write_text(run.work() / "ferrox.lock", "999999 gone-host\nusersExport.txt.partial\n");
+    e2e::write_text(run.work() / "usersExport.txt.partial", "half");
+    const std::string line = "P=\"$0\"; \"$P\" -users -map >a.out 2>&1 & \"$P\" -users -map >b.out 2>&1 & wait";
+    e2e::run_program("/bin/sh", {"-c", line, run.program()},
+                     run.options({{"SIM_DELAY", "testServer"}, {"SIM_DELAY_MS", "700"}}));
+    const std::string a = run.output("a.out"), b = run.output("b.out");
+    auto has = [](const std::string& text, const char* what) { return text.find(what) != std::string::npos; };
+    EXPECT_TRUE(has(a, "Export File Name") != has(b, "Export File Name")) << a << b;
+    EXPECT_TRUE(has(a, "Another ferrox run (process ") != has(b, "Another ferrox run (process ")) << a << b;
+    EXPECT_TRUE(has(a + b, "its lock is taken over and the files it left are removed: usersExport.txt.partial\n"));
+    EXPECT_EQ(run.files_left(), (std::vector<std::string>{"a.out", "b.out", "usersExport.txt"}));
+}
+
+// A reader that goes away (| head) ends the run as an interrupt does; a run killed outright
+// leaves its lock and files to the next run in the folder, which removes them and says so.
+TEST(FrontEnd, ABrokenPipeOrAKilledRunLeavesNothingBehind) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"{ \"$0\" -defects -map; echo $? >status; } | head -c 300 >/dev/null", "255\n"},
+        {"\"$0\" -defects -map >/dev/null & p=$!; sleep 1; kill -9 $p; sleep 1; "
+         "\"$0\" -defects -map >second.out; echo $? >status", "0\n"},
+    };
+    for (const auto& [line, status] : cases) {
+        e2e::ServerRun run(SimKind::corvane);
+        ASSERT_TRUE(run.fixture());
+        e2e::write_text(run.work() / "defectsExport.txt", "an earlier export\n");
+        e2e::run_program("/bin/sh", {"-c", line, run.program()},
+                         run.options({{"SIM_DELAY", "-view 1001 -long"}, {"SIM_DELAY_MS", "1500"}}));
+        EXPECT_EQ(run.output("status"), status) << line;
+        const bool killed = std::string(status) == "0\n";
+        std::vector<std::string> left{"defectsExport.txt", "status"};
+        if (killed) left.push_back("second.out");
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(run.files_left(), left) << line;
+        EXPECT_EQ(run.output("defectsExport.txt"),
+                  killed ? e2e::expected_text("tracking/corvane_defects_map.export") : "an earlier export\n");
+        if (killed) {
+            EXPECT_NE(run.output("second.out").find("its lock is taken over and the files it left are removed: "
+                                                    "defectRawFile000.raw, defectsExport.txt.partial, defect1001.out\n"),
+                      std::string::npos)
+                << run.output("second.out");
+        }
+    }
+}
+
+// A working folder that cannot take the server's answers stops the run at once, naming the
+// folder and the system's reason rather than blaming the server; the earlier export stays.
+TEST(FrontEnd, AFullWorkingFolderStopsTheRunWithTheReason) {
+    e2e::ServerRun run(SimKind::corvane);
+    ASSERT_TRUE(run.fixture());
+    e2e::ScratchDir full, elsewhere;
+    if (::mount("tmpfs", full.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no small file system can be mounted here: " << std::strerror(errno);
+    struct Unmount {
+        const std::filesystem::path& at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{full.path()};
+    struct statvfs room {};
+    ASSERT_EQ(::statvfs(full.path().c_str(), &room), 0);
+    // Room for the lock file's page and no more.
+    e2e::write_text(full / "filler", std::string(room.f_bavail * room.f_frsize - room.f_frsize, 'x'));
+    e2e::write_text(elsewhere / "d.txt", "an earlier export\n");
+    e2e::RunOptions options = run.options();
+    options.cwd = full.path();
+    const e2e::RunResult r = e2e::run_program(run.program(), {"-defects", "-map", "-o", (elsewhere / "d.txt").string()},
+                                              options);
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_TRUE(r.out.ends_with("\n\nERROR:  The working folder " + full.path().string() +
+                                " cannot take the server's answers: No space left on device\n"
+                                "The run stopped; no export file was written.\n\n"))
+        << r.out;
+    EXPECT_EQ(r.out.find("Information Not Found"), std::string::npos);
+    EXPECT_EQ(full.files(), std::vector<std::string>{"filler"});
+    EXPECT_EQ(e2e::read_text(elsewhere / "d.txt"), "an earlier export\n");
 }

@@ -107,6 +107,12 @@ void check(const Case& c) {
     EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.work()));
     EXPECT_EQ(run.log(), e2e::lines_of(expected(std::string(c.stem) + ".log", run.work())));
     EXPECT_EQ(run.files_left(), c.left);
+    // A committed-versions file named by the user holds the last part's answer alone.
+    if (std::find(c.left.begin(), c.left.end(), "my c.raw") != c.left.end()) {
+        EXPECT_EQ(run.output("my c.raw"),
+                  "src/main.c|R2|1.2.1.1|13|2019/03/10 10:00:00|R2_L1|2019/03/10 12:00:00\n"
+                  "src/main.c|R2|1.3|14|2019/04/10 10:00:00|R2_L2|2019/04/10 12:00:00\n");
+    }
     const auto before = c.inputs.find("partsRawFile000.raw");
     EXPECT_EQ(run.output("partsRawFile000.raw0"), before == c.inputs.end() ? "" : before->second);
     if (std::find(c.left.begin(), c.left.end(), "partsExport.txt") == c.left.end()) return;
@@ -215,7 +221,7 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
                       "include/defs.h|R1||0|core|2019/04/05 10:00:00|2019/04/05 10:00:00|0755\n"
                       "docs/Read Me.txt|R2|1.2|22|docs|2019/01/20 10:00:00|2019/04/20 10:00:00|0644\n"
                       "src/main.c|R2|1.3|14|core|2019/01/10 10:00:00|2019/04/10 10:00:00|0644"}},
-         "", 0, {"SavedDirsFile.txt", "SavedLabelsFile.txt", "my c.raw", "my c.raw.001", "old.raw", "partsExport.txt"}},
+         "", 0, {"SavedDirsFile.txt", "SavedLabelsFile.txt", "my c.raw", "old.raw", "partsExport.txt"}},
         {"vandor_since", nullptr, Server::vfixture, {"-parts", "-release", "R2", "-since", "2019/04/10 10:00:00"}, {},
          "", 0, kWholeExport},
         {"vandor_generated", nullptr, Server::vgenerated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
@@ -285,6 +291,9 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
     for (const Case& c : cases) check(c);
 }
 
+// Every client call also talks on its error stream: what it says comes, in both runs, just
+// before the part that uses its answer, on one console with ferrox's own output. Corvane
+// commands see the migration variable from the first history report on, whatever -jobs.
 TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
     for (Server server : {Server::large, Server::vlarge}) {
         e2e::ServerRun run(kind_of(server));
@@ -293,9 +302,25 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
         for (const char* jobs : {"1", "4"}) {
             SCOPED_TRACE(jobs);
             // Parts numbered 80 to 89 fail, in every batch of either run.
+            std::map<std::string, std::string> env = client_env("(RevisionView|versions) .*_8[0-9]\\.");
+            env.insert({{"SIM_SAY", "."}, {"SIM_ENV_LOG", (run.work() / "env.log").string()}});
             const e2e::RunResult r =
-                run.run({"-parts", "-release", "R1", "-jobs", jobs}, client_env("(RevisionView|versions) .*_8[0-9]\\."));
+                e2e::run_program("/bin/sh", {"-c", "exec \"$0\" \"$@\" 2>&1", run.program(), "-parts", "-release", "R1",
+                                             "-jobs", jobs}, run.options(env));
             EXPECT_EQ(r.status, 255);
+            for (const std::string& call : e2e::lines_of(e2e::read_text(run.work() / "env.log"))) {
+                const bool history = call.find("RevisionView") != std::string::npos ||
+                                     call.find(" cvnselect ") != std::string::npos;
+                EXPECT_EQ(call.starts_with("CVN_MIGRATE=1 "), history) << call;
+            }
+            fs::remove(run.work() / "env.log");
+            std::string said;  // the part named by the last client message
+            for (const std::string& line : e2e::lines_of(r.out)) {
+                if (line.find(": said for ") != std::string::npos) said = line;
+                if (line.starts_with("Processing Part:  ")) {
+                    EXPECT_NE(said.find(line.substr(18)), std::string::npos) << line << " after " << said;
+                }
+            }
             ASSERT_EQ(run.files_left(), kWholeExport);
             std::vector<std::string> outputs{r.out};
             for (const std::string& name : kWholeExport) {

@@ -16,6 +16,12 @@ const e2e::SimGenParams kFeatures{.features = 4, .configFields = 25, .noteSizes 
 // The generator's first users carry each awkward spelling of the superuser flag.
 const e2e::SimGenParams kUsers{.users = 6, .noteSizes = {}};
 
+// Overrides of a built-in pair and of a fallback, a new fallback; and a user map whose
+// target is also a login of the server.
+const std::string kValueMap = "# our workflow\nstate|Working|Opened\nstate|working|In Progress\nseverity|*|3-Average\n"
+                              "symptom|Core_Dump|System Crash\n";
+const std::map<std::string, std::string> kMerging{{"um.txt", "asmith|pobrien\n"}};
+
 }  // namespace
 
 TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
@@ -46,8 +52,28 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
         {"corvane_users_infile", SimKind::corvane, {"-users", "-map", "-infile", "u.raw"}, 0, {"u.raw", "usersExport.txt"},
          {{"u.raw", e2e::expected_text("tracking/users.raw")}}},
         {"corvane_defects_infile", SimKind::corvane, {"-defects", "-map", "-infile", "d.raw"}, 0,
-         {"d.raw", "defectsExport.txt"}, {{"d.raw", e2e::expected_text("tracking/defects.raw")}}},
+         {"d.raw", "defectsExport.txt", "unmappedValues.txt"}, {{"d.raw", e2e::expected_text("tracking/defects.raw")}}},
         {"vandor_defects_report_fails", SimKind::vandor, {"-defects", "-map"}, 255, {}, {}, {{"SIM_FAIL", "DefectView"}}},
+        // Mapping files: logins and values mapped in every layout, what stayed unmapped
+        // listed; a wrong or missing file stops the run before any server command, a
+        // user map that would merge two accounts fails the export.
+        {"corvane_defects_valuemap", SimKind::corvane, {"-defects", "-infile", "d.raw", "-valuemap", "vm.txt", "-usermap",
+         "um.txt"}, 0, {"d.raw", "defectsExport.txt", "um.txt", "unmappedValues.txt", "vm.txt"},
+         {{"d.raw", e2e::expected_text("tracking/defects.raw")}, {"vm.txt", kValueMap}, {"um.txt", "pobrien|pat\n"}}},
+        // The report of an earlier run is gone, with no report of this one.
+        {"vandor_defects_nomap_usermap", SimKind::vandor, {"-defects", "-nomap", "-usermap", "um.txt"}, 0,
+         {"defectsExport.txt", "um.txt"}, {{"um.txt", "asmith|ann.smith\n"}, {"unmappedValues.txt", ""}}},
+        {"corvane_features_usermap", SimKind::corvane, {"-features", "-map", "-usermap", "um.txt"}, 0,
+         {"featuresExport.txt", "um.txt"}, {{"um.txt", "asmith|ann.smith\njmuller|jm\n"}}},
+        {"corvane_users_usermap", SimKind::corvane, {"-users", "-usermap", "um.txt", "-valuemap", "unused.txt"}, 0,
+         {"um.txt", "usersExport.txt"}, {{"um.txt", "asmith|ann.smith\n"}}},
+        {"vandor_defects_valuemap_refused", SimKind::vandor, {"-defects", "-valuemap", "vm.txt"}, 255, {"vm.txt"},
+         {{"vm.txt", kValueMap + "priority|mustfix\n"}}},
+        {"corvane_users_usermap_missing", SimKind::corvane, {"-users", "-map", "-usermap", "none.txt"}, 255},
+        {"corvane_defects_usermap_merge", SimKind::corvane, {"-defects", "-map", "-usermap", "um.txt"}, 255, {"um.txt"},
+         kMerging},
+        {"corvane_users_usermap_merge", SimKind::corvane, {"-users", "-map", "-usermap", "um.txt"}, 255, {"um.txt"},
+         kMerging},
     };
     // clang-format on
     for (const e2e::ExpectedRun& c : cases) e2e::check_run("tracking", c);
