@@ -106,6 +106,7 @@ const History& history(int count) {
 }
 
 void load(HistoryModel& model, const History& h) {
+    model.release_history(false);  // the part before: the steps leave its lists to their caller
     if (model.kind() == ServerKind::Corvane) {
         for (const auto& row : h.partRows) model.append_part_row(row);
         for (const auto& row : h.revisions) model.append_revision(row);

@@ -85,6 +85,7 @@ for f in "$r"/*-Users; do line_seeds users 00 "$f"; done
 for f in "$r"/*-PartFullView "$r"/*-RevisionView "$r/v-versions"; do line_seeds history_rows 00 "$f"; done
 line_seeds history_rows 01 "$r/v-Fileview"
 line_seeds history_rows 02 "$r/v-committedVersions"
+for db in c g; do seed element_import 00 <"$work/parts/$db/partsExport.txt"; done
 printf 'R1\nR2\n' | seed specs 00
 printf '  R1 | the first\r\n\nR2' | seed specs 00
 for db in c g; do

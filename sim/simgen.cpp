@@ -28,7 +28,8 @@ const char* const kUsage =
     "usage: simgen corvane|vandor DB [--fixture F] [--sql F]... [--seed N] [--parts N]\n"
     "              [--revisions N] [--branch-prob P] [--branch-depth N] [--releases N]\n"
     "              [--workareas N] [--defects N] [--features N] [--users N]\n"
-    "              [--config-fields N] [--note-size N] [--note-sizes A,B,...]\n";
+    "              [--config-fields N] [--note-size N] [--note-sizes A,B,...]\n"
+    "              [--branch-rows P] [--skew P] [--same-times P] [--anew P]\n";
 
 struct Options {
     ServerKind kind = ServerKind::corvane;
@@ -48,6 +49,14 @@ struct Options {
     std::optional<int> configFields;  // default: 4 when anything is generated, else 0
     long noteSize = 2048;
     std::vector<long> noteSizes;
+    // The awkward histories real servers hold, each by its chance: a release that holds
+    // a branch's newest revision too (its fork then marked by no row), a revision dated
+    // before the one it came from, one dated exactly as the revision made before it, a
+    // part deleted and made anew (a second root).
+    double branchRows = 0.3;
+    double skew = 0;
+    double sameTimes = 0;
+    double anew = 0;
 
     bool generates() const { return parts > 0 || defects > 0 || features > 0 || users > 0; }
 };
@@ -67,6 +76,14 @@ long to_number(const std::string& option, const std::string& text, long low) {
     if (text.empty() || *end != '\0' || value < low)
         throw Error(option + " needs a whole number of at least " + std::to_string(low) +
                     ", not \"" + text + "\"");
+    return value;
+}
+
+double chance_option(const std::string& option, const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || value < 0 || value > 1)
+        throw Error(option + " needs a number from 0 to 1, not \"" + text + "\"");
     return value;
 }
 
@@ -91,12 +108,12 @@ Options parse_options(int argc, char** argv) {
         else if (option == "--seed") options.seed = static_cast<std::uint64_t>(to_number(option, value, 0));
         else if (option == "--parts") options.parts = count();
         else if (option == "--revisions") options.revisions = count(1);
-        else if (option == "--branch-prob") {
-            char* end = nullptr;
-            options.branchProb = std::strtod(value.c_str(), &end);
-            if (*end != '\0' || options.branchProb < 0 || options.branchProb > 1)
-                throw Error("--branch-prob needs a number from 0 to 1, not \"" + value + "\"");
-        } else if (option == "--branch-depth") options.branchDepth = count();
+        else if (option == "--branch-prob") options.branchProb = chance_option(option, value);
+        else if (option == "--branch-rows") options.branchRows = chance_option(option, value);
+        else if (option == "--skew") options.skew = chance_option(option, value);
+        else if (option == "--same-times") options.sameTimes = chance_option(option, value);
+        else if (option == "--anew") options.anew = chance_option(option, value);
+        else if (option == "--branch-depth") options.branchDepth = count();
         else if (option == "--releases") options.releases = count(1);
         else if (option == "--workareas") options.workareas = count();
         else if (option == "--defects") options.defects = count();
@@ -127,6 +144,8 @@ public:
     }
     double unit() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
     bool chance(double p) { return unit() < p; }
+    /// chance(p), drawing nothing when p is 0: data made without an option stays the same.
+    bool sometimes(double p) { return p > 0 && chance(p); }
     template <typename T, std::size_t N>
     const T& pick(const T (&items)[N]) { return items[below(static_cast<int>(N))]; }
     template <typename T>
@@ -577,7 +596,12 @@ std::vector<Revision> make_tree(Context& c, std::int64_t from, std::int64_t span
     std::vector<Line> lines{Line{}};
     std::vector<int> branchCount;
     std::int64_t step = std::max<std::int64_t>(span / total, 2);
+    // Made anew: from here on a new main line without an ancestor, numbered on after
+    // the old one (names never repeat within a part); the old lines end.
+    const int anewAt =
+        total > 1 && c.random.sometimes(c.options.anew) ? static_cast<int>(c.random.between(1, total - 1)) : -1;
     for (int k = 0; k < total; ++k) {
+        if (k == anewAt) lines = {Line{"", lines[0].count, -1, 0}};
         std::size_t lineIndex = 0;
         bool branched = false;
         if (k > 0 && c.random.chance(c.options.branchProb)) {
@@ -600,6 +624,10 @@ std::vector<Revision> make_tree(Context& c, std::int64_t from, std::int64_t span
         revision.depth = line.depth;
         revision.trunk = lineIndex == 0;
         revision.time = from + k * step + c.random.between(0, step / 2);
+        if (k > 0 && c.random.sometimes(c.options.sameTimes)) revision.time = revisions.back().time;
+        // A client clock behind the server's: minutes to hours before its ancestor.
+        if (revision.parent >= 0 && c.random.sometimes(c.options.skew))
+            revision.time = revisions[static_cast<std::size_t>(revision.parent)].time - c.random.between(60, 6 * 3600);
         line.tip = k;
         revisions.push_back(std::move(revision));
         branchCount.push_back(0);
@@ -707,7 +735,7 @@ void generate_corvane_parts(Context& c) {
         for (std::size_t r = 0; r < cuts.size(); ++r) {
             if (view.trunk[r] < 0) continue;
             addRow(r, view.trunk[r], nullptr);
-            if (view.any[r] != view.trunk[r] && c.random.chance(0.3)) addRow(r, view.any[r], nullptr);
+            if (view.any[r] != view.trunk[r] && c.random.chance(c.options.branchRows)) addRow(r, view.any[r], nullptr);
             if (!areas.empty() && c.random.chance(0.2))
                 addRow(r, c.random.below(view.any[r] + 1), &c.random.pick(areas));
         }

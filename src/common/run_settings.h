@@ -32,6 +32,7 @@ struct RunSettings {
     std::string partSpecFile;
     std::string sinceDate;
     std::string relSpecFile;
+    std::string verifyFile;  // "-verify": the element import file a parts run checks
     std::string queryText;
     std::string valueMapFile;  // "-valuemap": the user's value map, read before the export
     std::string userMapFile;   // "-usermap": the user's login map, read before the export

@@ -15,7 +15,8 @@ constexpr const char* kCorvaneUsage =
     "     -partindex nn\n"
     "     -crlf \n"
     "     -target NT | UNIX\n"
-    "     -jobs nn\n\n";
+    "     -jobs nn\n"
+    "     -verify partsExportFile\n\n";
 
 constexpr const char* kVandorUsage =
     "\n\n     -users | -defects | -features |  -parts\n"
@@ -30,7 +31,8 @@ constexpr const char* kVandorUsage =
     "     -target NT | UNIX\n"
     "     -componentlabels\n"
     "     -sidlabels\n"
-    "     -jobs nn\n\n";
+    "     -jobs nn\n"
+    "     -verify partsExportFile\n\n";
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 #include "element_writer.h"
 
 #include <filesystem>
+#include <iterator>
 
 #include "lookups.h"
 #include "output_file.h"
@@ -175,16 +176,24 @@ int ElementWriter::begin_types() {
     return 0;
 }
 
+std::string ElementWriter::label_type_block(std::string_view labelName) const {
+    return "LBTYPE_BEGIN\n" + encode_text_line("LbType", labelName) + "LBTYPE_END\n";
+}
+
+std::string ElementWriter::branch_type_block(std::string_view branchPath) const {
+    std::string name(last_component(branchPath));
+    if (name.find(branch_prefix()) == std::string::npos) name = std::string(branch_prefix()) + name;
+    return "BRTYPE_BEGIN\n" + encode_text_line("BrType", name) + "BRTYPE_END\n";
+}
+
 int ElementWriter::declare_label_type(std::string_view labelName) {
     if (int rc = begin_types(); rc != 0) return rc;
-    return write_to(labels_, "LBTYPE_BEGIN\n" + encode_text_line("LbType", labelName) + "LBTYPE_END\n");
+    return write_to(labels_, label_type_block(labelName));
 }
 
 int ElementWriter::declare_branch_type(std::string_view branchPath) {
     if (int rc = begin_types(); rc != 0) return rc;
-    std::string name(last_component(branchPath));
-    if (name.find(branch_prefix()) == std::string::npos) name = std::string(branch_prefix()) + name;
-    return write_to(labels_, "BRTYPE_BEGIN\n" + encode_text_line("BrType", name) + "BRTYPE_END\n");
+    return write_to(labels_, branch_type_block(branchPath));
 }
 
 int ElementWriter::declare_directory(std::string_view path) {
@@ -235,6 +244,31 @@ int ElementWriter::declare_pending() {
     pending_.clear();
     pendingSeen_.clear();
     return result;
+}
+
+std::string ElementWriter::pending_type_declarations() const {
+    // As declare_pending goes: directories and label types share one registry.
+    std::string text;
+    NameSet named, branches;
+    for (const auto& [kind, name] : pending_) {
+        if (kind == Declaration::BranchType) {
+            if (!model_.has_branch_type(name) && branches.emplace(last_component(name)).second)
+                text += branch_type_block(name);
+        } else if (!model_.has_declared_name(name) && named.emplace(name).second &&
+                   kind == Declaration::LabelType) {
+            text += label_type_block(name);
+        }
+    }
+    return text;
+}
+
+std::string ElementWriter::element_text() const {
+    if (!elementSpilled_) return element_;
+    // The pieces that went out are read back from where the element began.
+    std::ifstream in(kVersionsScratchFile, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(elementStart_));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text + element_;
 }
 
 void ElementWriter::report_unended_element() {
@@ -375,6 +409,11 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
     std::string_view prefix = branch_prefix();
     if (entry.onbranch || !entry.branchPath.empty()) {
         block += encode_text_line("OnBranch", branch_form(entry.branchPath, prefix));
+        // Every name of the path is a branch type; under "-since" the versions that
+        // would have declared an outer one may all be left out.
+        for (std::size_t at = entry.branchPath.find('/'); at != std::string::npos;
+             at = entry.branchPath.find('/', at + 1))
+            defer(Declaration::BranchType, std::string_view(entry.branchPath).substr(0, at));
         defer(Declaration::BranchType, entry.branchPath);
     }
     for (const std::string& name : entry.subbranches) {
@@ -469,16 +508,20 @@ int ElementWriter::combine_export_files() {
     if (!append_scratch(console_, out.stream(), versionsOpened_, kVersionsScratchFile,
                         "\n\nERROR:  No Versions Information Found in File: ", "Versions"))
         return -1;
+    auto output_failed = [&]() {
+        console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
+        console_.print("   %s\n\n", out.failure().c_str());
+        return -1;
+    };
+    // Every byte is written before anything goes in place: a write that fails (a full
+    // disk, a size limit) leaves the earlier saved files and export file as they were.
+    if (!out.stream().flush()) return output_failed();
     // The saved files go in place first: an export file must never stand beside the
     // saved files of an earlier run, which tagsmith would then read.
     if (!keep_saved_file(kLabelsScratchFile, kSavedLabelsFile) || !keep_saved_file(kDirsScratchFile, kSavedDirsFile))
         return -1;
     ctx_.scratch.remove(kVersionsScratchFile);
-    if (!out.commit()) {
-        console_.print("\n\nCan't Open Export Output File: %s - Exiting\n\n", output.c_str());
-        console_.print("   %s\n\n", out.failure().c_str());
-        return -1;
-    }
+    if (!out.commit()) return output_failed();
     // Everything is closed and handed over: a later export starts from the beginning.
     labelsOpened_ = dirsOpened_ = versionsOpened_ = false;
     headerWritten_ = typesBegun_ = false;

@@ -56,6 +56,11 @@ public:
     int write_element_end();
     /// True between an element's header and its end (or its discarding).
     bool element_open() const { return elementOpen_; }
+    /// The open element's text so far (without its end), also what went out in pieces.
+    std::string element_text() const;
+    /// The label and branch type blocks the open element's end will declare: the types
+    /// it meets that the export has not declared yet.
+    std::string pending_type_declarations() const;
     /// Drops the open element of a failed part: none of it, nor what it would have
     /// declared, reaches the files or the counts. Nothing happens when none is open.
     void discard_element();
@@ -74,6 +79,8 @@ public:
 
 private:
     std::string_view branch_prefix() const;
+    std::string label_type_block(std::string_view labelName) const;
+    std::string branch_type_block(std::string_view branchPath) const;
     std::string_view part_path(const OrderedEntry& entry) const;
     /// Who made the element or version, and when: the lines both blocks carry.
     std::string event_lines(std::int64_t changeTime) const;

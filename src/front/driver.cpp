@@ -54,8 +54,14 @@ std::string clashing_run_file(const RunSettings& settings, const std::string& ou
     return {};
 }
 
-/// The checks an export's output file must pass before any server query.
+/// The checks an export's output file must pass before any server query; under -verify
+/// (which writes none) the file to check must be none the run writes.
 bool output_file_usable(Console& console, const RunSettings& settings) {
+    if (!settings.verifyFile.empty()) {
+        const std::string clash = clashing_run_file(settings, settings.verifyFile);
+        if (!clash.empty()) report_verify_clash(console, settings.verifyFile, clash);
+        return clash.empty();
+    }
     const std::string& output = settings.outputFileName;
     std::string why;
     if (!output_folder_usable(output, why)) {
@@ -160,7 +166,8 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
     int status = run_export(ctx, maps);
     scratch.remove_all();
     status = stopped(status);
-    if (status == 0) console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
+    if (status == 0 && settings.verifyFile.empty())
+        console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
     return status;
 }
 

@@ -45,7 +45,8 @@ bool set_export_kind(ParseState& state, ExportKind kind, const char* outputFile)
     return true;
 }
 
-/// -release, -partspec, -since and -relspec belong to a parts export named before them.
+/// -release, -partspec, -since, -verify and -relspec belong to a parts export named
+/// before them.
 bool parts_chosen(ParseState& state) {
     if (state.settings.exportKind == ExportKind::Parts) return true;
     return refuse(state, option_word(state) + " must come after \"-parts\"");
@@ -144,6 +145,8 @@ const OptionRule kOptions[] = {
      [](ParseState& s) {
          return parts_chosen(s) && take_value(s, kMaxSinceDateLength, s.settings.sinceDate);
      }},
+    {"-verify",
+     [](ParseState& s) { return parts_chosen(s) && take_value(s, kMaxTextOptionLength, s.settings.verifyFile); }},
     {"-relspec",
      [](ParseState& s) {
          if (!parts_chosen(s)) return false;

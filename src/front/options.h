@@ -18,7 +18,8 @@ constexpr std::size_t kMaxPartIndexLength = 19;
 constexpr std::size_t kMaxTargetLength = 99;
 constexpr std::size_t kMaxWhereClauseLength = 4095;
 constexpr std::size_t kMaxTextOptionLength = 1023;  // -o, -query, -infile, -committedFile,
-                                                    // -partspec, -relspec, -valuemap, -usermap
+                                                    // -partspec, -relspec, -valuemap, -usermap,
+                                                    // -verify
 
 /// Most client calls a run may have under way at once ("-jobs").
 constexpr int kMaxJobs = 64;
@@ -31,9 +32,9 @@ constexpr int kMaxJobs = 64;
 /// Fails on: fewer than two words after the program name; a word that is no option
 /// (options are matched exactly and case-sensitively); a missing, empty or over-long
 /// value; a -target other than "NT" or "UNIX"; a -partindex below 1 (including a value
-/// without leading digits) or beyond the range of int; -release, -partspec, -since or
-/// -relspec while the export kind is not parts; -relspec after -release or -relspec;
-/// -valuemap with -nomap (wherever either stands).
+/// without leading digits) or beyond the range of int; -release, -partspec, -since,
+/// -verify or -relspec while the export kind is not parts; -relspec after -release or
+/// -relspec; -valuemap with -nomap (wherever either stands).
 /// A -release after a release selection is skipped without taking its value, so the
 /// word after it is read as an option. Later options replace earlier ones. An export
 /// kind option sets its default output file, which a "-o" anywhere on the line

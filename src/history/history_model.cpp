@@ -147,16 +147,25 @@ bool NameRegistry::insert(std::string_view name) {
     return insert_number(*number);
 }
 
-bool NameRegistry::insert_number(std::uint32_t value) {
+bool NameRegistry::contains(std::string_view name) const {
+    const std::optional<std::uint32_t> number = small_number(name);
+    if (!number) return texts_.find(name) != texts_.end();
+    return !numbers_.empty() && numbers_[slot_of(*number)] == *number;
+}
+
+std::size_t NameRegistry::slot_of(std::uint32_t value) const {
     const std::size_t mask = numbers_.size() - 1;
-    for (std::size_t at = static_cast<std::uint32_t>(value * 2654435761u) & mask;; at = (at + 1) & mask) {
-        if (numbers_[at] == value) return false;
-        if (numbers_[at] == kFree) {
-            numbers_[at] = value;
-            ++numberCount_;
-            return true;
-        }
-    }
+    std::size_t at = static_cast<std::uint32_t>(value * 2654435761u) & mask;
+    while (numbers_[at] != value && numbers_[at] != kFree) at = (at + 1) & mask;
+    return at;
+}
+
+bool NameRegistry::insert_number(std::uint32_t value) {
+    std::uint32_t& slot = numbers_[slot_of(value)];
+    if (slot == value) return false;
+    slot = value;
+    ++numberCount_;
+    return true;
 }
 
 void NameRegistry::clear() {

@@ -13,6 +13,9 @@
 
 #include "run_settings.h"
 
+/// The text after the last "/" of `path`, or `path` itself when it has none.
+std::string_view last_component(std::string_view path);
+
 /// Corvane: one PartFullView row (which version of a part lies in which release).
 struct PartFullViewRecord {
     std::string nupathname;
@@ -102,11 +105,14 @@ class NameRegistry {
 public:
     /// True when `name` is new; it is registered now.
     bool insert(std::string_view name);
+    bool contains(std::string_view name) const;
     void clear();
 
 private:
     static constexpr std::uint32_t kFree = 0xFFFFFFFF;
     bool insert_number(std::uint32_t value);
+    /// The slot that holds `value`, or the free one where it would go.
+    std::size_t slot_of(std::uint32_t value) const;
     std::vector<std::uint32_t> numbers_;  // open addressing; kFree marks a free slot
     std::size_t numberCount_ = 0;
     NameSet texts_;
@@ -285,6 +291,13 @@ public:
     int register_declared_name(std::string_view name);
     /// Registers the last "/" component of `branchPath`: 0 new, 1 already registered.
     int register_branch_type(std::string_view branchPath);
+    /// Whether the registries hold a name already, without registering it.
+    bool has_declared_name(std::string_view name) const {
+        return declaredNames_.find(name) != declaredNames_.end();
+    }
+    bool has_branch_type(std::string_view branchPath) const {
+        return branchTypes_.contains(last_component(branchPath));
+    }
 
     /// Empties the part's lists; with `all` also the export-wide registries. 0.
     int release_history(bool all);
@@ -321,6 +334,3 @@ private:
     std::vector<std::size_t> lastNamedAlike_;  // for the first row of a name: its chain's end
     void index_part_row(std::size_t row);
 };
-
-/// The text after the last "/" of `path`, or `path` itself when it has none.
-std::string_view last_component(std::string_view path);

@@ -7,20 +7,12 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <queue>
 #include <string>
 #include <vector>
 
 #include "number_text.h"
 
-namespace {
-
-bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
-
-std::string node_label(const HistorySteps& s, const RevisionNode& node) {
-    return std::string(s.model.roles().nodeName(node));
-}
-
-/// The labels one part row gives its version, in the order they are added.
 std::vector<std::string> part_row_labels(const PartRowNode& row, const RunSettings& settings) {
     std::vector<std::string> labels;
     auto add = [&labels](const char* prefix, const std::string& value) {
@@ -37,6 +29,14 @@ std::vector<std::string> part_row_labels(const PartRowNode& row, const RunSettin
         if (settings.levelLabels) add("LEVEL-", row.committedRow->levelname);
     }
     return labels;
+}
+
+namespace {
+
+bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
+
+std::string node_label(const HistorySteps& s, const RevisionNode& node) {
+    return std::string(s.model.roles().nodeName(node));
 }
 
 void add_row_labels(RevisionNode& node, const PartRowNode& row, const RunSettings& settings) {
@@ -166,6 +166,96 @@ void count_marked_subtrees(std::vector<RevisionNode>& revs) {
     }
 }
 
+/// Where the walks of steps 3 and 4 start: every root (a node without an ancestor link)
+/// in list order, the top of the head's tree among them. A walk from the head would see
+/// no fork when it is a leaf, as Corvane's newest revision nearly always is, and with
+/// children dated before their parents neither kind's head need be a root. The trees'
+/// walks do not meet, so their order changes nothing.
+std::vector<std::size_t> walk_starts(const std::vector<RevisionNode>& revs) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < revs.size(); ++i)
+        if (revs[i].ancestor == kNoNode) starts.push_back(i);
+    return starts;
+}
+
+/// Each important node's place among the part's written versions. The order is by
+/// effective time: a version's own change time, or its nearest important ancestor's
+/// effective time when that is later (a client clock behind the server's must not put a
+/// version before the one it was made from); on equal times an ancestor comes before its
+/// descendants, other versions keep list order. Several trees share the main line: each
+/// later tree (by the time of its top) starts after the end of the main line before it,
+/// so that no main-line version of one tree stands between two of another.
+std::vector<std::size_t> write_ranks(const std::vector<RevisionNode>& revs, const std::vector<std::int64_t>& own) {
+    const std::size_t n = revs.size();
+    // Parents first, by climbing each node's unsettled ancestors once: the nearest
+    // important ancestor (up), the depth below the tree's top, the top, and the latest
+    // own time on the way down from the top (pathMax).
+    std::vector<std::size_t> up(n, kNoNode), depth(n, 0), top(n, kNoNode);
+    std::vector<std::int64_t> pathMax(n, 0);
+    std::vector<char> settled(n, 0);
+    std::vector<std::size_t> chain;
+    for (std::size_t i = 0; i < n; ++i) {
+        chain.clear();
+        for (std::size_t at = i; at != kNoNode && !settled[at]; at = revs[at].ancestor) chain.push_back(at);
+        for (std::size_t k = chain.size(); k-- > 0;) {
+            const std::size_t node = chain[k], parent = revs[node].ancestor;
+            settled[node] = 1;
+            up[node] = parent == kNoNode ? kNoNode : revs[parent].important ? parent : up[parent];
+            if (!revs[node].important) continue;
+            const std::size_t above = up[node];
+            depth[node] = above == kNoNode ? 0 : depth[above] + 1;
+            top[node] = above == kNoNode ? node : top[above];
+            pathMax[node] = above == kNoNode ? own[node] : std::max(own[node], pathMax[above]);
+        }
+    }
+    // The trees by the time of their tops; each one's deepest main-line version.
+    std::vector<std::size_t> tops, mainEnd(n, kNoNode);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!revs[i].important) continue;
+        if (up[i] == kNoNode) tops.push_back(i);
+        std::size_t& end = mainEnd[top[i]];
+        if (revs[i].branchPath.empty() && (end == kNoNode || depth[i] > depth[end])) end = i;
+    }
+    std::stable_sort(tops.begin(), tops.end(), [&](std::size_t a, std::size_t b) { return own[a] < own[b]; });
+    // A later tree's top follows the main line before it: its parent in the order.
+    std::vector<std::int64_t> base(n, std::numeric_limits<std::int64_t>::min());
+    std::vector<std::size_t> after(n, kNoNode);  // a top's predecessor in the order
+    std::size_t mainLast = kNoNode;
+    for (std::size_t t : tops) {
+        if (mainLast != kNoNode) {
+            after[t] = mainLast;
+            base[t] = std::max(pathMax[mainLast], base[top[mainLast]]);
+        }
+        if (mainEnd[t] != kNoNode) mainLast = mainEnd[t];
+    }
+    auto effective = [&](std::size_t i) { return std::max(pathMax[i], base[top[i]]); };
+    // A topological order that always takes the earliest (effective time, list place)
+    // of the versions whose predecessor is placed: by effective time throughout, since
+    // no version's time is below its predecessor's.
+    std::vector<std::size_t> firstChild(n + 1, 0), children;
+    auto parent_of = [&](std::size_t i) { return up[i] != kNoNode ? up[i] : after[i]; };
+    for (std::size_t i = 0; i < n; ++i)
+        if (revs[i].important && parent_of(i) != kNoNode) ++firstChild[parent_of(i) + 1];
+    for (std::size_t i = 0; i < n; ++i) firstChild[i + 1] += firstChild[i];
+    children.resize(firstChild[n]);
+    std::vector<std::size_t> fill(firstChild.begin(), firstChild.end() - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        if (revs[i].important && parent_of(i) != kNoNode) children[fill[parent_of(i)]++] = i;
+    using Key = std::pair<std::int64_t, std::size_t>;
+    std::priority_queue<Key, std::vector<Key>, std::greater<Key>> ready;
+    for (std::size_t i = 0; i < n; ++i)
+        if (revs[i].important && parent_of(i) == kNoNode) ready.emplace(effective(i), i);
+    std::vector<std::size_t> rank(n, kNoNode);
+    for (std::size_t placed = 0; !ready.empty(); ++placed) {
+        const std::size_t i = ready.top().second;
+        ready.pop();
+        rank[i] = placed;
+        for (std::size_t c = firstChild[i]; c < firstChild[i + 1]; ++c)
+            ready.emplace(effective(children[c]), children[c]);
+    }
+    return rank;
+}
+
 }  // namespace
 
 int link_ancestors(HistorySteps& s) {
@@ -260,21 +350,8 @@ int mark_important_nodes(HistorySteps& s) {
         node.important = true;
     }
     count_marked_subtrees(revs);
-    if (revs.empty()) return 0;
-
-    std::size_t rootCount = 0;
-    for (const RevisionNode& node : revs)
-        if (roles.isRoot(node)) ++rootCount;
-    if (revs[0].importantCount > 0) mark_branch_points(s, 0);
-    if (rootCount >= 2) {
-        std::size_t cursor = 1;
-        for (std::size_t k = 1; k < rootCount; ++k) {
-            while (cursor < revs.size() && !roles.isRoot(revs[cursor])) ++cursor;
-            if (cursor >= revs.size()) break;
-            if (revs[cursor].importantCount > 0) mark_branch_points(s, cursor);
-            ++cursor;
-        }
-    }
+    for (std::size_t start : walk_starts(revs))
+        if (revs[start].importantCount > 0) mark_branch_points(s, start);
     return 0;
 }
 
@@ -295,22 +372,32 @@ int create_ordered_list(HistorySteps& s) {
         }
     }
 
-    if (!revs.empty()) assign_branch_paths(s, 0);
+    // Every tree from its root, each one's top on the main line.
+    for (std::size_t start : walk_starts(revs))
+        if (revs[start].importantCount > 0) assign_branch_paths(s, start);
 
     std::optional<std::int64_t> since;
     if (!s.settings.sinceDate.empty()) since = parse_change_time(s.settings.sinceDate);
 
-    // Order first, then build each entry once in its place: entries are large, and
-    // sorting them would move every one of them several times.
-    std::vector<std::pair<std::int64_t, std::size_t>> keep;
+    std::vector<std::int64_t> own(revs.size(), 0);
     for (std::size_t i = 0; i < revs.size(); ++i) {
         if (!revs[i].important) continue;
         const std::string_view date = roles.changeDate(revs[i]);
         // A Vandor version without a date of its own or of its commit: the earliest
         // time, so that it stands first, said by name rather than silently.
-        std::int64_t t = date.empty() ? kEarliestChangeTime : parse_change_time(date);
-        if (since && t < *since) continue;
-        keep.emplace_back(t, i);
+        own[i] = date.empty() ? kEarliestChangeTime : parse_change_time(date);
+    }
+    const std::vector<std::size_t> rank = write_ranks(revs, own);
+
+    // Order first, then build each entry once in its place: entries are large, and
+    // sorting them would move every one of them several times. "-since" compares the
+    // server's own times, as EventTime carries them.
+    std::vector<std::pair<std::size_t, std::size_t>> keep;
+    for (std::size_t i = 0; i < revs.size(); ++i) {
+        if (!revs[i].important) continue;
+        const std::string_view date = roles.changeDate(revs[i]);
+        if (since && own[i] < *since) continue;
+        keep.emplace_back(rank[i], i);
         if (!corvane(s) && date.empty())
             s.console.print("\n\nWARNING:  Version %s of Part %s has no change date: it is exported "
                             "with the earliest time\n\n",
@@ -319,17 +406,15 @@ int create_ordered_list(HistorySteps& s) {
             s.console.print("\n\nWARNING:  No PartFullView Data Found for Revisionname: %s: \n\n",
                             revs[i].revision.revisionname.c_str());
     }
-    // Equal times keep revision-list order.
-    std::stable_sort(keep.begin(), keep.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(keep.begin(), keep.end());
 
     std::vector<OrderedEntry>& ordered = s.model.ordered();
     ordered.clear();
     ordered.reserve(keep.size());
-    for (const auto& [t, i] : keep) {
+    for (const auto& [place, i] : keep) {
         const RevisionNode& node = revs[i];
         OrderedEntry& entry = ordered.emplace_back();
-        entry.changeTime = t;
+        entry.changeTime = own[i];
         entry.onbranch = node.onbranch;
         entry.branchPath = node.branchPath;
         if (corvane(s)) {
@@ -361,7 +446,6 @@ int write_ordered_list(HistorySteps& s) {
         else
             s.console.print("\nNo versions of Part %s changed since %s: nothing written\n", path.c_str(),
                             s.settings.sinceDate.c_str());
-        s.model.release_history(false);
         return 0;
     }
     const OrderedEntry* header = &ordered.back();
@@ -377,7 +461,6 @@ int write_ordered_list(HistorySteps& s) {
     if (int rc = s.sink.write_element_header(*header); rc != 0) return rc;
     for (const OrderedEntry& entry : ordered)
         if (int rc = s.sink.write_version_block(entry); rc != 0) return rc;
-    s.model.release_history(false);
     return 0;
 }
 

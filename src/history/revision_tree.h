@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "console.h"
 #include "history_model.h"
@@ -40,15 +42,22 @@ int link_ancestors(HistorySteps& steps);
 /// order. -1 when the children form a cycle (possible with repeated names).
 int find_all_children(HistorySteps& steps);
 /// Step 3: marks the versions the part rows name, labels them, and marks the branch
-/// points between them. -1 when a part row names no version.
+/// points between them, walking from the top of the head's tree and then from every
+/// other root. -1 when a part row names no version.
 int mark_important_nodes(HistorySteps& steps);
-/// Step 4: sub-branches, branch paths, and the ordered list by change time (stable),
-/// leaving out versions older than "-since".
+/// Step 4: sub-branches, branch paths (every tree from its root, its top on the main
+/// line), and the ordered list by effective time, leaving out versions whose own time
+/// is older than "-since".
 int create_ordered_list(HistorySteps& steps);
-/// Step 5: globals once a run, the element header, one version block per entry;
-/// then the part's lists are released. A part left empty by "-since" writes no
-/// element and succeeds with a one-line message.
+/// Step 5: globals once a run, the element header, one version block per entry. The
+/// part's lists stay for the caller, which checks the element against them before it
+/// releases them. A part left empty by "-since" writes no element and succeeds with a
+/// one-line message.
 int write_ordered_list(HistorySteps& steps);
+
+/// The labels one part row gives the version it names, in the order they are added,
+/// without the server kind's prefix.
+std::vector<std::string> part_row_labels(const PartRowNode& row, const RunSettings& settings);
 
 /// The change time of a version without a date: before every date that converts.
 inline constexpr std::int64_t kEarliestChangeTime = -1;

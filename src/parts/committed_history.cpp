@@ -167,8 +167,8 @@ int CommittedVersionsPath::process_committed_part(PartRun& run, const PendingPar
 }
 
 int retrieve_committed_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                                 const std::string& releaseInList) {
+                                 const std::string& releaseInList, FileVerifier* verifier) {
     CommittedVersionsPath path(ctx.settings, releaseInList);
     return export_part_histories(ctx, identity, rawFile, "\n\nERROR:  No FileView Data Found in File: %s: \n\n",
-                                 path);
+                                 path, verifier);
 }

@@ -72,7 +72,8 @@ int run_versions_report(PartRun& run, const std::string& partPath, int status);
 int read_version_rows(PartRun& run, const std::string& partPath, const std::string& file);
 
 /// Exports every part of the raw part file `rawFile` (Fileview rows; the rows of a part
-/// adjacent) as export_part_histories does; `releaseInList` is the run's release
-/// in-list, empty when the run names no releases (nor "-release").
+/// adjacent) as export_part_histories does (with a `verifier`: checks its file);
+/// `releaseInList` is the run's release in-list, empty when the run names no releases
+/// (nor "-release").
 int retrieve_committed_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                                 const std::string& releaseInList);
+                                 const std::string& releaseInList, FileVerifier* verifier = nullptr);

@@ -73,8 +73,9 @@ int RevisionViewPath::export_part(PartRun& run, const PendingPart& part,
     return rc != 0 ? rc : run.end_part();
 }
 
-int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile) {
+int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
+                            FileVerifier* verifier) {
     RevisionViewPath path;
     return export_part_histories(ctx, identity, rawFile,
-                                 "\n\nERROR:  No Raw Part Data Found in File: %s: \n\n", path);
+                                 "\n\nERROR:  No Raw Part Data Found in File: %s: \n\n", path, verifier);
 }

@@ -31,5 +31,6 @@ public:
 };
 
 /// Exports every part of the raw part file `rawFile` (PartFullView rows; the rows of a
-/// part adjacent) as export_part_histories does.
-int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile);
+/// part adjacent) as export_part_histories does (with a `verifier`: checks its file).
+int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
+                            FileVerifier* verifier = nullptr);

@@ -36,10 +36,32 @@ std::string PartConsole::reason() const {
     return !reason_.empty() ? reason_ : !firstError_.empty() ? firstError_ : "failed";
 }
 
+int PartRun::history_loaded(const std::string& partPath) {
+    if (!verifier) return run_history_steps(steps);
+    verifier->verify_part(partPath, model);
+    return 0;
+}
+
 int PartRun::end_part() {
-    if (writer.element_open())
+    if (writer.element_open()) {
+        // Never a silently wrong element: it is read back and checked before it ends.
+        std::string unchecked;
+        const std::vector<std::string> problems =
+            checker.check_written(writer.element_text(), writer.pending_type_declarations(), model, &unchecked);
+        const std::string path(model.roles().partPath(model.revisions().front()));
+        report_unchecked(console, path, unchecked);
+        if (!problems.empty()) {
+            console.print("\n\nERROR:  Lineage check failed for Part %s:\n", path.c_str());
+            constexpr std::size_t kShown = 5;
+            for (std::size_t i = 0; i < problems.size() && i < kShown; ++i)
+                console.print("    %s\n", problems[i].c_str());
+            if (problems.size() > kShown) console.print("    and %zu more\n", problems.size() - kShown);
+            console.set_reason("lineage check failed: " + problems.front());
+            return -1;
+        }
         if (int rc = writer.write_element_end(); rc != 0) return rc;
-    return model.release_part_rows();
+    }
+    return model.release_history(false);
 }
 
 std::string clashing_scratch_file(const PartHistoryPath& path, int jobs, const std::string& output) {
@@ -80,7 +102,7 @@ struct FetchedBatch {
 /// other of two sets of scratch files.
 class PartHistories {
 public:
-    PartHistories(RunContext& run, ExportIdentity& identity, PartHistoryPath& path)
+    PartHistories(RunContext& run, ExportIdentity& identity, PartHistoryPath& path, FileVerifier* verifier)
         : path_(path),
           reports_(run.shell, run.settings.jobs),
           lookupSeries_(run.shell.start_series()),
@@ -89,7 +111,8 @@ public:
           model_(run.settings.serverKind),
           writer_(ctx_, identity, model_),
           steps_{model_, run.settings, console_, writer_},
-          part_{ctx_, console_, model_, writer_, steps_} {}
+          checker_(run.settings),
+          part_{ctx_, console_, model_, writer_, steps_, checker_, verifier} {}
 
     /// Parts a batch holds: kPartsBatch for each interpreter.
     std::size_t batch_size() const { return kPartsBatch * std::max<std::size_t>(reports_.width(), 1); }
@@ -143,6 +166,7 @@ public:
     int parts() const { return parts_; }
 
     int finish() {
+        if (part_.verifier) return part_.verifier->finish(console_);
         if (failed_.empty()) return finish_parts_export(writer_, model_, console_);
         // The parts that did not fail are not held back by those that did.
         std::string written = "; no export file was written";
@@ -197,7 +221,8 @@ private:
         if (path_.export_part(part_, part, statuses, files) == 0) return;
         writer_.discard_element();
         model_.release_history(false);
-        failed_.push_back({part.name, console_.reason()});
+        if (part_.verifier) part_.verifier->part_failed(part.name, console_.reason());
+        else failed_.push_back({part.name, console_.reason()});
     }
 
     PartHistoryPath& path_;
@@ -208,6 +233,7 @@ private:
     HistoryModel model_;
     ElementWriter writer_;
     HistorySteps steps_;
+    LineageChecker checker_;
     PartRun part_;
     std::size_t set_ = 0;     // the set of scratch files the next batch goes to
     std::vector<bool> made_;  // by place: its scratch files are made
@@ -220,7 +246,7 @@ private:
 }  // namespace
 
 int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                          const char* emptyMessage, PartHistoryPath& path) {
+                          const char* emptyMessage, PartHistoryPath& path, FileVerifier* verifier) {
     std::ifstream raw(rawFile, std::ios::binary);
     if (rawFile.empty() || !raw) {
         ctx.console.print("\n\nERROR:  No Parts Raw File Found: %s \n\n", rawFile.c_str());
@@ -231,7 +257,7 @@ int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::
         ctx.console.print(emptyMessage, rawFile.c_str());
         return -1;
     }
-    PartHistories histories(ctx, identity, path);
+    PartHistories histories(ctx, identity, path, verifier);
 
     // Rows of one part are adjacent; a part is complete when a row of another part
     // comes, or the file ends (also without a final line end).

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "element_check.h"
 #include "element_writer.h"
 #include "fields.h"
 #include "history_model.h"
@@ -47,16 +48,23 @@ private:
 };
 
 /// What one part's export works with: the run (its shell is the series the lookups
-/// use), the part's console, the history model, the writer and the history steps.
+/// use), the part's console, the history model, the writer, the history steps and the
+/// check of each element; under -verify the file checked instead.
 struct PartRun {
     RunContext& ctx;
     PartConsole& console;
     HistoryModel& model;
     ElementWriter& writer;
     HistorySteps& steps;
+    LineageChecker& checker;
+    FileVerifier* verifier = nullptr;
 
-    /// Ends the part's element (a part whose versions all lie before "-since" has
-    /// begun none) and lets go of its part rows; 0 or the writer's failure.
+    /// The part's history is loaded: the history steps write its element, or -verify
+    /// checks the file's element of the part. 0 or the steps' failure.
+    int history_loaded(const std::string& partPath);
+    /// Checks the part's element against its history (a failed check fails the part,
+    /// said with its first problems) and ends it (a part whose versions all lie before
+    /// "-since" has begun none), then lets go of the part's lists; 0 or the failure.
     int end_part();
 };
 
@@ -110,9 +118,11 @@ std::string clashing_scratch_file(const PartHistoryPath& path, int jobs, const s
 /// some failed, the export files are still combined if any element was written, the
 /// totals are printed, the failed parts are listed with their reasons, and the result
 /// is -1. -1 at once when the file is missing, empty (`emptyMessage`, a printf format
-/// of the file name) or names no part, or when the run is interrupted.
+/// of the file name) or names no part, or when the run is interrupted. With a
+/// `verifier` nothing is written: each part's element in its file is checked, and the
+/// result is the verifier's.
 int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                          const char* emptyMessage, PartHistoryPath& path);
+                          const char* emptyMessage, PartHistoryPath& path, FileVerifier* verifier = nullptr);
 
 // ---------------------------------------------------------------------------------
 
@@ -137,5 +147,5 @@ int load_history(PartRun& run, const std::string& partPath, const std::string& f
         run.console.set_reason(report.emptyReason);
         return -1;
     }
-    return run_history_steps(run.steps);
+    return run.history_loaded(partPath);
 }

@@ -3,6 +3,7 @@
 #include "parts_export.h"
 
 #include <fstream>
+#include <optional>
 
 #include "committed_history.h"
 #include "part_history.h"
@@ -18,6 +19,12 @@ int backup_raw_part_file(Console& console) {
     if (platform::replace_file(kRawPartFile, backup))
         console.print("\nRaw Part File : %s  Renamed to : %s\n", kRawPartFile, backup.c_str());
     return 0;
+}
+
+void report_verify_clash(Console& console, const std::string& file, const std::string& clash) {
+    console.print("\n\nERROR:  The file to verify %s is %s, which this run writes; copy it to another name "
+                  "first\n\n",
+                  file.c_str(), clash.c_str());
 }
 
 int print_export_totals(const ElementWriter& writer, Console& console) {
@@ -67,15 +74,23 @@ int export_parts(RunContext& ctx) {
     CommittedVersionsPath vandorPath(settings, {});
     PartHistoryPath& path = settings.corvane() ? static_cast<PartHistoryPath&>(corvanePath) : vandorPath;
     // The run's other files are refused as output names before it starts; these are
-    // only known here. A clash would overwrite the file and then remove the export.
-    const std::string& output = settings.outputFileName;
+    // only known here. A clash would overwrite the file and then remove the export (or,
+    // under -verify, the file to check).
+    const bool verify = !settings.verifyFile.empty();
+    const std::string& output = verify ? settings.verifyFile : settings.outputFileName;
     if (const std::string clash = clashing_scratch_file(path, settings.jobs, output); !clash.empty()) {
-        ctx.console.print(
-            "\n\nERROR:  The export file %s would overwrite %s, which this run uses; "
-            "choose another name with -o\n\n",
-            output.c_str(), clash.c_str());
+        if (verify)
+            report_verify_clash(ctx.console, output, clash);
+        else
+            ctx.console.print(
+                "\n\nERROR:  The export file %s would overwrite %s, which this run uses; "
+                "choose another name with -o\n\n",
+                output.c_str(), clash.c_str());
         return -1;
     }
+    // Read whole before the run writes anything.
+    std::optional<FileVerifier> verifier;
+    if (verify && !verifier.emplace(settings, settings.verifyFile).load(ctx.console)) return -1;
     // Who exports is known before any part is asked for, also when the selection fails.
     ExportIdentity identity;
     fill_export_identity(ctx.console, identity);
@@ -89,16 +104,17 @@ int export_parts(RunContext& ctx) {
         // A complete part list stays for a later run; a failed one goes with the run.
         if (!rawFile.empty()) ctx.scratch.keep(rawFile);
     }
+    FileVerifier* const verifying = verifier ? &*verifier : nullptr;
     if (settings.corvane()) {
         // From the first history report on, every Corvane command runs with the variable
         // the lookups need: fixed before any of them starts, whatever -jobs runs ahead.
         const std::unique_ptr<Shell> migrating = ctx.shell.with_variable("CVN_MIGRATE", "1");
         RunContext history{settings, ctx.console, *migrating, ctx.scratch};
-        return retrieve_part_histories(history, identity, rawFile);
+        return retrieve_part_histories(history, identity, rawFile, verifying);
     }
     // The committed versions are asked for by release: "-relspec" names them also
     // where "-where" or "-infile" chose the parts.
     if (releaseInList.empty() && settings.releaseName.empty() && !settings.relSpecFile.empty())
         if (int rc = build_release_list(ctx, releaseInList); rc != 0) return rc;
-    return retrieve_committed_histories(ctx, identity, rawFile, releaseInList);
+    return retrieve_committed_histories(ctx, identity, rawFile, releaseInList, verifying);
 }

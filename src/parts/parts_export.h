@@ -8,7 +8,9 @@
 /// The -parts export: checks that a release selection is given, records who exports,
 /// keeps the previous raw part file as its backup, has the server list the selected
 /// parts into the raw part file (unless "-infile" names one) and runs the history path
-/// of the server kind. 0 on success, otherwise the failing step's status.
+/// of the server kind. 0 on success, otherwise the failing step's status. With
+/// -verify it writes nothing but the raw part file and checks that file's elements
+/// against the parts' histories instead.
 int export_parts(RunContext& ctx);
 
 /// Moves "partsRawFile000.raw" of an earlier run to "partsRawFile000.raw0", replacing
@@ -19,6 +21,9 @@ int backup_raw_part_file(Console& console);
 /// Combines the export files, releases the history model and prints the totals. 0, or
 /// -1 after its message when the files cannot be combined.
 int finish_parts_export(ElementWriter& writer, HistoryModel& model, Console& console);
+
+/// Says that the file -verify names is one the run writes (`clash`).
+void report_verify_clash(Console& console, const std::string& file, const std::string& clash);
 
 /// Prints the versions and parts written in the whole run; 0.
 int print_export_totals(const ElementWriter& writer, Console& console);

@@ -4,6 +4,7 @@
 // with the expected files; failing parts, -jobs, the raw part file backup, and tagsmith
 // on the saved files of an export.
 #include <grp.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -40,7 +41,14 @@ std::string expected(const std::string& name, const fs::path& cwd) {
     return text;
 }
 
-enum class Server { fixture, faults, quoting, generated, large, vfixture, vfaults, vgenerated, vlarge };
+enum class Server {
+    fixture, faults, quoting, generated, large, awkward, vfixture, vfaults, vgenerated, vlarge, vawkward
+};
+
+/// The generator's histories that lose lineage: forks no part row marks, children dated
+/// before their parents, equal change times, parts made anew.
+const std::vector<std::string> kAwkward{"--branch-rows", "0.6", "--skew",  "0.15",
+                                        "--same-times",  "0.15", "--anew", "0.3"};
 
 SimKind kind_of(Server server) { return server >= Server::vfixture ? SimKind::vandor : SimKind::corvane; }
 
@@ -52,6 +60,9 @@ bool make(e2e::ServerRun& run, Server server) {
         case Server::vfaults: return run.sql(e2e::expected_text("parts/vandor_faults.sql"));
         default: break;
     }
+    if (server == Server::awkward || server == Server::vawkward)
+        return run.generated(
+            {.seed = 7, .parts = 6, .revisions = 9, .branchProb = 0.4, .noteSizes = {}, .more = kAwkward});
     const bool large = server == Server::large || server == Server::vlarge;
     return run.generated({.seed = 5, .parts = large ? 150 : 4, .revisions = 7, .branchProb = 0.4, .noteSizes = {}});
 }
@@ -139,6 +150,8 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
     // clang-format off
     const Case cases[] = {
         {"release_r1", nullptr, Server::fixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
+        // src/main.c: 1 -> 2 -> 3 and 2 -> 2.1.1, rows for 3 and 2.1.1 only: 2 is found as the
+        // fork and written first, 2.1.1 on a branch it lists, 3 after 2 on the main line.
         {"release_r2", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
         // The raw part file of the run before is kept as the backup, the earlier export
         // and backup are replaced.
@@ -173,6 +186,8 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
          {"-parts", "-release", "R'Q", "-target", "UNIX", "-partspec", "parts.txt"},
          {{"parts.txt", "src/it's $HOME.c\ndocs/50% & more.txt\n"}}, "", 0, with(kWholeExport, {"parts.txt"})},
         {"generated", nullptr, Server::generated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        {"awkward", nullptr, Server::awkward, {"-parts", "-relspec", "rel.txt"}, {{"rel.txt", "R1\nR2\n"}}, "", 0,
+         with(kWholeExport, {"rel.txt"})},
         // 45 entries in batches of 20 (a quote doubled, a comment after "|"), the parts
         // of R2 among them.
         {"partspec_batches", "release_r2", Server::fixture, {"-parts", "-release", "R2", "-partspec", "parts.txt"},
@@ -210,6 +225,8 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
         {"vandor_since", nullptr, Server::vfixture, {"-parts", "-release", "R2", "-since", "2019/04/10 10:00:00"}, {},
          "", 0, kWholeExport},
         {"vandor_generated", nullptr, Server::vgenerated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
+        {"vandor_awkward", nullptr, Server::vawkward, {"-parts", "-relspec", "rel.txt"}, {{"rel.txt", "R1\nR2\n"}}, "",
+         0, with(kWholeExport, {"rel.txt"})},
     };
     // clang-format on
     for (const Case& c : cases) check(c);
@@ -253,6 +270,19 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
         // quote in its path and SIDs, and a part of two Fileview rows.
         {"vandor_faults", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-sidlabels"},
          {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
+        // g/nested.c: branch 4 left out by the date, 4/6 written: both branch types declared.
+        {"vandor_faults_since", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-since", "2020/06/06"},
+         {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
+        // -verify writes nothing but the raw part file. A label removed, a SubBranch dropped, a
+        // version moved onto another branch, an element of no selected part; the file a walk
+        // from the head wrote (a branch point missing), cut short by a wrong length prefix.
+        {"verify_damaged", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt", "-verify", "old.txt"},
+         {{"rel.txt", "R1\nR2\n"}, {"old.txt", e2e::expected_text("parts/verify_damaged.input")}}, "", 255,
+         {"old.txt", "partsRawFile000.raw", "rel.txt"}},
+        {"verify_ok", nullptr, Server::fixture, {"-parts", "-release", "R2", "-verify", "ok.txt"},
+         {{"ok.txt", expected("release_r2.export", "/x")}}, "", 0, {"ok.txt", "partsRawFile000.raw"}},
+        {"verify_old_walk", nullptr, Server::fixture, {"-parts", "-release", "R2", "-verify", "old.txt"},
+         {{"old.txt", e2e::expected_text("parts/verify_old_walk.input")}}, "", 255, {"old.txt", "partsRawFile000.raw"}},
         {"vandor_no_parts", nullptr, Server::vfixture, {"-parts", "-infile", "zero.raw"},
          {{"zero.raw", "include/defs.h|R1||0|core|2019/04/05 10:00:00|2019/04/05 10:00:00|0755\n\n"}}, "", 255,
          {"zero.raw"}},
@@ -310,6 +340,62 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
         }
         EXPECT_EQ(runs[0], runs[1]);
     }
+}
+
+// Generated servers of both kinds with the histories that lose lineage (forks no row marks,
+// children dated before their parents, equal times, parts made anew): every export, by
+// every way of selecting, passes the check of each element as it is written and -verify;
+// -verify finds a dropped SubBranch, a removed label and a version moved onto a branch.
+TEST(PartsExport, EveryExportOfAGeneratedServerPassesItsChecks) {
+    std::vector<std::string> awkward = kAwkward;
+    awkward.insert(awkward.end(), {"--releases", "3"});
+    const std::vector<std::vector<std::string>> selections{
+        {"-release", "R2"}, {"-relspec", "rel.txt", "-partspec", "parts.txt"}, {"-where", "releaseName <> 'R1'"},
+        {"-infile", "old.raw"}, {"-relspec", "rel.txt", "-since", "2021/01/01"}, {"-relspec", "rel.txt"}};
+    for (Server server : {Server::generated, Server::vgenerated})
+        for (const std::uint64_t seed : {3, 4}) {
+            SCOPED_TRACE(std::to_string(seed));
+            e2e::ServerRun run(kind_of(server));
+            ASSERT_TRUE(run.generated({.seed = seed, .parts = 24, .revisions = 16, .branchProb = 0.35, .noteSizes = {},
+                                       .more = awkward}));
+            e2e::write_text(run.work() / "rel.txt", "R1\nR3\n");
+            e2e::write_text(run.work() / "parts.txt", "src/%\ninclude/%\n");
+            for (std::vector<std::string> args : selections) {
+                SCOPED_TRACE(args[1]);
+                args.insert(args.begin(), "-parts");
+                const e2e::RunResult r = run.run(args, client_env(""));
+                EXPECT_EQ(r.status, 0) << r.out;
+                if (args[1] == "-release") fs::copy_file(run.work() / "partsRawFile000.raw", run.work() / "old.raw");
+                args.insert(args.end(), {"-verify", "partsExport.txt", "-jobs", "3"});
+                EXPECT_THAT(run.run(args, client_env("")).out, testing::HasSubstr(": 0 problems\n"));
+            }
+            EXPECT_EQ(run.files_left(),
+                      with(kWholeExport, {"old.raw", "parts.txt", "partsRawFile000.raw0", "rel.txt"}));
+            // The last export, damaged three ways, one at a time.
+            const std::string text = run.output("partsExport.txt");
+            for (const char* key : {"SubBranch", "Label", "OnBranch"}) {
+                std::string damaged = text;
+                const std::size_t line = damaged.find(std::string("\n") + key + " ") + 1;
+                const std::size_t end = damaged.find('\n', line) + 1;
+                ASSERT_NE(line, 0u) << key;
+                const std::string onBranch = damaged.substr(line, end - line);
+                if (std::string(key) != "OnBranch") damaged.erase(line, end - line);
+                else  // the first version of the element onto the branch its later version is on
+                    damaged.insert(
+                        damaged.find('\n', damaged.find("\nExtractCmd ", damaged.rfind("ELEMENT_BEGIN", line)) + 1) + 1,
+                        onBranch);
+                e2e::write_text(run.work() / "damaged.txt", damaged);
+                const e2e::RunResult r =
+                    run.run({"-parts", "-relspec", "rel.txt", "-verify", "damaged.txt"}, client_env(""));
+                EXPECT_EQ(r.status, 255) << key;
+                EXPECT_THAT(r.out, testing::Not(testing::HasSubstr(": 0 problems\n"))) << key;
+            }
+        }
+    // A part of 5,000 versions: its element goes out in pieces before it is checked whole.
+    e2e::ServerRun run(SimKind::vandor);
+    ASSERT_TRUE(run.generated({.parts = 1, .revisions = 5000, .noteSizes = {}}));
+    EXPECT_EQ(run.run({"-parts", "-release", "R2"}, client_env("")).status, 0);
+    EXPECT_GT(run.output("partsExport.txt").size(), 1u << 20);
 }
 
 TEST(PartsExport, TagsmithTurnsTheSavedFilesIntoLabelCommands) {

@@ -17,6 +17,7 @@
 
 #include "csv_records.h"
 #include "defect_file.h"
+#include "element_check.h"
 #include "feature_file.h"
 #include "field_info.h"
 #include "fields.h"
@@ -304,6 +305,21 @@ void fuzz_history_rows(Input in) {
     CHECK(parse_change_time(in.text) >= -1);
 }
 
+void fuzz_element_import(Input in) {  // element import files read back (-verify, the export's check)
+    const ReadImport read = read_import_text(in.text);
+    auto inside = [&](std::string_view v) {
+        return v.empty() || (v.data() >= in.text.data() && v.data() + v.size() <= in.text.data() + in.text.size());
+    };
+    std::size_t versions = 0;
+    for (const ReadElement& element : read.elements) {
+        CHECK(!element.name.empty() && inside(element.name));
+        for (const ReadVersion& v : element.versions) CHECK(!v.id.empty() && inside(v.id) && inside(v.branch));
+        versions += element.versions.size();
+    }
+    CHECK(versions <= read.versionCount);  // an element a fault cut short is left out
+    CHECK(!read.fault.empty() || in.text.empty() || in.text.back() == '\n');  // read whole: whole lines
+}
+
 void fuzz_specs(Input in) {  // the release and part specification files
     Run run;
     run.settings.relSpecFile = run.settings.partSpecFile = "spec.txt";
@@ -394,6 +410,7 @@ const Target kTargets[] = {
     {"fields", fuzz_fields},   {"tracking", fuzz_tracking},         {"notes", fuzz_notes},
     {"users", fuzz_users},     {"history_rows", fuzz_history_rows}, {"specs", fuzz_specs},
     {"options", fuzz_options}, {"tagsmith", fuzz_tagsmith},         {"quoting", fuzz_quoting},
+    {"element_import", fuzz_element_import},
 };
 
 const Target* chosen = nullptr;

@@ -132,6 +132,7 @@ bool ServerRun::generated(const SimGenParams& params) const {
         }
         options.insert(options.end(), {"--note-sizes", list});
     }
+    options.insert(options.end(), params.more.begin(), params.more.end());
     return run_simgen(kind_, db(), options);
 }
 

@@ -59,6 +59,7 @@ struct SimGenParams {
     int configFields = -1;        // below 0: the generator's default
     long noteSize = 2048;
     std::vector<long> noteSizes;  // exact sizes of the first notes
+    std::vector<std::string> more = {};  // further options, as given
 };
 
 /// Creates (replacing) the database file `db` from the kind's hand-written fixture, then

@@ -13,6 +13,8 @@
 -- h/roots.c: two roots, a1 -> a2 and b1 -> b2, b1 -> b3, rows for a2, b2 and b3: b1 is a
 -- branch point.
 -- i/self.c: version s1 is its own previous version.
+-- j/skew.c: j1 -> j2 -> j3 and j1 -> j4, j2 dated an hour before j1, so the oldest version,
+-- the head, is no root; rows for j2, j3 and j4: j1 is a branch point, j2 follows it.
 
 -- sid, id, previousid, changedate, sourceid
 INSERT INTO versions VALUES
@@ -39,7 +41,11 @@ INSERT INTO versions VALUES
   ('2.1', 'b1', '0', '2020/07/03 10:00:00', '508'),
   ('2.2', 'b2', 'b1', '2020/07/04 10:00:00', '508'),
   ('2.1.1.1', 'b3', 'b1', '2020/07/05 10:00:00', '508'),
-  ('1.1', 's1', 's1', '2020/08/01 10:00:00', '509');
+  ('1.1', 's1', 's1', '2020/08/01 10:00:00', '509'),
+  ('1.1', 'j1', '0', '2020/09/01 10:00:00', '510'),
+  ('1.2', 'j2', 'j1', '2020/09/01 09:00:00', '510'),
+  ('1.3', 'j3', 'j2', '2020/09/02 10:00:00', '510'),
+  ('1.1.1.1', 'j4', 'j1', '2020/09/03 10:00:00', '510');
 
 -- pathname, releasename, versionsid, versionid, compname, adddate, lastupdate, fmode, sourceid, dropdate
 -- The rows of release R0 are found only by the SID lookups of the branch points.
@@ -58,7 +64,9 @@ INSERT INTO Fileview VALUES
   ('g/nested.c', 'R1', NULL, '7', 'core', '2020/06/01 10:00:00', '2020/06/07 10:00:00', '0644', '507', NULL),
   ('h/roots.c', 'R0', '2.1', 'b1', 'core', '2020/07/01 10:00:00', '2020/07/03 10:00:00', '0644', '508', NULL),
   ('h/roots.c', 'R1', '2.1.1.1', 'b3', 'core', '2020/07/01 10:00:00', '2020/07/05 10:00:00', '0644', '508', NULL),
-  ('i/self.c', 'R1', '1.1', 's1', 'core', '2020/08/01 10:00:00', '2020/08/01 10:00:00', '0644', '509', NULL);
+  ('i/self.c', 'R1', '1.1', 's1', 'core', '2020/08/01 10:00:00', '2020/08/01 10:00:00', '0644', '509', NULL),
+  ('j/skew.c', 'R0', '1.1', 'j1', 'core', '2020/09/01 10:00:00', '2020/09/01 10:00:00', '0644', '510', NULL),
+  ('j/skew.c', 'R1', '1.3', 'j3', 'core', '2020/09/01 10:00:00', '2020/09/02 10:00:00', '0644', '510', NULL);
 
 -- pathname, releasename, sid, versionid, changedate, levelname, commitdate, changetype
 INSERT INTO committedVersions VALUES
@@ -75,4 +83,6 @@ INSERT INTO committedVersions VALUES
   ('g/nested.c', 'R1', '1.0', '0', '2020/06/01 10:00:00', 'R1_L0', '2020/06/01 12:00:00', 'delta'),
   ('h/roots.c', 'R1', '1.2', 'a2', '2020/07/02 10:00:00', 'R1_L1', '2020/07/02 12:00:00', 'delta'),
   ('h/roots.c', 'R1', '2.2', 'b2', '2020/07/04 10:00:00', 'R1_L1', '2020/07/04 12:00:00', 'delta'),
-  ('i/self.c', 'R1', '1.1', 's1', '2020/08/01 10:00:00', 'R1_L1', '2020/08/01 12:00:00', 'delta');
+  ('i/self.c', 'R1', '1.1', 's1', '2020/08/01 10:00:00', 'R1_L1', '2020/08/01 12:00:00', 'delta'),
+  ('j/skew.c', 'R1', '1.2', 'j2', '2020/09/01 09:00:00', 'R1_L1', '2020/09/01 12:00:00', 'delta'),
+  ('j/skew.c', 'R1', '1.1.1.1', 'j4', '2020/09/03 10:00:00', 'R1_L2', '2020/09/03 12:00:00', 'delta');
