@@ -45,10 +45,11 @@ rm -rf "$work/tree" && mkdir -p "$work/tree"
 cmake -S "$work/tree" -B "$work/build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 \
       -DFERROX_WERROR=OFF -DFERROX_BENCH=OFF >"$work/configure.log" 2>&1 ||
     { echo "configure failed: $work/configure.log"; exit 2; }
-build() { timeout 1200 cmake --build "$work/build" -j"$jobs" >"$work/build.log" 2>&1; }
+# Neither reads the list the loop below reads on its standard input.
+build() { timeout 1200 cmake --build "$work/build" -j"$jobs" >"$work/build.log" 2>&1 </dev/null; }
 run_tests() {
     ctest --test-dir "$work/build" -j"$jobs" --timeout "$test_timeout" --stop-on-failure \
-          >"$work/ctest.log" 2>&1
+          >"$work/ctest.log" 2>&1 </dev/null
 }
 build || { echo "the unchanged tree does not build: $work/build.log"; exit 2; }
 run_tests || { echo "the unchanged tree fails its tests: $work/ctest.log"; exit 2; }
