@@ -55,6 +55,13 @@ int create_ordered_list(HistorySteps& steps);
 /// one-line message.
 int write_ordered_list(HistorySteps& steps);
 
+/// Where the walks of steps 3 and 4 start: every root (a node without an ancestor link)
+/// in list order, the top of the head's tree among them. A walk from the head would see
+/// no fork when it is a leaf, as Corvane's newest revision nearly always is, and with
+/// children dated before their parents neither kind's head need be a root. The trees'
+/// walks do not meet, so their order changes nothing.
+std::vector<std::size_t> walk_starts(const std::vector<RevisionNode>& revs);
+
 /// The labels one part row gives the version it names, in the order they are added,
 /// without the server kind's prefix.
 std::vector<std::string> part_row_labels(const PartRowNode& row, const RunSettings& settings);

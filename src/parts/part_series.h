@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "element_check.h"
+#include "file_verifier.h"
 #include "element_writer.h"
 #include "fields.h"
 #include "history_model.h"

@@ -17,7 +17,7 @@
 
 #include "csv_records.h"
 #include "defect_file.h"
-#include "element_check.h"
+#include "element_reader.h"
 #include "feature_file.h"
 #include "field_info.h"
 #include "fields.h"
