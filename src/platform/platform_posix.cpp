@@ -1,11 +1,8 @@
-// POSIX side of the platform layer: files, locks, setenv, the account database and the
-// host name (the process supervisor is in supervisor_posix.cpp).
+// POSIX side of the platform layer: files, locks and the environment (the process
+// supervisor is in supervisor_posix.cpp, the identity lookups in identity_posix.cpp).
 #include "platform.h"
 
 #include <fcntl.h>
-#include <grp.h>
-#include <sys/socket.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -171,35 +168,4 @@ bool is_plain_file_name(std::string_view name) {
         if (c == '/' || c == '\0') return false;
     return true;
 }
-
-LookupResult user_name() {
-    LookupResult result;
-    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) result.value = pw->pw_name;
-    return result;
-}
-
-LookupResult primary_group_name() {
-    LookupResult result;
-    const group* gr = ::getgrgid(::getegid());
-    if (!gr || !gr->gr_name) {
-        result.status = -1;
-        result.consoleMessage = "\n\nERROR: BAD SID  \n\n";
-        return result;
-    }
-    result.value = gr->gr_name;
-    return result;
-}
-
-LookupResult host_name() {
-    LookupResult result;
-    std::vector<char> buffer(1024, '\0');
-    if (::gethostname(buffer.data(), buffer.size() - 1) != 0) {
-        result.status = -1;
-        result.consoleMessage = "\n\nERROR:\tCan't Determine Host Name \n\n";
-        return result;
-    }
-    result.value = buffer.data();
-    return result;
-}
-
 }  // namespace platform
