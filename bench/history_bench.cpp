@@ -211,7 +211,7 @@ void BM_HistoryStepsWithWriter(benchmark::State& state) {
     auto export_part = [&]() {
         model.release_history(true);
         ElementWriter writer(ctx, identity, model);
-        HistorySteps steps{model, settings, console, writer};
+        HistorySteps steps{model, settings, console, writer, &ctx};
         load(model, h);
         bool ok = run_history_steps(steps) == 0 && writer.write_element_end() == 0 &&
                   writer.combine_export_files() == 0;

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <iterator>
 
-#include "lookups.h"
 #include "output_file.h"
 #include "platform.h"
 
@@ -339,6 +338,14 @@ int ElementWriter::write_element_header(const OrderedEntry& entry) {
     return 0;
 }
 
+int ElementWriter::no_release(const OrderedEntry& entry) {
+    // The history step looks branch points up before it hands them over: a version
+    // without either is a caller's fault, and no extract command can be made for it.
+    console_.print("\n\nERROR:  Version %s has no release: neither a part row nor a lookup gave one\n\n",
+                   settings_.corvane() ? entry.revision.revisionname.c_str() : entry.version.id.c_str());
+    return -1;
+}
+
 int ElementWriter::compose_extract_command(const OrderedEntry& entry, std::string& command) {
     std::string_view path = part_path(entry);
     command = settings_.targetNT ? "cmd /c " : "";
@@ -354,30 +361,21 @@ int ElementWriter::compose_extract_command(const OrderedEntry& entry, std::strin
         if (entry.partRow) {
             option("-release", entry.partRow->releasename);
             if (!entry.partRow->workareaname.empty()) option("-version", entry.partRow->workareaname);
+        } else if (entry.lookedUp) {
+            option("-release", entry.lookedUpRelease);
+            option("-version", entry.lookedUpSid);
         } else {
-            std::string sid, release;
-            if (lookup_revision_sid(ctx_, entry.revision.revisionname, entry.revision.nupathname, sid, release) !=
-                0) {
-                console_.print("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n",
-                               entry.revision.revisionname.c_str());
-                return -1;
-            }
-            option("-release", release);
-            option("-version", sid);
+            return no_release(entry);
         }
     } else {
         if (entry.committedRow) {
             option("-release", entry.committedRow->releasename);
             if (!entry.committedRow->sid.empty()) option("-version", entry.committedRow->sid);
-        } else {
-            std::string release, sid;
-            if (lookup_sid_release(ctx_, entry.version.sid, entry.version.pathname, release, sid) != 0) {
-                console_.print("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n",
-                               entry.version.pathname.c_str(), entry.version.sid.c_str());
-                return -1;
-            }
-            option("-release", release);
+        } else if (entry.lookedUp) {
+            option("-release", entry.lookedUpRelease);
             if (!entry.version.sid.empty()) option("-version", entry.version.sid);
+        } else {
+            return no_release(entry);
         }
     }
     command += " -stdout >";

@@ -94,6 +94,7 @@ private:
     /// Registers and declares, in the order met, what the open element noted.
     int declare_pending();
     int compose_extract_command(const OrderedEntry& entry, std::string& command);
+    int no_release(const OrderedEntry& entry);
     void report_unended_element();
     /// Puts a finished scratch file in the place of its saved file, as an output file is
     /// committed; false after a message naming the saved file and the reason.

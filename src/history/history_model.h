@@ -109,6 +109,12 @@ struct OrderedEntry {
     VersionRecord version;
     std::vector<std::string> subbranches;
     std::vector<std::string> labels;
+    /// A version no part row names (a branch point) takes its release, and on Corvane its
+    /// SID, from the server's lookup, made by the history step before the element is
+    /// written: the writer only formats.
+    bool lookedUp = false;
+    std::string lookedUpRelease;
+    std::string lookedUpSid;
 };
 
 /// Which field plays which part, per server kind, so both kinds run the same steps.

@@ -9,6 +9,7 @@
 
 #include "console.h"
 #include "history_model.h"
+#include "run_context.h"
 #include "run_settings.h"
 
 /// The element writer as the history steps see it; each call returns 0 on success.
@@ -22,12 +23,14 @@ public:
     virtual int write_version_block(const OrderedEntry& entry) = 0;
 };
 
-/// What the steps work on: the model of the current part and the run around it.
+/// What the steps work on: the model of the current part and the run around it, and
+/// where the SID and release lookups of branch points go (none: they are not made).
 struct HistorySteps {
     HistoryModel& model;
     const RunSettings& settings;
     Console& console;
     VersionSink& sink;
+    RunContext* lookups = nullptr;
 };
 
 /// Runs link_ancestors, find_all_children, mark_important_nodes, create_ordered_list
@@ -49,7 +52,9 @@ int mark_important_nodes(HistorySteps& steps);
 /// line), and the ordered list by effective time, leaving out versions whose own time
 /// is older than "-since".
 int create_ordered_list(HistorySteps& steps);
-/// Step 5: globals once a run, the element header, one version block per entry. The
+/// Step 5: globals once a run, the release (and SID) of every version no part row names
+/// looked up on the server in order, then the element header and one version block per
+/// entry; a failed lookup fails the step before anything of the element is written. The
 /// part's lists stay for the caller, which checks the element against them before it
 /// releases them. A part left empty by "-since" writes no element and succeeds with a
 /// one-line message.

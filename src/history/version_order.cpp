@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "lookups.h"
 #include "number_text.h"
 
 namespace {
@@ -230,6 +231,36 @@ int create_ordered_list(HistorySteps& s) {
     return 0;
 }
 
+namespace {
+
+/// The release and SID of each version no part row names, from the server, in the order
+/// the versions are written. -1 after the lookup's messages and the step's own line.
+int look_up_branch_points(HistorySteps& s) {
+    for (OrderedEntry& entry : s.model.ordered()) {
+        if (corvane(s) && !entry.partRow) {
+            if (lookup_revision_sid(*s.lookups, entry.revision.revisionname, entry.revision.nupathname,
+                                    entry.lookedUpSid, entry.lookedUpRelease) != 0) {
+                s.console.print("\n\nERROR:  Can't retrieve the SID and Release for Revision %s\n\n",
+                                entry.revision.revisionname.c_str());
+                return -1;
+            }
+        } else if (!corvane(s) && !entry.committedRow) {
+            if (lookup_sid_release(*s.lookups, entry.version.sid, entry.version.pathname, entry.lookedUpRelease,
+                                   entry.lookedUpSid) != 0) {
+                s.console.print("\n\nERROR:  Can't retrieve the Release for file: %s and sid: %s\n\n",
+                                entry.version.pathname.c_str(), entry.version.sid.c_str());
+                return -1;
+            }
+        } else {
+            continue;
+        }
+        entry.lookedUp = true;
+    }
+    return 0;
+}
+
+}  // namespace
+
 int write_ordered_list(HistorySteps& s) {
     if (!s.sink.globals_written() && s.sink.write_globals() != 0) {
         s.console.print("\n\nERROR:\t Globals Not Written\n\n");
@@ -248,6 +279,7 @@ int write_ordered_list(HistorySteps& s) {
                             s.settings.sinceDate.c_str());
         return 0;
     }
+    if (s.lookups && look_up_branch_points(s) != 0) return -1;
     const OrderedEntry* header = &ordered.back();
     for (const OrderedEntry& entry : ordered) {
         const std::string* release = entry.partRow        ? &entry.partRow->releasename

@@ -110,7 +110,7 @@ public:
           ctx_{run.settings, console_, lookupSeries_ ? *lookupSeries_ : run.shell, run.scratch},
           model_(run.settings.serverKind),
           writer_(ctx_, identity, model_),
-          steps_{model_, run.settings, console_, writer_},
+          steps_{model_, run.settings, console_, writer_, &ctx_},
           checker_(run.settings),
           part_{ctx_, console_, model_, writer_, steps_, checker_, verifier} {}
 
