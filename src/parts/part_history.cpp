@@ -40,6 +40,10 @@ std::string RevisionViewPath::part_of(std::string_view line) const {
     return parse_part_row(line).nupathname;
 }
 
+std::string RevisionViewPath::release_of(std::string_view line) const {
+    return parse_part_row(line).releasename;
+}
+
 std::vector<std::string> RevisionViewPath::scratch_files(std::size_t slot) const {
     return {revision_scratch_file(slot)};
 }
@@ -73,8 +77,8 @@ int RevisionViewPath::export_part(PartRun& run, const PendingPart& part,
     return rc != 0 ? rc : run.end_part();
 }
 
-int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile) {
+int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
+                            const std::string* rows) {
     RevisionViewPath path;
-    return export_part_histories(ctx, identity, rawFile,
-                                 "\n\nERROR:  No Raw Part Data Found in File: %s: \n\n", path);
+    return export_part_histories(ctx, identity, rawFile, kNoRawPartDataMessage, path, rows);
 }

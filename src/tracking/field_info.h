@@ -23,6 +23,9 @@ std::vector<std::string> read_config_field_names(std::istream& in);
 /// export fails when it is not 0.
 int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames);
 
+/// -plan for -users: the users report, then the plan (no export file); 0 or -1.
+int plan_users_export(RunContext& ctx);
+
 /// The -defects export; 0 on success, -1 on failure.
 int export_defects(RunContext& ctx);
 /// The -features export; 0 on success, -1 on failure.
