@@ -21,6 +21,8 @@ const e2e::SimGenParams kUsers{.users = 6, .noteSizes = {}};
 TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
     const std::vector<std::string> defects{"defectsExport.txt"}, features{"featuresExport.txt"},
         users{"usersExport.txt"};
+    // The fixtures' defect 1003 has no note: the journal stays for a -resume, and the list names it.
+    const std::vector<std::string> notFetched{"defectsExport.txt", "ferrox.journal", "notesNotFetched.txt"};
     // The users export takes "-map" as well: the parse wants two words at least. Raw,
     // configuration and notes files are consumed; an -infile file stays. The raw files of
     // an earlier run have CR LF line ends and an unended last line; users.raw a blank
@@ -29,13 +31,13 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
     // across the batches of notes.
     // clang-format off
     const e2e::ExpectedRun cases[] = {
-        {"corvane_defects_map", SimKind::corvane, {"-defects", "-map"}, 0, defects},
-        {"corvane_defects_nomap", SimKind::corvane, {"-defects", "-nomap"}, 0, defects},
+        {"corvane_defects_map", SimKind::corvane, {"-defects", "-map"}, 0, notFetched},
+        {"corvane_defects_nomap", SimKind::corvane, {"-defects", "-nomap"}, 0, notFetched},
         {"corvane_features_map", SimKind::corvane, {"-features", "-map"}, 0, features},
         {"corvane_features_nomap", SimKind::corvane, {"-features", "-nomap"}, 0, features},
         {"corvane_users", SimKind::corvane, {"-users", "-map"}, 0, users},
-        {"vandor_defects_map", SimKind::vandor, {"-defects", "-map"}, 0, defects},
-        {"vandor_defects_nomap", SimKind::vandor, {"-defects", "-nomap"}, 0, defects},
+        {"vandor_defects_map", SimKind::vandor, {"-defects", "-map"}, 0, notFetched},
+        {"vandor_defects_nomap", SimKind::vandor, {"-defects", "-nomap"}, 0, notFetched},
         {"vandor_features_map", SimKind::vandor, {"-features", "-map"}, 0, features},
         {"vandor_features_nomap", SimKind::vandor, {"-features", "-nomap"}, 0, features},
         {"vandor_users", SimKind::vandor, {"-users", "-map"}, 0, users},
@@ -46,8 +48,14 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
         {"corvane_users_infile", SimKind::corvane, {"-users", "-map", "-infile", "u.raw"}, 0, {"u.raw", "usersExport.txt"},
          {{"u.raw", e2e::expected_text("tracking/users.raw")}}},
         {"corvane_defects_infile", SimKind::corvane, {"-defects", "-map", "-infile", "d.raw"}, 0,
-         {"d.raw", "defectsExport.txt"}, {{"d.raw", e2e::expected_text("tracking/defects.raw")}}},
-        {"vandor_defects_report_fails", SimKind::vandor, {"-defects", "-map"}, 255, {}, {}, {{"SIM_FAIL", "DefectView"}}},
+         {"d.raw", "defectsExport.txt", "ferrox.journal", "notesNotFetched.txt"},
+         {{"d.raw", e2e::expected_text("tracking/defects.raw")}}},
+        {"vandor_defects_report_fails", SimKind::vandor, {"-defects", "-map"}, 255, {"ferrox.journal"}, {},
+         {{"SIM_FAIL", "DefectView"}}},
+        // The report fails once and is tried again; 1001's note runs past the time limit both
+        // times and 1003's fails both times: placeholders, named with each retry.
+        {"corvane_defects_retries", SimKind::corvane, {"-defects", "-map", "-retries", "1", "-timeout", "1"}, 0,
+         notFetched, {}, {{"SIM_FAULT", "2:fail"}, {"SIM_DELAY", "-view 1001 "}, {"SIM_DELAY_MS", "2500"}}},
     };
     // clang-format on
     for (const e2e::ExpectedRun& c : cases) e2e::check_run("tracking", c);

@@ -1,0 +1,34 @@
+// The journal as a killed run leaves it: whole entries read back byte for byte, an entry
+// cut short dropped, and a resumed journal going on after the last whole entry. What the
+// entries mean to the exports is pinned by the end-to-end resume runs.
+#include "journal.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+TEST(Journal, ReadsEveryWholeEntryAndGoesOnAfterTheLast) {
+    test_support::InScratchDir dir;
+    const std::string first = encode_journal_entry("ferrox-journal", {"server", "Corvane"});
+    const std::string note = encode_journal_entry("note", {"0", "10|01", std::string("a\n2:\0b 9\n", 9)});
+    const std::string whole = first + note;
+    // Cut in the tag line, in the payload, before the closing line end; and whole.
+    for (std::size_t cut : {first.size() + 3, first.size() + 12, whole.size() - 1, whole.size()}) {
+        test_support::write_text(kJournalFile, whole.substr(0, cut));
+        const std::optional<JournalContents> read = Journal::read(kJournalFile);
+        ASSERT_TRUE(read);
+        const bool all = cut == whole.size();
+        EXPECT_EQ(read->length, all ? whole.size() : first.size()) << cut;
+        ASSERT_EQ(read->entries.size(), all ? 2u : 1u) << cut;
+        const std::vector<std::string> noteFields{"0", "10|01", std::string("a\n2:\0b 9\n", 9)}, firstFields{"server", "Corvane"};
+        EXPECT_EQ(read->entries.back().fields, all ? noteFields : firstFields);
+    }
+    Journal journal;
+    std::string why;
+    ASSERT_TRUE(journal.resume(kJournalFile, *Journal::read(kJournalFile), why));
+    journal.add("part", {"1", ""});
+    journal.close(false);
+    EXPECT_EQ(test_support::read_text(kJournalFile), whole + "part 5\n1:10:\n");
+    test_support::write_text(kJournalFile, "no journal\n");
+    EXPECT_FALSE(Journal::read(kJournalFile));
+}
