@@ -251,7 +251,8 @@ private:
         for (const FailedPart& part : failed_)
             for (const std::string& line : part.lines) rows += line + "\n";
         std::string why;
-        failedListed_ = write_whole_file(kFailedPartsFile, rows, why, &ctx_.scratch);
+        // A text file like the raw part file it comes from: CR LF line ends on Windows.
+        failedListed_ = write_whole_file(kFailedPartsFile, rows, why, &ctx_.scratch, std::ios::out);
         if (!failedListed_) console_.print("\nWARNING: Could not write %s: %s\n", kFailedPartsFile, why.c_str());
     }
 

@@ -109,7 +109,7 @@ void list_missing_notes(RunContext& ctx, const std::vector<std::string>& missing
     std::string list;
     for (const std::string& name : missing) list += name + "\n";
     std::string why;
-    if (write_whole_file(kNotesNotFetchedFile, list, why, &ctx.scratch))
+    if (write_whole_file(kNotesNotFetchedFile, list, why, &ctx.scratch, std::ios::out))
         ctx.console.print("The records whose notes could not be fetched are listed in %s\n", kNotesNotFetchedFile);
     else
         ctx.console.print("\nWARNING: Could not write %s: %s\n", kNotesNotFetchedFile, why.c_str());
@@ -236,8 +236,11 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                 status = -1;
             }
             record = layout.columns(pending.fields);
-            const bool missing = pending.note ? (noteText = *pending.note, false)
-                                              : finish_note_fetch(ctx, pending.fetch, status, noteText) != 0;
+            bool missing = false;
+            if (pending.note)
+                noteText = *pending.note;
+            else
+                missing = finish_note_fetch(ctx, pending.fetch, status, noteText) != 0;
             if (missing)
                 missingNames.push_back(pending.fetch.recordId);
             else if (command && ctx.journal)
