@@ -1,6 +1,7 @@
 // Writing and reading the journal of a run.
 #include "journal.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 
@@ -112,6 +113,17 @@ const JournalEntry* Journal::find(std::string_view tag) const {
     for (const JournalEntry& entry : earlier_)
         if (entry.tag == tag) return &entry;
     return nullptr;
+}
+
+std::map<std::size_t, const JournalEntry*> Journal::numbered(std::string_view tag, std::size_t fields) const {
+    std::map<std::size_t, const JournalEntry*> entries;
+    for (const JournalEntry& entry : earlier_) {
+        std::size_t number = 0;
+        if (entry.tag != tag || entry.fields.size() < fields) continue;
+        const std::string& text = entry.fields[0];
+        if (std::from_chars(text.data(), text.data() + text.size(), number).ec == std::errc()) entries[number] = &entry;
+    }
+    return entries;
 }
 
 void Journal::add(std::string_view tag, std::initializer_list<std::string_view> fields) {

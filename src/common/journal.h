@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <fstream>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,9 @@ public:
     const std::vector<JournalEntry>& earlier() const { return earlier_; }
     /// The earlier run's first entry with `tag`, or null.
     const JournalEntry* find(std::string_view tag) const;
+    /// The earlier run's entries with `tag` and at least `fields` fields, by the number
+    /// their first field holds (the place of a part or record among all).
+    std::map<std::size_t, const JournalEntry*> numbered(std::string_view tag, std::size_t fields) const;
 
     void add(std::string_view tag, std::initializer_list<std::string_view> fields);
     void add(std::string_view tag, const std::vector<std::string>& fields);

@@ -23,6 +23,8 @@ TEST(Journal, ReadsEveryWholeEntryAndGoesOnAfterTheLast) {
         const std::vector<std::string> noteFields{"0", "10|01", std::string("a\n2:\0b 9\n", 9)}, firstFields{"server", "Corvane"};
         EXPECT_EQ(read->entries.back().fields, all ? noteFields : firstFields);
     }
+    // Resumed after an entry cut short, the journal goes on where the whole ones end.
+    test_support::write_text(kJournalFile, whole + "part 9\n1:");
     Journal journal;
     std::string why;
     ASSERT_TRUE(journal.resume(kJournalFile, *Journal::read(kJournalFile), why));

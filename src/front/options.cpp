@@ -66,6 +66,14 @@ std::optional<int> count_value(ParseState& state, long long low, long long high)
     return static_cast<int>(number);
 }
 
+/// An option whose value is a whole number in [Low, High] for the field `Field`.
+template <int RunSettings::*Field, int Low, int High>
+bool count_option(ParseState& state) {
+    const std::optional<int> count = count_value(state, Low, High);
+    if (count) state.settings.*Field = *count;
+    return count.has_value();
+}
+
 /// True when a number in atoi's reading (white space, a sign, digits) starts at `at`.
 bool digits_at(const std::string& text, std::size_t at) {
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
@@ -145,12 +153,7 @@ const OptionRule kOptions[] = {
          s.settings.partIndex = static_cast<int>(number);
          return true;
      }},
-    {"-jobs",
-     [](ParseState& s) {
-         const std::optional<int> jobs = count_value(s, 1, kMaxJobs);
-         if (jobs) s.settings.jobs = *jobs;
-         return jobs.has_value();
-     }},
+    {"-jobs", count_option<&RunSettings::jobs, 1, kMaxJobs>},
     {"-target",
      [](ParseState& s) {
          std::string word;
@@ -205,18 +208,8 @@ const OptionRule kOptions[] = {
          s.releaseSelected = true;
          return true;
      }},
-    {"-retries",
-     [](ParseState& s) {
-         const std::optional<int> count = count_value(s, 0, kMaxRetries);
-         if (count) s.settings.retries = *count;
-         return count.has_value();
-     }},
-    {"-timeout",
-     [](ParseState& s) {
-         const std::optional<int> seconds = count_value(s, 1, kMaxTimeoutSeconds);
-         if (seconds) s.settings.timeoutSeconds = *seconds;
-         return seconds.has_value();
-     }},
+    {"-retries", count_option<&RunSettings::retries, 0, kMaxRetries>},
+    {"-timeout", count_option<&RunSettings::timeoutSeconds, 1, kMaxTimeoutSeconds>},
     {"-resume", [](ParseState& s) { s.settings.resume = true; return true; }},
     {"-progress", [](ParseState& s) { s.settings.progress = true; return true; }},
     {"-plan", [](ParseState& s) { s.settings.plan = true; return true; }},

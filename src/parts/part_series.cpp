@@ -92,19 +92,6 @@ struct FailedPart {
     std::vector<std::string> lines;  // its rows of the raw part file
 };
 
-/// The parts the journal of an earlier run holds (-resume), by their place in the file.
-std::map<std::size_t, const JournalEntry*> journaled_parts(const Journal* journal) {
-    std::map<std::size_t, const JournalEntry*> parts;
-    if (!journal) return parts;
-    for (const JournalEntry& entry : journal->earlier()) {
-        std::size_t index = 0;
-        if (entry.tag != "part" || entry.fields.size() < 5) continue;
-        const std::string& text = entry.fields[0];
-        if (std::from_chars(text.data(), text.data() + text.size(), index).ec == std::errc()) parts[index] = &entry;
-    }
-    return parts;
-}
-
 /// A batch of parts whose reports are under way.
 struct FetchedBatch {
     std::vector<PendingPart> parts;
@@ -131,7 +118,7 @@ public:
           part_{ctx_, console_, model_, writer_, steps_},
           journal_(run.journal),
           progress_(run.progress),
-          journaled_(journaled_parts(run.journal)) {}
+          journaled_(run.journal ? run.journal->numbered("part", 5) : decltype(journaled_){}) {}
 
     /// Parts the journal of an earlier run holds.
     std::size_t journaled() const { return journaled_.size(); }
@@ -272,7 +259,7 @@ private:
     /// Keeps what an exported part wrote in the journal.
     void journal_part(const PendingPart& part, const std::vector<std::string>& files) {
         WrittenElement element = writer_.take_last_element();
-        if (!journal_) return;
+        if (!journal_ || !journal_->is_open()) return;
         std::vector<std::string> fields{std::to_string(part.index), part.name, std::to_string(element.versions),
                                         std::move(element.text), path_.journal_extra(files)};
         for (auto& [kind, name] : element.declarations) fields.push_back(kind + std::move(name));

@@ -194,7 +194,7 @@ int export_parts(RunContext& ctx) {
         // A complete part list stays for a later run; a failed one goes with the run.
         ctx.scratch.keep(rawFile);
         if (settings.plan) return plan_parts_export(ctx, summary, path);
-        if (journal) {
+        if (journal && journal->is_open()) {
             std::ifstream kept(rawFile, std::ios::binary);
             journal->add("selection", {std::string(std::istreambuf_iterator<char>(kept), {})});
             journal->flush();

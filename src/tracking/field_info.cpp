@@ -62,7 +62,7 @@ int view_report(RunContext& ctx, std::string& rawFileName, std::string& shapeWar
     // A failed report may still have left part of its answer in the raw file; exporting
     // that would report success for a partial export, so the failure ends the run here.
     if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
-    if (ctx.journal && ctx.settings.inFile.empty()) {
+    if (ctx.journal && ctx.journal->is_open() && ctx.settings.inFile.empty()) {
         std::ifstream raw(rawFileName, std::ios::binary);
         ctx.journal->add("selection", {std::string(std::istreambuf_iterator<char>(raw), {})});
         ctx.journal->flush();

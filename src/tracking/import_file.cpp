@@ -2,7 +2,6 @@
 #include "import_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -115,19 +114,6 @@ void list_missing_notes(RunContext& ctx, const std::vector<std::string>& missing
         ctx.console.print("\nWARNING: Could not write %s: %s\n", kNotesNotFetchedFile, why.c_str());
 }
 
-/// The notes an earlier run fetched, by the record's place in the raw file (-resume).
-std::map<std::size_t, const JournalEntry*> journaled_notes(const Journal* journal) {
-    std::map<std::size_t, const JournalEntry*> notes;
-    if (!journal) return notes;
-    for (const JournalEntry& entry : journal->earlier()) {
-        std::size_t index = 0;
-        if (entry.tag != "note" || entry.fields.size() != 3) continue;
-        const std::string& text = entry.fields[0];
-        if (std::from_chars(text.data(), text.data() + text.size(), index).ec == std::errc()) notes[index] = &entry;
-    }
-    return notes;
-}
-
 /// The lines of `file` as the exports read them (a last line without a line end too).
 std::size_t count_lines(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
@@ -167,7 +153,9 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ParallelSeries shell(ctx.shell, ctx.settings.jobs);
     const std::size_t batchSize = kNotesBatch * std::max<std::size_t>(shell.width(), 1);
 
-    const std::map<std::size_t, const JournalEntry*> journaled = journaled_notes(ctx.journal);
+    // The notes an earlier run fetched (-resume), by the record's place in the raw file.
+    const std::map<std::size_t, const JournalEntry*> journaled =
+        ctx.journal ? ctx.journal->numbered("note", 3) : std::map<std::size_t, const JournalEntry*>{};
     if (!journaled.empty())
         ctx.console.print("\n%zu notes of the journal are not fetched again\n", journaled.size());
     if (ctx.progress) ctx.progress->begin(ctx.settings.progress ? count_lines(rawFileName) : 0, "records");

@@ -140,6 +140,15 @@ std::string incomplete(const std::string& name, const std::string& got, const st
     return "";
 }
 
+/// The totals a console ends with: versions and parts written, or records exported.
+std::string totals(const std::string& console) {
+    static const std::regex total("Total \\w+ Written: +[0-9]+|[0-9]+ \\w+ exported");
+    std::string all;
+    for (auto at = std::sregex_iterator(console.begin(), console.end(), total); at != std::sregex_iterator(); ++at)
+        all += at->str() + "\n";
+    return all;
+}
+
 /// Why a run whose k-th command was made to fail broke an invariant, or "".
 std::string unsound(const Outcome& reference, const Outcome& got, std::size_t k) {
     const std::string& console = got.result.out;
@@ -208,6 +217,7 @@ TEST_P(FaultSweep, EveryFaultEndsInAWholeExportOrANamedFailure) {
             const Outcome again = run_in(run, c, "", -1, resume ? std::vector<std::string>{"-resume"} : std::vector<std::string>{});
             EXPECT_TRUE(again.result.status == 0 && again.outputs == reference.outputs && again.left == reference.left)
                 << again.result.out;
+            EXPECT_EQ(totals(again.result.out), totals(reference.result.out));
             EXPECT_EQ(resume ? repeated(reference, got, again, k) : "", "");
         }
     }
