@@ -8,76 +8,79 @@
 namespace {
 
 /// Reads "<number><end>" at `at` (digits only); nothing when there is none.
-std::optional<std::size_t> read_length(std::string_view text, std::size_t& at, char end) {
-    std::size_t value = 0;
-    const std::size_t start = at;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-        if (value > (SIZE_MAX - 9) / 10) return std::nullopt;
-        value = value * 10 + static_cast<std::size_t>(text[at++] - '0');
-    }
-    if (at == start || at >= text.size() || text[at] != end) return std::nullopt;
-    ++at;
+std::optional<std::uintmax_t> read_length(std::string_view text, std::size_t& at, char end) {
+    std::uintmax_t value = 0;
+    const auto [stop, error] = std::from_chars(text.data() + at, text.data() + text.size(), value);
+    const std::size_t next = static_cast<std::size_t>(stop - text.data());
+    if (error != std::errc() || next == at || next >= text.size() || text[next] != end) return std::nullopt;
+    at = next + 1;
     return value;
 }
 
+/// The fields of a payload; none when it is not made of whole fields.
+std::vector<std::string> split_payload(std::string_view payload) {
+    std::vector<std::string> fields;
+    for (std::size_t at = 0; at < payload.size();) {
+        const std::optional<std::uintmax_t> size = read_length(payload, at, ':');
+        if (!size || payload.size() - at < *size) return {};
+        fields.emplace_back(payload.substr(at, *size));
+        at += *size;
+    }
+    return fields;
+}
+
+std::uintmax_t field_length(std::uintmax_t size) { return std::to_string(size).size() + 1 + size; }
+
 template <typename Fields>
-std::string encode_entry(std::string_view tag, const Fields& fields) {
+std::string encode_fields(const Fields& fields) {
     std::string payload;
     for (const auto& field : fields) {
         payload += std::to_string(field.size());
         payload += ':';
         payload += field;
     }
-    std::string entry(tag);
-    entry += ' ';
-    entry += std::to_string(payload.size());
-    entry += '\n';
-    entry += payload;
-    entry += '\n';
-    return entry;
+    return payload;
 }
 
 }  // namespace
 
 std::string encode_journal_entry(std::string_view tag, std::initializer_list<std::string_view> fields) {
-    return encode_entry(tag, fields);
+    const std::string payload = encode_fields(fields);
+    return std::string(tag) + ' ' + std::to_string(payload.size()) + '\n' + payload + '\n';
 }
 
 std::optional<JournalContents> Journal::read(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (!in || ec) return std::nullopt;
     JournalContents contents;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t blank = text.find(' ', at);
-        if (blank == std::string::npos) break;
-        JournalEntry entry;
-        entry.tag = text.substr(at, blank - at);
-        std::size_t next = blank + 1;
-        const std::optional<std::size_t> length = read_length(text, next, '\n');
-        if (!length || text.size() - next < *length + 1 || text[next + *length] != '\n') break;
-        const std::string_view payload(text.data() + next, *length);
-        bool whole = true;
-        for (std::size_t field = 0; field < payload.size();) {
-            const std::optional<std::size_t> size = read_length(payload, field, ':');
-            if (!size || payload.size() - field < *size) {
-                whole = false;
-                break;
-            }
-            entry.fields.emplace_back(payload.substr(field, *size));
-            field += *size;
-        }
-        if (!whole) break;
-        contents.entries.push_back(std::move(entry));
-        at = next + *length + 1;
-        contents.length = at;
+    std::string head;
+    // Only the lines that begin the entries are read here: the entries stay in the file.
+    while (std::getline(in, head)) {
+        const std::size_t blank = head.find(' ');
+        std::size_t at = blank + 1;
+        head += '\n';
+        const std::optional<std::uintmax_t> length =
+            blank == std::string::npos ? std::nullopt : read_length(head, at, '\n');
+        const std::uintmax_t begin = contents.length + head.size();
+        if (!length || begin > size || *length >= size - begin) break;
+        in.seekg(static_cast<std::streamoff>(begin + *length));
+        if (in.get() != '\n') break;
+        contents.entries.push_back({head.substr(0, blank), begin, *length});
+        contents.length = begin + *length + 1;
     }
     if (contents.entries.empty()) return std::nullopt;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(contents.entries.front().at));
+    std::string payload(static_cast<std::size_t>(contents.entries.front().length), '\0');
+    in.read(payload.data(), static_cast<std::streamsize>(payload.size()));
+    contents.first = split_payload(payload);
     return contents;
 }
 
-bool Journal::create(const std::string& file, const JournalEntry& first, std::string& why) {
+bool Journal::create(const std::string& file, std::string_view tag, const std::vector<std::string>& fields,
+                     std::string& why) {
     file_ = file;
     out_.open(file, std::ios::binary | std::ios::trunc);
     open_ = static_cast<bool>(out_);
@@ -85,7 +88,7 @@ bool Journal::create(const std::string& file, const JournalEntry& first, std::st
         why = "it cannot be created";
         return false;
     }
-    out_ << encode_entry(first.tag, first.fields);
+    add(tag, fields);
     out_.flush();
     if (out_) return true;
     why = "it cannot be written";
@@ -99,7 +102,8 @@ bool Journal::resume(const std::string& file, JournalContents earlier, std::stri
     // An entry cut short would hide every entry written after it.
     std::filesystem::resize_file(file, earlier.length, ec);
     out_.open(file, std::ios::binary | std::ios::app);
-    open_ = !ec && static_cast<bool>(out_);
+    in_.open(file, std::ios::binary);
+    open_ = !ec && out_ && in_;
     if (!open_) {
         why = "it cannot be written";
         return false;
@@ -109,29 +113,84 @@ bool Journal::resume(const std::string& file, JournalContents earlier, std::stri
     return true;
 }
 
-const JournalEntry* Journal::find(std::string_view tag) const {
-    for (const JournalEntry& entry : earlier_)
-        if (entry.tag == tag) return &entry;
-    return nullptr;
+std::string Journal::read_at(std::uintmax_t at, std::uintmax_t length) const {
+    std::string text(static_cast<std::size_t>(length), '\0');
+    in_.clear();
+    in_.seekg(static_cast<std::streamoff>(at));
+    in_.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (static_cast<std::uintmax_t>(in_.gcount()) != length) text.clear();
+    return text;
 }
 
-std::map<std::size_t, const JournalEntry*> Journal::numbered(std::string_view tag, std::size_t fields) const {
-    std::map<std::size_t, const JournalEntry*> entries;
+std::vector<std::string> Journal::fields(const JournalEntry& entry) const {
+    return split_payload(read_at(entry.at, entry.length));
+}
+
+std::optional<std::vector<std::string>> Journal::find(std::string_view tag) const {
+    for (const JournalEntry& entry : earlier_)
+        if (entry.tag == tag) return fields(entry);
+    return std::nullopt;
+}
+
+std::map<std::size_t, JournalEntry> Journal::numbered(std::string_view tag) const {
+    std::map<std::size_t, JournalEntry> entries;
     for (const JournalEntry& entry : earlier_) {
+        if (entry.tag != tag) continue;
+        // Only the first field: "<length>:<number>" of a few digits.
+        const std::string start = read_at(entry.at, std::min<std::uintmax_t>(entry.length, 24));
+        std::size_t at = 0;
+        const std::optional<std::uintmax_t> size = read_length(start, at, ':');
         std::size_t number = 0;
-        if (entry.tag != tag || entry.fields.size() < fields) continue;
-        const std::string& text = entry.fields[0];
-        if (std::from_chars(text.data(), text.data() + text.size(), number).ec == std::errc()) entries[number] = &entry;
+        if (size && start.size() - at >= *size &&
+            std::from_chars(start.data() + at, start.data() + at + *size, number).ec == std::errc())
+            entries[number] = entry;
     }
     return entries;
 }
 
+void Journal::begin_entry(std::string_view tag, std::uintmax_t length) { out_ << tag << ' ' << length << '\n'; }
+
 void Journal::add(std::string_view tag, std::initializer_list<std::string_view> fields) {
-    if (open_) out_ << encode_journal_entry(tag, fields);
+    if (!open_) return;
+    const std::string payload = encode_fields(fields);
+    begin_entry(tag, payload.size());
+    out_ << payload << '\n';
 }
 
 void Journal::add(std::string_view tag, const std::vector<std::string>& fields) {
-    if (open_) out_ << encode_entry(tag, fields);
+    if (!open_) return;
+    const std::string payload = encode_fields(fields);
+    begin_entry(tag, payload.size());
+    out_ << payload << '\n';
+}
+
+void Journal::add(std::string_view tag, const std::vector<std::string>& fields, std::string_view last) {
+    if (!open_) return;
+    std::uintmax_t length = field_length(last.size());
+    for (const std::string& field : fields) length += field_length(field.size());
+    begin_entry(tag, length);
+    out_ << encode_fields(fields) << last.size() << ':' << last << '\n';
+}
+
+void Journal::add_file(std::string_view tag, const std::string& file) {
+    if (!open_) return;
+    std::ifstream in(file, std::ios::binary);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (!in || ec) return;
+    begin_entry(tag, field_length(size));
+    out_ << size << ':';
+    std::uintmax_t copied = 0;
+    char buffer[65536];
+    while (in && copied < size) {
+        in.read(buffer, static_cast<std::streamsize>(std::min<std::uintmax_t>(sizeof buffer, size - copied)));
+        out_.write(buffer, in.gcount());
+        copied += static_cast<std::uintmax_t>(in.gcount());
+    }
+    // A file that changed under the copy would leave an entry of another length: the
+    // journal ends before it.
+    if (copied != size) out_.setstate(std::ios::badbit);
+    out_ << '\n';
 }
 
 void Journal::flush() {
@@ -141,6 +200,7 @@ void Journal::flush() {
 void Journal::close(bool removed) {
     if (!open_) return;
     out_.close();
+    in_.close();
     open_ = false;
     if (removed) std::remove(file_.c_str());
 }

@@ -13,15 +13,18 @@
 
 inline constexpr const char* kJournalFile = "ferrox.journal";
 
-/// One entry of a journal: a tag and its fields.
+/// An entry of a journal file: its tag, and where its fields lie in the file.
 struct JournalEntry {
     std::string tag;
-    std::vector<std::string> fields;
+    std::uintmax_t at = 0;      // the first byte of its fields
+    std::uintmax_t length = 0;  // the bytes of its fields
 };
 
-/// The complete entries of a journal file, and the bytes they take from its start.
+/// The complete entries of a journal file, the fields of the first, and the bytes the
+/// entries take from the file's start.
 struct JournalContents {
     std::vector<JournalEntry> entries;
+    std::vector<std::string> first;
     std::uintmax_t length = 0;
 };
 
@@ -30,7 +33,8 @@ struct JournalContents {
 /// short (a run killed while writing it) is not read.
 std::string encode_journal_entry(std::string_view tag, std::initializer_list<std::string_view> fields);
 
-/// The journal a run writes and, when it resumes, the one an earlier run left. Writes
+/// The journal a run writes and, when it resumes, the one an earlier run left, whose
+/// entries are read one at a time when asked for (a journal holds a whole export). Writes
 /// are buffered and reach the file with flush(): what a killed run had not flushed is
 /// fetched again. A journal that cannot be written only costs the resume its help:
 /// failed() tells, and the run goes on.
@@ -39,24 +43,30 @@ public:
     /// The complete entries of `file`, or nothing when it is missing or no journal.
     static std::optional<JournalContents> read(const std::string& file);
 
-    /// Starts `file` afresh (replacing any) with the entry `first`; false with the reason.
-    bool create(const std::string& file, const JournalEntry& first, std::string& why);
+    /// Starts `file` afresh (replacing any) with the entry `tag` `fields`; false with the
+    /// reason (and no file).
+    bool create(const std::string& file, std::string_view tag, const std::vector<std::string>& fields,
+                std::string& why);
     /// Goes on with the journal `earlier` read from `file`: its entries are kept (a cut
     /// last entry is dropped) and new ones follow them; false with the reason.
     bool resume(const std::string& file, JournalContents earlier, std::string& why);
 
     /// True when the run goes on from an earlier run's journal.
     bool resuming() const { return resuming_; }
-    /// The earlier run's entries (none unless resuming).
-    const std::vector<JournalEntry>& earlier() const { return earlier_; }
-    /// The earlier run's first entry with `tag`, or null.
-    const JournalEntry* find(std::string_view tag) const;
-    /// The earlier run's entries with `tag` and at least `fields` fields, by the number
-    /// their first field holds (the place of a part or record among all).
-    std::map<std::size_t, const JournalEntry*> numbered(std::string_view tag, std::size_t fields) const;
+    /// The fields of the earlier run's first entry with `tag`, or nothing.
+    std::optional<std::vector<std::string>> find(std::string_view tag) const;
+    /// The earlier run's entries with `tag` by the number their first field holds (the
+    /// place of a part or record among all).
+    std::map<std::size_t, JournalEntry> numbered(std::string_view tag) const;
+    /// The fields of an entry of the earlier run (none when they cannot be read).
+    std::vector<std::string> fields(const JournalEntry& entry) const;
 
     void add(std::string_view tag, std::initializer_list<std::string_view> fields);
     void add(std::string_view tag, const std::vector<std::string>& fields);
+    /// An entry of `fields` and then `last`, written as it is, without a copy.
+    void add(std::string_view tag, const std::vector<std::string>& fields, std::string_view last);
+    /// An entry whose one field is the whole of `file`, copied as it is read.
+    void add_file(std::string_view tag, const std::string& file);
     void flush();
     bool is_open() const { return open_; }
     bool failed() const { return open_ && !out_; }
@@ -69,8 +79,12 @@ public:
     const std::string& file() const { return file_; }
 
 private:
+    void begin_entry(std::string_view tag, std::uintmax_t length);
+    std::string read_at(std::uintmax_t at, std::uintmax_t length) const;
+
     std::string file_;
     std::ofstream out_;
+    mutable std::ifstream in_;  // the earlier run's entries
     bool open_ = false;
     bool resuming_ = false;
     bool kept_ = false;

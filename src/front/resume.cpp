@@ -66,10 +66,10 @@ std::vector<std::pair<std::string, std::string>> describe_run(const RunSettings&
 
 bool open_journal(Console& console, const RunSettings& settings, const std::string& familyVariable,
                   const std::string& familyValue, Journal& journal) {
-    JournalEntry first{kJournalTag, {}};
+    std::vector<std::string> run;
     for (auto& [name, value] : describe_run(settings, familyVariable, familyValue)) {
-        first.fields.push_back(std::move(name));
-        first.fields.push_back(std::move(value));
+        run.push_back(std::move(name));
+        run.push_back(std::move(value));
     }
     std::string why;
     if (!settings.resume) {
@@ -78,7 +78,7 @@ bool open_journal(Console& console, const RunSettings& settings, const std::stri
             console.print("\nThe journal %s of an earlier run that did not finish is discarded: this run starts "
                           "afresh (-resume goes on from it)\n",
                           kJournalFile);
-        if (!journal.create(kJournalFile, first, why))
+        if (!journal.create(kJournalFile, kJournalTag, run, why))
             console.print("\nWARNING: The journal %s: %s; this run cannot be resumed\n", kJournalFile, why.c_str());
         return true;
     }
@@ -89,9 +89,8 @@ bool open_journal(Console& console, const RunSettings& settings, const std::stri
                       kJournalFile);
         return false;
     }
-    const JournalEntry& head = earlier->entries.front();
-    const std::string changed = head.tag != kJournalTag ? "it is no journal of ferrox"
-                                                          : difference(head.fields, first.fields);
+    const std::string changed = earlier->entries.front().tag != kJournalTag ? "it is no journal of ferrox"
+                                                                            : difference(earlier->first, run);
     if (!changed.empty()) {
         console.print("\n\nERROR:  -resume: the journal %s is of another run: %s\n\n", kJournalFile, changed.c_str());
         return false;

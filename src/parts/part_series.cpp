@@ -118,7 +118,7 @@ public:
           part_{ctx_, console_, model_, writer_, steps_},
           journal_(run.journal),
           progress_(run.progress),
-          journaled_(run.journal ? run.journal->numbered("part", 5) : decltype(journaled_){}) {}
+          journaled_(run.journal ? run.journal->numbered("part") : decltype(journaled_){}) {}
 
     /// Parts the journal of an earlier run holds.
     std::size_t journaled() const { return journaled_.size(); }
@@ -221,10 +221,15 @@ private:
         return !platform::interrupted();
     }
 
-    /// The earlier run's journal entry of `part`, or null.
-    const JournalEntry* earlier(const PendingPart& part) const {
+    /// The fields of the earlier run's journal entry of `part`: its place, name, versions,
+    /// its reports' extra, its declarations, and last its element; nothing when there is
+    /// none.
+    std::optional<std::vector<std::string>> earlier(const PendingPart& part) const {
         const auto at = journaled_.find(part.index);
-        return at != journaled_.end() && at->second->fields[1] == part.name ? at->second : nullptr;
+        if (at == journaled_.end()) return std::nullopt;
+        std::vector<std::string> fields = journal_->fields(at->second);
+        if (fields.size() < 5 || fields[1] != part.name) return std::nullopt;
+        return fields;
     }
 
     /// The raw rows of the failed parts in kFailedPartsFile, or no such file when none
@@ -243,14 +248,14 @@ private:
         if (!failedListed_) console_.print("\nWARNING: Could not write %s: %s\n", kFailedPartsFile, why.c_str());
     }
 
-    /// Writes a part as the earlier run's journal holds it.
-    void replay(const PendingPart& part, const JournalEntry& entry) {
+    /// Writes a part as the earlier run's journal holds it (`fields` as earlier() gives them).
+    void replay(const PendingPart& part, std::vector<std::string>& fields) {
         WrittenElement element;
-        element.text = entry.fields[3];
-        std::from_chars(entry.fields[2].data(), entry.fields[2].data() + entry.fields[2].size(), element.versions);
-        for (std::size_t i = 5; i < entry.fields.size(); ++i)
-            if (!entry.fields[i].empty()) element.declarations.emplace_back(entry.fields[i][0], entry.fields[i].substr(1));
-        path_.replay_extra(entry.fields[4]);
+        element.text = std::move(fields.back());
+        std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), element.versions);
+        for (std::size_t i = 4; i + 1 < fields.size(); ++i)
+            if (!fields[i].empty()) element.declarations.emplace_back(fields[i][0], fields[i].substr(1));
+        path_.replay_extra(fields[3]);
         const bool ok = writer_.replay_element(element) == 0;
         if (!ok) failed_.push_back({part.name, console_.reason(), part.lines});
         if (progress_) progress_->advance(!ok, false);
@@ -261,9 +266,9 @@ private:
         WrittenElement element = writer_.take_last_element();
         if (!journal_ || !journal_->is_open()) return;
         std::vector<std::string> fields{std::to_string(part.index), part.name, std::to_string(element.versions),
-                                        std::move(element.text), path_.journal_extra(files)};
+                                        path_.journal_extra(files)};
         for (auto& [kind, name] : element.declarations) fields.push_back(kind + std::move(name));
-        journal_->add("part", fields);
+        journal_->add("part", fields, element.text);
     }
 
     std::string output_name() const {
@@ -277,7 +282,7 @@ private:
                  const std::vector<std::string>& files) {
         ++parts_;
         console_.begin_part();
-        if (const JournalEntry* entry = earlier(part)) return replay(part, *entry);
+        if (std::optional<std::vector<std::string>> fields = earlier(part)) return replay(part, *fields);
         writer_.take_last_element();  // an earlier part's, not this one's
         // What the part's clients said comes with the part, whichever -jobs ran them.
         std::vector<int> statuses;
@@ -316,7 +321,7 @@ private:
     bool failedListed_ = false;  // their rows are in kFailedPartsFile
     Journal* journal_;
     Progress* progress_;
-    std::map<std::size_t, const JournalEntry*> journaled_;
+    std::map<std::size_t, JournalEntry> journaled_;  // the parts an earlier run's journal holds
 };
 
 }  // namespace

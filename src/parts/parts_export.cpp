@@ -157,9 +157,9 @@ int export_parts(RunContext& ctx) {
     // a resumed run goes on as the earlier one.
     Journal* journal = ctx.journal;
     ExportIdentity identity;
-    if (const JournalEntry* earlier = journal ? journal->find("identity") : nullptr;
-        earlier && earlier->fields.size() == 4) {
-        identity = {earlier->fields[0], earlier->fields[1], earlier->fields[2], earlier->fields[3]};
+    if (const std::optional<std::vector<std::string>> earlier = journal ? journal->find("identity") : std::nullopt;
+        earlier && earlier->size() == 4) {
+        identity = {(*earlier)[0], (*earlier)[1], (*earlier)[2], (*earlier)[3]};
     } else {
         fill_export_identity(ctx.console, identity);
         if (journal) journal->add("identity", {identity.userName, identity.eventName, identity.groupName,
@@ -170,8 +170,8 @@ int export_parts(RunContext& ctx) {
     // resumed run takes the selection of the earlier one.
     std::string rawFile = settings.inFile;
     std::string releaseInList;
-    const JournalEntry* selection = journal ? journal->find("selection") : nullptr;
-    const std::string* rows = selection && selection->fields.size() == 1 ? &selection->fields[0] : nullptr;
+    const std::optional<std::vector<std::string>> selection = journal ? journal->find("selection") : std::nullopt;
+    const std::string* rows = selection && selection->size() == 1 ? &selection->front() : nullptr;
     if (rows) {
         rawFile = kRawPartFile;
     } else if (rawFile.empty()) {
@@ -194,9 +194,8 @@ int export_parts(RunContext& ctx) {
         // A complete part list stays for a later run; a failed one goes with the run.
         ctx.scratch.keep(rawFile);
         if (settings.plan) return plan_parts_export(ctx, summary, path);
-        if (journal && journal->is_open()) {
-            std::ifstream kept(rawFile, std::ios::binary);
-            journal->add("selection", {std::string(std::istreambuf_iterator<char>(kept), {})});
+        if (journal) {
+            journal->add_file("selection", rawFile);
             journal->flush();
         }
     } else if (settings.plan) {

@@ -49,12 +49,13 @@ using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<st
 /// The raw report of the export: the earlier run's (-resume), written into the report's
 /// scratch file, or the report run now and kept in the journal.
 int view_report(RunContext& ctx, std::string& rawFileName, std::string& shapeWarning) {
-    const JournalEntry* earlier = ctx.journal ? ctx.journal->find("selection") : nullptr;
-    if (earlier && ctx.settings.inFile.empty() && earlier->fields.size() == 1) {
+    const std::optional<std::vector<std::string>> earlier =
+        ctx.journal ? ctx.journal->find("selection") : std::nullopt;
+    if (earlier && ctx.settings.inFile.empty() && earlier->size() == 1) {
         rawFileName = view_raw_file_name(ctx.settings.exportKind);
         ctx.scratch.add(rawFileName);
         std::string why;
-        if (write_whole_file(rawFileName, earlier->fields[0], why, &ctx.scratch)) return 0;
+        if (write_whole_file(rawFileName, earlier->front(), why, &ctx.scratch)) return 0;
         ctx.console.print("\n\nERROR:  cannot write %s in the current folder: %s\n\n", rawFileName.c_str(),
                           why.c_str());
         return -1;
@@ -62,9 +63,8 @@ int view_report(RunContext& ctx, std::string& rawFileName, std::string& shapeWar
     // A failed report may still have left part of its answer in the raw file; exporting
     // that would report success for a partial export, so the failure ends the run here.
     if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
-    if (ctx.journal && ctx.journal->is_open() && ctx.settings.inFile.empty()) {
-        std::ifstream raw(rawFileName, std::ios::binary);
-        ctx.journal->add("selection", {std::string(std::istreambuf_iterator<char>(raw), {})});
+    if (ctx.journal && ctx.settings.inFile.empty()) {
+        ctx.journal->add_file("selection", rawFileName);
         ctx.journal->flush();
     }
     return 0;
@@ -73,8 +73,8 @@ int view_report(RunContext& ctx, std::string& rawFileName, std::string& shapeWar
 /// The configurable field names: the earlier run's (-resume), or the report's, kept in
 /// the journal. The report's status.
 int configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames) {
-    if (const JournalEntry* earlier = ctx.journal ? ctx.journal->find("config") : nullptr) {
-        configFieldNames = earlier->fields;
+    if (std::optional<std::vector<std::string>> earlier = ctx.journal ? ctx.journal->find("config") : std::nullopt) {
+        configFieldNames = std::move(*earlier);
         return 0;
     }
     const int status = load_configurable_fields(ctx, configFieldNames);

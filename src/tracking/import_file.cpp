@@ -86,7 +86,7 @@ struct Pending {
     std::vector<std::string> fields;
     NoteFetch fetch;
     std::size_t index = 0;              // the record's place in the raw file, from 0
-    const std::string* note = nullptr;  // its note as an earlier run fetched it
+    std::optional<std::string> note = {};  // its note as an earlier run fetched it
 };
 
 /// Keeps in the journal the notes of `batch` whose commands succeeded (`results` holds
@@ -154,8 +154,8 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     const std::size_t batchSize = kNotesBatch * std::max<std::size_t>(shell.width(), 1);
 
     // The notes an earlier run fetched (-resume), by the record's place in the raw file.
-    const std::map<std::size_t, const JournalEntry*> journaled =
-        ctx.journal ? ctx.journal->numbered("note", 3) : std::map<std::size_t, const JournalEntry*>{};
+    const std::map<std::size_t, JournalEntry> journaled =
+        ctx.journal ? ctx.journal->numbered("note") : std::map<std::size_t, JournalEntry>{};
     if (!journaled.empty())
         ctx.console.print("\n%zu notes of the journal are not fetched again\n", journaled.size());
     if (ctx.progress) ctx.progress->begin(ctx.settings.progress ? count_lines(rawFileName) : 0, "records");
@@ -185,9 +185,10 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             std::vector<std::string> fields = split_fields(line);
             NoteFetch fetch = plan_note_fetch(ctx.settings, field_at(fields, 1));
             Pending pending{std::move(fields), std::move(fetch), records++};
-            if (const auto at = journaled.find(pending.index);
-                at != journaled.end() && at->second->fields[1] == pending.fetch.recordId)
-                pending.note = &at->second->fields[2];
+            if (const auto at = journaled.find(pending.index); at != journaled.end()) {
+                std::vector<std::string> earlier = ctx.journal->fields(at->second);
+                if (earlier.size() == 3 && earlier[1] == pending.fetch.recordId) pending.note = std::move(earlier[2]);
+            }
             // Two records of one name (or, where letter case does not count, of names
             // that differ only in case) share a scratch file: the second waits for the
             // next batch.
