@@ -151,10 +151,7 @@ std::map<std::size_t, JournalEntry> Journal::numbered(std::string_view tag) cons
 void Journal::begin_entry(std::string_view tag, std::uintmax_t length) { out_ << tag << ' ' << length << '\n'; }
 
 void Journal::add(std::string_view tag, std::initializer_list<std::string_view> fields) {
-    if (!open_) return;
-    const std::string payload = encode_fields(fields);
-    begin_entry(tag, payload.size());
-    out_ << payload << '\n';
+    if (open_) out_ << encode_journal_entry(tag, fields);
 }
 
 void Journal::add(std::string_view tag, const std::vector<std::string>& fields) {

@@ -37,6 +37,9 @@ TEST(Journal, ReadsEveryWholeEntryAndGoesOnAfterTheLast) {
     journal.add("part", {"1", ""});
     journal.close(false);
     EXPECT_EQ(test_support::read_text(kJournalFile), whole + "part 5\n1:10:\n");
+    // An entry whose length does not end at a line end is no entry, nor anything after it.
+    test_support::write_text(kJournalFile, first + "note 3\n1:ab\n" + note);
+    EXPECT_EQ(Journal::read(kJournalFile)->length, first.size());
     test_support::write_text(kJournalFile, "no journal\n");
     EXPECT_FALSE(Journal::read(kJournalFile));
 }

@@ -60,5 +60,7 @@ std::unique_ptr<Shell> RetryingShell::start_series() {
 }
 
 std::unique_ptr<Shell> RetryingShell::with_variable(const std::string& name, const std::string& value) {
-    return std::make_unique<RetryingShell>(base_.with_variable(name, value), retries_, timeoutSeconds_, pause_);
+    std::unique_ptr<Shell> shell = base_.with_variable(name, value);
+    if (!shell) return nullptr;
+    return std::make_unique<RetryingShell>(std::move(shell), retries_, timeoutSeconds_, pause_);
 }
