@@ -62,7 +62,10 @@ void Progress::end() {
 void Progress::hide() {
     if (!shown_) return;
     shown_ = false;
-    console_.err("\r" + std::string(text_.size(), ' ') + "\r");
+    // Blanks over the line between two carriage returns.
+    std::string blank(text_.size() + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    console_.err(blank);
 }
 
 void Progress::show() {

@@ -11,7 +11,7 @@ TEST(Progress, RefreshesAtMostOnceASecondKeepsBelowOtherOutputAndEndsCleared) {
     ProgressConsole console(run, progress);
     const std::string first = "  0 of 4 records, 0 failed, 0:00:00 elapsed, time left not known yet";
     const std::string second = "  2 of 4 records, 1 failed, 0:00:02 elapsed, about 0:00:02 left";
-    auto cleared = [](const std::string& text) { return "\r" + std::string(text.size(), ' ') + "\r"; };
+    auto cleared = [](const std::string& text) { return '\r' + std::string(text.size(), ' ').append(1, '\r'); };
     progress.begin(4, "records");
     now += std::chrono::milliseconds(500);
     progress.advance(false);  // within the second: not shown yet
