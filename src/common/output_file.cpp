@@ -163,9 +163,9 @@ void OutputFile::discard() {
 }
 
 bool write_whole_file(const std::string& target, const std::string& content, std::string& why,
-                      ScratchFiles* scratch) {
+                      ScratchFiles* scratch, std::ios::openmode mode) {
     OutputFile out(target, scratch);
-    if (!out.open(std::ios::out | std::ios::binary)) {
+    if (!out.open(mode)) {
         why = out.failure();
         return false;
     }

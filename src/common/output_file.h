@@ -49,10 +49,10 @@ private:
     std::ostream out_;
 };
 
-/// Writes `content` to `target` as an OutputFile does (whole or not at all); false with
-/// the reason in `why`.
+/// Writes `content` to `target` as an OutputFile does (whole or not at all), byte for byte
+/// unless `mode` says a text stream; false with the reason in `why`.
 bool write_whole_file(const std::string& target, const std::string& content, std::string& why,
-                      ScratchFiles* scratch = nullptr);
+                      ScratchFiles* scratch = nullptr, std::ios::openmode mode = std::ios::out | std::ios::binary);
 
 /// Checks, before any server query, that the folder of `target` exists and takes new
 /// files. false with the reason in `why` otherwise.

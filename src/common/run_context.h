@@ -2,6 +2,9 @@
 #pragma once
 
 #include "console.h"
+#include "journal.h"
+#include "plan.h"
+#include "progress.h"
 #include "run_settings.h"
 #include "scratch_files.h"
 #include "shell.h"
@@ -11,4 +14,7 @@ struct RunContext {
     Console& console;
     Shell& shell;
     ScratchFiles& scratch;
+    Journal* journal = nullptr;    // what the run has finished, for a later -resume
+    Progress* progress = nullptr;  // the -progress line
+    CallTimes* callTimes = nullptr;  // with -plan: how long each client call took
 };

@@ -37,6 +37,11 @@ struct RunSettings {
     std::string valueMapFile;  // "-valuemap": the user's value map, read before the export
     std::string userMapFile;   // "-usermap": the user's login map, read before the export
     int jobs = 1;  // client calls that may run at once ("-jobs")
+    int retries = 0;         // times a failed client call is tried again ("-retries")
+    int timeoutSeconds = 0;  // a client call still running after this long is stopped; 0: never
+    bool resume = false;     // go on from the journal of an earlier run ("-resume")
+    bool progress = false;   // a progress line on standard error ("-progress")
+    bool plan = false;       // the selection only, and what the export would take ("-plan")
 
     bool corvane() const { return serverKind == ServerKind::Corvane; }
 };

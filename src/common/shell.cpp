@@ -15,6 +15,7 @@ int run_client(Shell& shell, Console& console, const std::string& commandLine) {
 }
 
 void report_client_errors(Console& console, const CallResult& result) {
+    if (!result.notes.empty()) console.out(result.notes);
     if (!result.errorOutput.empty()) console.err(result.errorOutput);
 }
 
@@ -29,7 +30,9 @@ void check_working_folder(const std::vector<CallResult>& results) {
         std::error_code error;
         folder = std::filesystem::current_path(error).string();
     } catch (const std::exception&) {
-        folder = ".";
+        // Not assigned from a literal: g++ 12 takes that for an overlapping copy here
+        // and warns (-Wrestrict).
+        folder.assign(1, '.');
     }
     platform::halt("\n\nERROR:  The working folder " + folder + " cannot take the server's answers: " + why +
                    "\nThe run stopped; no export file was written.\n\n");

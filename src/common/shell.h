@@ -30,10 +30,13 @@ public:
     /// environment is fixed when it is made: one phase of the run gets a shell of its
     /// own rather than a variable changed while clients run.
     virtual std::unique_ptr<Shell> with_variable(const std::string& name, const std::string& value) = 0;
+    /// A shell like this one whose calls are stopped once they run longer than `limit`
+    /// (reported with timedOut); nothing means: this one cannot limit its calls.
+    virtual std::unique_ptr<Shell> with_time_limit(platform::CallTimeout) { return nullptr; }
 };
 
 /// Runs one call and prints what it wrote on standard error (standard output first, so
-/// the two keep their order); its status.
+/// the two keep their order), after the run's own notes on it; its status.
 int run_client(Shell& shell, Console& console, const std::string& commandLine);
 /// Prints a call's standard error, as run_client does, where its answer is used.
 void report_client_errors(Console& console, const CallResult& result);
@@ -71,6 +74,9 @@ public:
     std::unique_ptr<Shell> start_series() override;
     std::unique_ptr<Shell> with_variable(const std::string& name, const std::string& value) override {
         return std::make_unique<SystemShell>(env_.with(name, value), timeout_);
+    }
+    std::unique_ptr<Shell> with_time_limit(platform::CallTimeout limit) override {
+        return std::make_unique<SystemShell>(env_, limit);
     }
 
 private:

@@ -11,3 +11,7 @@ std::string usage_text(ServerKind kind);
 
 /// The error heading, program name and usage block of a refused command line.
 std::string invalid_parameters_text(ServerKind kind);
+
+/// One line for every option the parse accepts, with what it does: printed after the
+/// usage block when help is asked for.
+std::string option_lines();

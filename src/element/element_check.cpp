@@ -234,6 +234,10 @@ std::vector<std::string> LineageChecker::check(const ReadElement& element, const
     return problems;
 }
 
+void LineageChecker::declare_written(std::string_view typeBlocks) {
+    declare(read_import_text("TYPES_BEGIN\n" + std::string(typeBlocks) + "TYPES_END\n").types, false);
+}
+
 std::vector<std::string> LineageChecker::check_written(std::string text, std::string_view newTypes,
                                                        const HistoryModel& model, std::string* unchecked) {
     const ReadImport types = read_import_text("TYPES_BEGIN\n" + std::string(newTypes) + "TYPES_END\n");

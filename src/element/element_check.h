@@ -48,6 +48,9 @@ public:
     /// Adds `types` to the types the file declares; with `numbered` false, not the branch
     /// types named by the branch prefix and a number (see below).
     void declare(const DeclaredTypes& types, bool numbered = true);
+    /// Adds the types of the type blocks `typeBlocks` as written (an element of an earlier
+    /// run written again from its journal declares them without being checked again).
+    void declare_written(std::string_view typeBlocks);
 
 private:
     std::int64_t version_time(const HistoryModel& model, std::size_t node, std::size_t firstRow) const;

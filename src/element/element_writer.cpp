@@ -245,6 +245,17 @@ int ElementWriter::declare_pending() {
     return result;
 }
 
+std::string ElementWriter::type_blocks(const WrittenElement& element) const {
+    std::string text;
+    for (const auto& [kind, name] : element.declarations) {
+        if (kind == static_cast<char>(Declaration::BranchType))
+            text += branch_type_block(name);
+        else if (kind == static_cast<char>(Declaration::LabelType))
+            text += label_type_block(name);
+    }
+    return text;
+}
+
 std::string ElementWriter::pending_type_declarations() const {
     // As declare_pending goes: directories and label types share one registry.
     std::string text;
@@ -297,16 +308,31 @@ void ElementWriter::discard_element() {
     versionCount_ = versionsBefore_;
 }
 
-int ElementWriter::write_element_header(const OrderedEntry& entry) {
-    if (!versionsOpened_) {
-        ctx_.scratch.add(kVersionsScratchFile);
-        versions_.open(kVersionsScratchFile, std::ios::out | std::ios::trunc);
-        if (!versions_) {
-            console_.print("\n\nERROR: Can't open Versions File: %s\n\n", kVersionsScratchFile);
-            return -1;
-        }
-        versionsOpened_ = true;
+int ElementWriter::open_versions() {
+    if (versionsOpened_) return 0;
+    ctx_.scratch.add(kVersionsScratchFile);
+    versions_.open(kVersionsScratchFile, std::ios::out | std::ios::trunc);
+    if (!versions_) {
+        console_.print("\n\nERROR: Can't open Versions File: %s\n\n", kVersionsScratchFile);
+        return -1;
     }
+    versionsOpened_ = true;
+    return 0;
+}
+
+int ElementWriter::replay_element(const WrittenElement& element) {
+    if (int rc = ensure_globals(); rc != 0) return rc;
+    if (element.text.empty()) return 0;
+    if (int rc = open_versions(); rc != 0) return rc;
+    for (const auto& [kind, name] : element.declarations) defer(static_cast<Declaration>(kind), name);
+    if (int rc = declare_pending(); rc != 0) return rc;
+    ++elementCount_;
+    versionCount_ += element.versions;
+    return write_to(versions_, element.text);
+}
+
+int ElementWriter::write_element_header(const OrderedEntry& entry) {
+    if (int rc = open_versions(); rc != 0) return rc;
     if (elementOpen_) {
         // The caller forgot the end of the element before: it is dropped, and said so.
         report_unended_element();
@@ -439,6 +465,8 @@ int ElementWriter::write_version_block(const OrderedEntry& entry) {
 
 int ElementWriter::write_element_end() {
     if (!elementOpen_) return -1;
+    lastElement_.declarations.clear();
+    for (const auto& [kind, name] : pending_) lastElement_.declarations.emplace_back(static_cast<char>(kind), name);
     if (int rc = declare_pending(); rc != 0) {
         discard_element();
         return rc;
@@ -446,6 +474,14 @@ int ElementWriter::write_element_end() {
     element_ += "ELEMENT_END\n";
     elementOpen_ = false;
     int rc = write_to(versions_, element_);
+    lastElement_.versions = versionCount_ - versionsBefore_;
+    lastElement_.text = std::move(element_);
+    if (elementSpilled_ && rc == 0) {
+        // A long element went out in pieces: the whole of it is read back from the file.
+        std::ifstream written(kVersionsScratchFile);
+        written.seekg(static_cast<std::streamoff>(elementStart_));
+        lastElement_.text.assign(std::istreambuf_iterator<char>(written), {});
+    }
     element_.clear();
     elementSpilled_ = false;
     return rc;

@@ -32,6 +32,15 @@ int element_mode(std::string_view fmode);
 /// A branch path with `prefix` before its first name and after every "/".
 std::string branch_form(std::string_view branchPath, std::string_view prefix);
 
+/// What the element of one part put into the files: its lines, and the directories,
+/// label types and branch types it declares in the order it met them ('d', 'l' or 'b'
+/// and the name), and its versions. A run that resumes writes it again as it was.
+struct WrittenElement {
+    std::string text;  // empty: the part wrote no element (all its versions before -since)
+    std::vector<std::pair<char, std::string>> declarations;
+    int versions = 0;
+};
+
 /// Writer state for one parts export: the scratch files, the types section, the
 /// counts. Directories, label types and branch types are registered in the model's
 /// registries and declared once each. A part reaches the files whole or not at all:
@@ -61,6 +70,16 @@ public:
     /// The label and branch type blocks the open element's end will declare: the types
     /// it meets that the export has not declared yet.
     std::string pending_type_declarations() const;
+    /// The element the last write_element_end wrote, taken out (empty when none was
+    /// written since the last take).
+    WrittenElement take_last_element() { return std::exchange(lastElement_, {}); }
+    /// Writes an element a part wrote in an earlier run as write_element_end wrote it,
+    /// declaring what it declared where not yet declared, and counts it. An empty one
+    /// only makes sure the globals are written, as a part with no version to export does.
+    /// 0, -1 when a scratch file cannot be opened, 1 on a write failure.
+    int replay_element(const WrittenElement& element);
+    /// The label and branch type blocks of what `element` declares, declared now or not.
+    std::string type_blocks(const WrittenElement& element) const;
     /// Drops the open element of a failed part: none of it, nor what it would have
     /// declared, reaches the files or the counts. Nothing happens when none is open.
     void discard_element();
@@ -85,6 +104,7 @@ private:
     /// Who made the element or version, and when: the lines both blocks carry.
     std::string event_lines(std::int64_t changeTime) const;
     int ensure_globals();
+    int open_versions();
     int begin_types();
     int write_to(std::ofstream& file, const std::string& text);
     enum class Declaration : char { Directory = 'd', LabelType = 'l', BranchType = 'b' };
@@ -126,6 +146,7 @@ private:
     std::string element_;
     std::uintmax_t elementStart_ = 0;
     bool elementSpilled_ = false;
+    WrittenElement lastElement_;
     int elementsBefore_ = 0;
     int versionsBefore_ = 0;
     int elementCount_ = 0;

@@ -1,7 +1,9 @@
 // The run driver of ferrox: one pass from the defaults to the chosen export's status.
 #include "driver.h"
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include "field_info.h"
 #include "mapping_files.h"
@@ -9,6 +11,8 @@
 #include "output_file.h"
 #include "parts_export.h"
 #include "platform.h"
+#include "resume.h"
+#include "retrying_shell.h"
 #include "run_context.h"
 #include "run_lock.h"
 #include "usage.h"
@@ -28,7 +32,8 @@ constexpr const char* kRunFileNames[] = {
     "wildcardtmpfile000.tmp", "revTmpFile000.out",     "verTmpFile000.out",    "vandorCommittedfile000.raw",
     "tmpsid000.raw",        "tmprel000.raw",         "labelstmpfile000.tmp", "dirstmpfile000.tmp",
     "versionstmpfile000.tmp", "SavedLabelsFile.txt", "SavedDirsFile.txt",    kRunLockFile,
-    kUnmappedValuesFile,
+    kUnmappedValuesFile,    kJournalFile,            kFailedPartsFile,       kNotesNotFetchedFile,
+    kHeldRawPartBackup,
 };
 
 bool same_name(std::string_view a, std::string_view b) {
@@ -87,7 +92,7 @@ int run_export(RunContext& ctx, const TrackingMaps& maps) {
     switch (ctx.settings.exportKind) {
         case ExportKind::Defects: return export_defects(ctx, maps);
         case ExportKind::Features: return export_features(ctx, maps);
-        case ExportKind::Users: return export_users(ctx, maps.users);
+        case ExportKind::Users: return ctx.settings.plan ? plan_users_export(ctx) : export_users(ctx, maps.users);
         case ExportKind::Parts: return export_parts(ctx);
         case ExportKind::None: break;
     }
@@ -101,36 +106,53 @@ ServerKind server_kind_from_invocation(std::string_view invocationName) {
                                                                     : ServerKind::Corvane;
 }
 
-int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& shell,
+int run_ferrox(const std::vector<std::string>& args, Console& runConsole, Shell& baseShell,
                const EnvLookup& getEnv) {
     RunSettings settings;  // the defaults of every run
     settings.serverKind = server_kind_from_invocation(args.empty() ? std::string_view() : args[0]);
     const bool corvane = settings.corvane();
 
-    console.print("%s", kBanner);
+    runConsole.print("%s", kBanner);
 
     if (is_help_request(args)) {
-        console.print("\nUsage:\n\n%s", usage_text(settings.serverKind).c_str());
+        runConsole.print("\nUsage:\n\n%s%s", usage_text(settings.serverKind).c_str(), option_lines().c_str());
         return 0;
     }
     std::string refused;
     if (parse_options(args, settings, &refused) != 0) {
-        console.print("%s", invalid_parameters_text(settings.serverKind).c_str());
-        console.print("   Refused: %s\n\n", refused.c_str());
+        runConsole.print("%s", invalid_parameters_text(settings.serverKind).c_str());
+        runConsole.print("   Refused: %s\n\n", refused.c_str());
         return -1;
     }
 
     // Only presence is checked: the server client reads the value itself, and one defined
     // empty counts as set (the connection test then tells whether it names a server).
     const char* familyVariable = corvane ? "CVN_FAMILY" : "VANDOR_FAMILY";
-    if (!getEnv(familyVariable)) {
-        console.print("\n\n%s not set \n\n", familyVariable);
+    const std::optional<std::string> family = getEnv(familyVariable);
+    if (!family) {
+        runConsole.print("\n\n%s not set \n\n", familyVariable);
         return -1;
     }
+
+    // The progress line stays below whatever else the run prints.
+    Progress progress(runConsole, settings.progress);
+    ProgressConsole progressConsole(runConsole, progress);
+    Console& console = settings.progress ? static_cast<Console&>(progressConsole) : runConsole;
 
     // A map file that is wrong must stop the run before the server is asked anything.
     TrackingMaps maps;
     if (!load_tracking_maps(settings, console, maps)) return -1;
+
+    // Every client call of the run: stopped at the time limit, tried again, timed for a plan.
+    const std::unique_ptr<Shell> limited =
+        settings.timeoutSeconds > 0 ? baseShell.with_time_limit(std::chrono::seconds(settings.timeoutSeconds)) : nullptr;
+    Shell* shell = limited ? limited.get() : &baseShell;
+    std::optional<RetryingShell> retrying;
+    if (settings.retries > 0 || settings.timeoutSeconds > 0)
+        shell = &retrying.emplace(*shell, settings.retries, settings.timeoutSeconds);
+    CallTimes callTimes;
+    std::optional<TimedShell> timed;
+    if (settings.plan) shell = &timed.emplace(*shell, callTimes);
 
     // Scratch files are removed however the run ends; the lock goes last.
     RunLock lock;
@@ -147,26 +169,37 @@ int run_ferrox(const std::vector<std::string>& args, Console& console, Shell& sh
                           "was written\n\n");
         return -1;
     };
+    // A plan or a verification exports nothing: it neither starts nor ends a journal.
+    Journal journal;
+    const bool journaled = settings.exportKind != ExportKind::None && !settings.plan && settings.verifyFile.empty();
     if (settings.exportKind != ExportKind::None) {
         if (!output_file_usable(console, settings)) return -1;
         if (!lock.acquire(console, platform::host_name().value)) return -1;
+        // A journal of another run is refused before the server is asked anything.
+        if (journaled && settings.resume && !open_journal(console, settings, familyVariable, *family, journal))
+            return -1;
     }
-
+    RunContext ctx{settings, console, *shell, scratch, journaled ? &journal : nullptr, &progress,
+                   settings.plan ? &callTimes : nullptr};
+    int status = -1;
     console.print(corvane ? "\nTesting Connection to Corvane...\n" : "\nTesting Connection to VANDOR...\n");
     const std::string testCommand = std::string(corvane ? "corv report -testServer > " : "Report -testServer > ") +
                                     platform::null_device();
     console.flush();
-    if (run_client(shell, console, testCommand) != 0) {
+    if (run_client(*shell, console, testCommand) != 0) {
         console.print(corvane ? "\n\nNo Corvane connection established \n\n"
                               : "\n\nNo VANDOR connection established \n\n");
-        return stopped(-1);
+    } else {
+        // A run that cannot reach the server leaves an earlier journal as it was.
+        if (journaled && !settings.resume) open_journal(console, settings, familyVariable, *family, journal);
+        status = run_export(ctx, maps);
     }
-
-    RunContext ctx{settings, console, shell, scratch};
-    int status = run_export(ctx, maps);
+    progress.end();
     scratch.remove_all();
     status = stopped(status);
-    if (status == 0 && settings.verifyFile.empty())
+    if (journaled) close_journal(console, journal, status);
+    // A plan and a verification write no export file.
+    if (status == 0 && !settings.plan && settings.verifyFile.empty())
         console.print("\n\nExport File Name: %s\n\n", settings.outputFileName.c_str());
     return status;
 }

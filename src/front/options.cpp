@@ -52,6 +52,69 @@ bool parts_chosen(ParseState& state) {
     return refuse(state, option_word(state) + " must come after \"-parts\"");
 }
 
+/// A whole number of at most kMaxPartIndexLength digits and nothing else in
+/// [low, high], or nothing.
+std::optional<int> count_value(ParseState& state, long long low, long long high) {
+    std::string text;
+    if (!take_value(state, kMaxPartIndexLength, text)) return std::nullopt;
+    const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
+    const long long number = digits ? atoi_at(text) : -1;
+    if (number < low || number > high) {
+        refuse(state, option_word(state) + " needs a number from " + std::to_string(low) + " to " +
+                          std::to_string(high) + ", not \"" + text + "\"");
+        return std::nullopt;
+    }
+    return static_cast<int>(number);
+}
+
+/// An option whose value is a whole number in [Low, High] for the field `Field`.
+template <int RunSettings::*Field, int Low, int High>
+bool count_option(ParseState& state) {
+    const std::optional<int> count = count_value(state, Low, High);
+    if (count) state.settings.*Field = *count;
+    return count.has_value();
+}
+
+/// True when a number in atoi's reading (white space, a sign, digits) starts at `at`.
+bool digits_at(const std::string& text, std::size_t at) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    return at < text.size() && text[at] >= '0' && text[at] <= '9';
+}
+
+bool leap_year(long long year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+}  // namespace
+
+std::string since_date_problem(const std::string& text) {
+    struct Field {
+        std::size_t at;
+        const char* name;
+        long long low, high;
+    };
+    // Where the history steps read each number; what stands between them is not read.
+    const Field fields[] = {{0, "year", 1, 9999}, {5, "month", 1, 12},   {8, "day", 1, 31},
+                            {11, "hour", 0, 23},  {14, "minute", 0, 59}, {17, "second", 0, 60}};
+    long long values[6] = {};
+    for (std::size_t i = 0; i < 6; ++i) {
+        const Field& field = fields[i];
+        // A date alone means its midnight: the time of day may be left off at the end.
+        if (i >= 3 && field.at >= text.size()) break;
+        if (!digits_at(text, field.at))
+            return std::string("no ") + field.name + " at character " + std::to_string(field.at + 1);
+        values[i] = atoi_at(text, field.at);
+        if (values[i] < field.low || values[i] > field.high)
+            return std::string("the ") + field.name + " " + std::to_string(values[i]) + " is out of range";
+    }
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const long long month = values[1], day = values[2];
+    if (day > kDays[month - 1] || (month == 2 && day == 29 && !leap_year(values[0])))
+        return "the day " + std::to_string(day) + " is out of range";
+    return {};
+}
+
+namespace {
+
 struct OptionRule {
     const char* name;
     bool (*apply)(ParseState&);  // false fails the parse
@@ -91,18 +154,7 @@ const OptionRule kOptions[] = {
          s.settings.partIndex = static_cast<int>(number);
          return true;
      }},
-    {"-jobs",
-     [](ParseState& s) {
-         std::string text;
-         if (!take_value(s, kMaxPartIndexLength, text)) return false;
-         const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
-         const long long number = digits ? atoi_at(text) : 0;
-         if (number < 1 || number > kMaxJobs)
-             return refuse(s, "\"-jobs\" needs a number from 1 to " + std::to_string(kMaxJobs) + ", not \"" + text +
-                                  "\"");
-         s.settings.jobs = static_cast<int>(number);
-         return true;
-     }},
+    {"-jobs", count_option<&RunSettings::jobs, 1, kMaxJobs>},
     {"-target",
      [](ParseState& s) {
          std::string word;
@@ -143,7 +195,13 @@ const OptionRule kOptions[] = {
      }},
     {"-since",
      [](ParseState& s) {
-         return parts_chosen(s) && take_value(s, kMaxSinceDateLength, s.settings.sinceDate);
+         if (!parts_chosen(s) || !take_value(s, kMaxSinceDateLength, s.settings.sinceDate)) return false;
+         // A date that cannot be read would be taken as some other time (or none) and
+         // silently export the wrong versions.
+         const std::string problem = since_date_problem(s.settings.sinceDate);
+         if (problem.empty()) return true;
+         return refuse(s, "\"-since\" needs a date and time as YYYY/MM/DD HH:MM:SS, not \"" + s.settings.sinceDate +
+                              "\": " + problem);
      }},
     {"-verify",
      [](ParseState& s) { return parts_chosen(s) && take_value(s, kMaxTextOptionLength, s.settings.verifyFile); }},
@@ -155,6 +213,11 @@ const OptionRule kOptions[] = {
          s.releaseSelected = true;
          return true;
      }},
+    {"-retries", count_option<&RunSettings::retries, 0, kMaxRetries>},
+    {"-timeout", count_option<&RunSettings::timeoutSeconds, 1, kMaxTimeoutSeconds>},
+    {"-resume", [](ParseState& s) { s.settings.resume = true; return true; }},
+    {"-progress", [](ParseState& s) { s.settings.progress = true; return true; }},
+    {"-plan", [](ParseState& s) { s.settings.plan = true; return true; }},
 };
 
 }  // namespace
@@ -194,6 +257,10 @@ int parse_options(const std::vector<std::string>& args, RunSettings& settings, s
     // -nomap writes the server's own values, so a value map there would be ignored.
     if (!settings.valueMapFile.empty() && settings.mapValues == 0) {
         state.why = "\"-valuemap\" maps the values of a -map export; it cannot go with \"-nomap\"";
+        return fail();
+    }
+    if (settings.plan && settings.resume) {
+        state.why = "\"-plan\" and \"-resume\" exclude each other: a plan exports nothing to go on from";
         return fail();
     }
     // An explicit -o names the file wherever it stands; an export kind option only

@@ -20,7 +20,9 @@ std::string dump(const RunSettings& s) {
         << " sidLabels=" << s.sidLabels << " componentLabels=" << s.componentLabels
         << " allParts=" << s.allParts << " inFile=" << s.inFile << " committed=" << s.committedFile
         << " where=" << s.whereClause << " release=" << s.releaseName << " partSpec=" << s.partSpecFile
-        << " since=" << s.sinceDate << " relSpec=" << s.relSpecFile << " query=" << s.queryText;
+        << " since=" << s.sinceDate << " relSpec=" << s.relSpecFile << " query=" << s.queryText
+        << " jobs=" << s.jobs << " retries=" << s.retries << " timeout=" << s.timeoutSeconds << " resume=" << s.resume
+        << " progress=" << s.progress << " plan=" << s.plan;
     return out.str();
 }
 
@@ -30,6 +32,9 @@ std::vector<std::string> command_line(std::vector<std::string> words) {
 }
 
 std::string text_of(std::size_t length) { return std::string(length, 'x'); }
+
+// A -since of 31 characters: a date and time, and what follows it unread.
+const std::string kLongestSince = "2020/01/02 03:04:05" + text_of(kMaxSinceDateLength - 19);
 
 }  // namespace
 
@@ -65,14 +70,18 @@ TEST(ParseOptions, AcceptedCommandLinesGiveTheseSettings) {
         {{"-parts", "-relspec", "r.txt", "-release", "-crlf"},
          [&](RunSettings& s) { parts(s); s.relSpecFile = "r.txt"; s.crlf = true; }},
         // Values exactly as long as their field allows.
-        {{"-parts", "-release", text_of(kMaxReleaseNameLength), "-since", text_of(kMaxSinceDateLength)},
-         [&](RunSettings& s) {
-             parts(s); s.releaseName = text_of(kMaxReleaseNameLength); s.sinceDate = text_of(kMaxSinceDateLength);
-         }},
+        {{"-parts", "-release", text_of(kMaxReleaseNameLength), "-since", kLongestSince},
+         [&](RunSettings& s) { parts(s); s.releaseName = text_of(kMaxReleaseNameLength); s.sinceDate = kLongestSince; }},
         {{"-where", text_of(kMaxWhereClauseLength), "-o", text_of(kMaxTextOptionLength)}, [](RunSettings& s) {
              s.whereClause = text_of(kMaxWhereClauseLength); s.outputFileName = text_of(kMaxTextOptionLength);
          }},
         {{"-partindex", std::string(kMaxPartIndexLength - 1, '0') + "5"}, [](RunSettings& s) { s.partIndex = 5; }},
+        // The ranges' ends; a -since of any separators, or without its time of day.
+        {{"-retries", "10", "-timeout", "1000000", "-resume", "-progress"},
+         [](RunSettings& s) { s.retries = 10; s.timeoutSeconds = 1000000; s.resume = s.progress = true; }},
+        {{"-retries", "0", "-timeout", "1", "-plan"}, [](RunSettings& s) { s.timeoutSeconds = 1; s.plan = true; }},
+        {{"-parts", "-since", "2024-02-29T23:59:60"}, [&](RunSettings& s) { parts(s); s.sinceDate = "2024-02-29T23:59:60"; }},
+        {{"-parts", "-since", "2019/04/06 "}, [&](RunSettings& s) { parts(s); s.sinceDate = "2019/04/06 "; }},
     };
     for (const Case& c : cases) {
         RunSettings parsed;
@@ -120,6 +129,23 @@ TEST(ParseOptions, RefusedCommandLines) {
         {"-defects", "-where", text_of(kMaxWhereClauseLength + 1)},
         {"-defects", "-o", text_of(kMaxTextOptionLength + 1)},
         {"-parts", "-relspec", text_of(kMaxTextOptionLength + 1)},
+        // Counts out of their ranges or not whole numbers; -plan exports nothing to resume.
+        {"-defects", "-retries", "11"},
+        {"-defects", "-retries", "1x"},
+        {"-defects", "-timeout", "0"},
+        {"-defects", "-timeout", "1000001"},
+        {"-defects", "-plan", "-resume"},
+        // A -since that names no time: words, a part missing or out of its range.
+        {"-parts", "-since", "yesterday"},
+        {"-parts", "-since", "2019/13/01"},
+        {"-parts", "-since", "2019/00/01"},
+        {"-parts", "-since", "2019/04"},
+        {"-parts", "-since", "2019/02/29"},
+        {"-parts", "-since", "2019/04/31 10:00:00"},
+        {"-parts", "-since", "2019/04/06 24:00:00"},
+        {"-parts", "-since", "2019/04/06 10:60"},
+        {"-parts", "-since", "2019/04/06 10:00:xx"},
+        {"-parts", "-since", "-019/04/06"},
     };
     for (const auto& words : cases) {
         RunSettings settings;

@@ -26,11 +26,16 @@ bool same_existing_file(const std::string& a, const std::string& b) {
 constexpr std::string_view kLabelTag = "LbType ";
 constexpr std::string_view kDirTag = "DirName ";
 
-constexpr std::string_view kUsage =
+constexpr std::string_view kUsageLine =
     "Error Missing parameters:\n"
     "\n"
     "Usage:\n"
-    "  tagsmith  dirsFile   labelsFile\n"
+    "  tagsmith  dirsFile   labelsFile\n";
+// What help prints: its usage line names all three arguments.
+constexpr std::string_view kHelpLine =
+    "Usage:\n"
+    "  tagsmith  dirsFile   labelsFile   outputFile\n";
+constexpr std::string_view kArguments =
     "         where:\n"
     "            dirsFile    -  is the full pathname of the saved directories file\n"
     "                                 from the execution of ferrox_vandor or ferrox_cvn.\n"
@@ -77,7 +82,7 @@ bool usable_value(Console& console, Interpreter interpreter, const std::string& 
 
 int check_arguments(const std::vector<std::string>& args, LabelRun& run, Console& console) {
     if (args.size() != 3) {
-        console.print(kUsage);
+        print_lines(console, {kUsageLine, kArguments});
         return -1;
     }
     print_lines(console, {"\n", "---> Validating the command line arguments\n", "\n"});
@@ -203,6 +208,10 @@ int write_label_commands(LabelRun& run, Console& console) {
 }
 
 int run_tagsmith(const std::vector<std::string>& args, Console& console, Interpreter interpreter) {
+    if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help" || args[0] == "/?")) {
+        print_lines(console, {kHelpLine, kArguments});
+        return 0;
+    }
     LabelRun run;
     run.interpreter = interpreter;
     if (check_arguments(args, run, console) != 0) return 1;

@@ -88,6 +88,10 @@ std::string CommittedVersionsPath::part_of(std::string_view line) const {
     return row->versionid == "0" ? std::string() : std::move(row->pathname);
 }
 
+std::string CommittedVersionsPath::release_of(std::string_view line) const {
+    return parse_committed_row(line, 0)->releasename;
+}
+
 std::vector<std::string> CommittedVersionsPath::scratch_files(std::size_t slot) const {
     return {committed_scratch_file(settings_.committedFile, slot), versions_scratch_file(slot)};
 }
@@ -96,13 +100,30 @@ bool CommittedVersionsPath::user_named(const std::string& file) const {
     return !settings_.committedFile.empty() && file == settings_.committedFile;
 }
 
+std::string CommittedVersionsPath::journal_extra(const std::vector<std::string>& files) const {
+    if (settings_.committedFile.empty()) return {};
+    std::ifstream in(files[0], std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void CommittedVersionsPath::replay_extra(const std::string& answer) {
+    lastAnswerText_ = answer;
+    lastAnswer_.clear();
+}
+
 bool CommittedVersionsPath::after_last_part(RunContext& ctx) {
     const std::string& named = settings_.committedFile;
+    std::string why;
+    if (!named.empty() && lastAnswerText_) {
+        if (write_whole_file(named, *lastAnswerText_, why, &ctx.scratch)) return true;
+        ctx.console.print("\n\nERROR:  Can't write the committed versions file %s: %s\n\n", named.c_str(),
+                          why.c_str());
+        return false;
+    }
     if (named.empty() || lastAnswer_.empty() || lastAnswer_ == named) return true;
     std::ifstream in(lastAnswer_, std::ios::binary);
     std::ostringstream answer;
     answer << in.rdbuf();
-    std::string why;
     if (in && write_whole_file(named, answer.str(), why, &ctx.scratch)) return true;
     ctx.console.print("\n\nERROR:  Can't write the committed versions file %s: %s\n\n", named.c_str(),
                       why.empty() ? "its answer cannot be read" : why.c_str());
@@ -149,6 +170,7 @@ int CommittedVersionsPath::process_committed_part(PartRun& run, const PendingPar
                                                   const std::vector<int>& statuses,
                                                   const std::vector<std::string>& files) {
     lastAnswer_ = files[0];
+    lastAnswerText_.reset();
     for (const std::string& line : part.lines)
         if (int rc = run.model.append_part_row(*parse_committed_row(line, 0)); rc != 0) return rc;
     // Messages name the files of the batch's first place: a part prints the same
@@ -167,8 +189,8 @@ int CommittedVersionsPath::process_committed_part(PartRun& run, const PendingPar
 }
 
 int retrieve_committed_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                                 const std::string& releaseInList, FileVerifier* verifier) {
+                                 const std::string& releaseInList, const std::string* rows,
+                                 FileVerifier* verifier) {
     CommittedVersionsPath path(ctx.settings, releaseInList);
-    return export_part_histories(ctx, identity, rawFile, "\n\nERROR:  No FileView Data Found in File: %s: \n\n",
-                                 path, verifier);
+    return export_part_histories(ctx, identity, rawFile, kNoFileViewDataMessage, path, rows, verifier);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "part_series.h"
@@ -37,12 +38,16 @@ public:
     CommittedVersionsPath(const RunSettings& settings, std::string releaseInList)
         : settings_(settings), releaseInList_(std::move(releaseInList)) {}
     std::string part_of(std::string_view line) const override;
+    std::string release_of(std::string_view line) const override;
     std::vector<std::string> scratch_files(std::size_t slot) const override;
     /// The "-committedFile" file: the user's name, never removed (were it a device,
     /// removing it would do harm far beyond the run).
     bool user_named(const std::string& file) const override;
     /// Leaves the last part's committed-versions answer in the "-committedFile" file.
     bool after_last_part(RunContext& ctx) override;
+    /// With "-committedFile": the part's committed-versions answer, for the file.
+    std::string journal_extra(const std::vector<std::string>& files) const override;
+    void replay_extra(const std::string& answer) override;
     std::vector<std::string> command_lines(const PendingPart& part,
                                            const std::vector<std::string>& files) const override;
     int export_part(PartRun& run, const PendingPart& part, const std::vector<int>& statuses,
@@ -59,6 +64,7 @@ private:
     const RunSettings& settings_;
     std::string releaseInList_;
     std::string lastAnswer_;  // the committed-versions answer of the last part exported
+    std::optional<std::string> lastAnswerText_;  // or its text, when that part came from a journal
 };
 
 /// Appends the committed versions of the answer `file` (rows whose versionid is "0"
@@ -72,8 +78,9 @@ int run_versions_report(PartRun& run, const std::string& partPath, int status);
 int read_version_rows(PartRun& run, const std::string& partPath, const std::string& file);
 
 /// Exports every part of the raw part file `rawFile` (Fileview rows; the rows of a part
-/// adjacent) as export_part_histories does (with a `verifier`: checks its file);
-/// `releaseInList` is the run's release in-list, empty when the run names no releases
-/// (nor "-release").
+/// adjacent), or the journal's `rows`, as export_part_histories does (with a `verifier`:
+/// checks its file); `releaseInList` is the run's release in-list, empty when the run
+/// names no releases (nor "-release").
 int retrieve_committed_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                                 const std::string& releaseInList, FileVerifier* verifier = nullptr);
+                                 const std::string& releaseInList, const std::string* rows = nullptr,
+                                 FileVerifier* verifier = nullptr);

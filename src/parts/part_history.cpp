@@ -40,6 +40,10 @@ std::string RevisionViewPath::part_of(std::string_view line) const {
     return parse_part_row(line).nupathname;
 }
 
+std::string RevisionViewPath::release_of(std::string_view line) const {
+    return parse_part_row(line).releasename;
+}
+
 std::vector<std::string> RevisionViewPath::scratch_files(std::size_t slot) const {
     return {revision_scratch_file(slot)};
 }
@@ -74,8 +78,7 @@ int RevisionViewPath::export_part(PartRun& run, const PendingPart& part,
 }
 
 int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                            FileVerifier* verifier) {
+                            const std::string* rows, FileVerifier* verifier) {
     RevisionViewPath path;
-    return export_part_histories(ctx, identity, rawFile,
-                                 "\n\nERROR:  No Raw Part Data Found in File: %s: \n\n", path, verifier);
+    return export_part_histories(ctx, identity, rawFile, kNoRawPartDataMessage, path, rows, verifier);
 }

@@ -23,6 +23,7 @@ std::string revision_view_command_line(const std::string& partPath, const std::s
 class RevisionViewPath : public PartHistoryPath {
 public:
     std::string part_of(std::string_view line) const override;
+    std::string release_of(std::string_view line) const override;
     std::vector<std::string> scratch_files(std::size_t slot) const override;
     std::vector<std::string> command_lines(const PendingPart& part,
                                            const std::vector<std::string>& files) const override;
@@ -31,6 +32,7 @@ public:
 };
 
 /// Exports every part of the raw part file `rawFile` (PartFullView rows; the rows of a
-/// part adjacent) as export_part_histories does (with a `verifier`: checks its file).
+/// part adjacent), or the journal's `rows`, as export_part_histories does (with a
+/// `verifier`: checks its file).
 int retrieve_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                            FileVerifier* verifier = nullptr);
+                            const std::string* rows = nullptr, FileVerifier* verifier = nullptr);

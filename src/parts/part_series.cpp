@@ -4,12 +4,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <utility>
 
+#include "export_files.h"
 #include "output_file.h"
 #include "parts_export.h"
 #include "platform.h"
@@ -81,11 +87,31 @@ std::string clashing_scratch_file(const PartHistoryPath& path, int jobs, const s
     return {};
 }
 
+SelectionSummary summarize_selection(std::istream& raw, const PartHistoryPath& path) {
+    SelectionSummary summary;
+    std::set<std::string> seen;
+    std::string current, line;
+    while (read_line(raw, line)) {
+        ++summary.lines;
+        std::string part = path.part_of(line);
+        if (part.empty()) continue;
+        ++summary.rows;
+        if (part != current) {
+            ++summary.parts;
+            current = std::move(part);
+        }
+        std::string release = path.release_of(line);
+        if (seen.insert(release).second) summary.releases.push_back(std::move(release));
+    }
+    return summary;
+}
+
 namespace {
 
 struct FailedPart {
     std::string name;
     std::string reason;
+    std::vector<std::string> lines;  // its rows of the raw part file
 };
 
 /// A batch of parts whose reports are under way.
@@ -112,7 +138,13 @@ public:
           writer_(ctx_, identity, model_),
           steps_{model_, run.settings, console_, writer_, &ctx_},
           checker_(run.settings),
-          part_{ctx_, console_, model_, writer_, steps_, checker_, verifier} {}
+          part_{ctx_, console_, model_, writer_, steps_, checker_, verifier},
+          journal_(run.journal),
+          progress_(run.progress),
+          journaled_(run.journal ? run.journal->numbered("part") : decltype(journaled_){}) {}
+
+    /// Parts the journal of an earlier run holds.
+    std::size_t journaled() const { return journaled_.size(); }
 
     /// Parts a batch holds: kPartsBatch for each interpreter.
     std::size_t batch_size() const { return kPartsBatch * std::max<std::size_t>(reports_.width(), 1); }
@@ -124,6 +156,11 @@ public:
         FetchedBatch next;
         std::vector<std::string> commands;
         for (std::size_t slot = 0; slot < batch.size(); ++slot) {
+            // A part the journal holds needs no report.
+            if (earlier(batch[slot])) {
+                next.files.emplace_back();
+                continue;
+            }
             const std::size_t place = set_ * batch_size() + slot;
             next.files.push_back(path_.scratch_files(place));
             // The files stay from batch to batch (each command's redirection empties
@@ -167,6 +204,11 @@ public:
 
     int finish() {
         if (part_.verifier) return part_.verifier->finish(console_);
+        list_failed_parts();
+        if (failed_.empty() && writer_.elementCount() == 0 && !ctx_.settings.sinceDate.empty()) {
+            console_.print("\n\nERROR:  No version was changed since %s\n\n", ctx_.settings.sinceDate.c_str());
+            return -1;
+        }
         if (failed_.empty()) return finish_parts_export(writer_, model_, console_);
         // The parts that did not fail are not held back by those that did.
         std::string written = "; no export file was written";
@@ -181,6 +223,9 @@ public:
                        static_cast<int>(failed_.size()), parts_, written.c_str());
         for (const FailedPart& part : failed_)
             console_.print("    %s: %s\n", part.name.c_str(), part.reason.c_str());
+        if (failedListed_)
+            console_.print("\nTheir raw rows are in %s: -infile %s exports just them\n", kFailedPartsFile,
+                           kFailedPartsFile);
         console_.print("\n");
         return -1;
     }
@@ -196,7 +241,60 @@ private:
                     batch.files[slot]);
             next += count;
         }
+        if (journal_) journal_->flush();
         return !platform::interrupted();
+    }
+
+    /// The fields of the earlier run's journal entry of `part`: its place, name, versions,
+    /// its reports' extra, its declarations, and last its element; nothing when there is
+    /// none.
+    std::optional<std::vector<std::string>> earlier(const PendingPart& part) const {
+        const auto at = journaled_.find(part.index);
+        if (at == journaled_.end()) return std::nullopt;
+        std::vector<std::string> fields = journal_->fields(at->second);
+        if (fields.size() < 5 || fields[1] != part.name) return std::nullopt;
+        return fields;
+    }
+
+    /// The raw rows of the failed parts in kFailedPartsFile, or no such file when none
+    /// failed (an "-infile" of it that exported them all included).
+    void list_failed_parts() {
+        if (failed_.empty()) {
+            std::remove(kFailedPartsFile);
+            return;
+        }
+        std::string rows;
+        for (const FailedPart& part : failed_)
+            for (const std::string& line : part.lines) rows += line + "\n";
+        std::string why;
+        // A text file like the raw part file it comes from: CR LF line ends on Windows.
+        failedListed_ = write_whole_file(kFailedPartsFile, rows, why, &ctx_.scratch, std::ios::out);
+        if (!failedListed_) console_.print("\nWARNING: Could not write %s: %s\n", kFailedPartsFile, why.c_str());
+    }
+
+    /// Writes a part as the earlier run's journal holds it (`fields` as earlier() gives them).
+    void replay(const PendingPart& part, std::vector<std::string>& fields) {
+        WrittenElement element;
+        element.text = std::move(fields.back());
+        std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), element.versions);
+        for (std::size_t i = 4; i + 1 < fields.size(); ++i)
+            if (!fields[i].empty()) element.declarations.emplace_back(fields[i][0], fields[i].substr(1));
+        path_.replay_extra(fields[3]);
+        const bool ok = writer_.replay_element(element) == 0;
+        // The parts checked after it see what it declared, as after a part exported now.
+        if (ok) checker_.declare_written(writer_.type_blocks(element));
+        if (!ok) failed_.push_back({part.name, console_.reason(), part.lines});
+        if (progress_) progress_->advance(!ok, false);
+    }
+
+    /// Keeps what an exported part wrote in the journal.
+    void journal_part(const PendingPart& part, const std::vector<std::string>& files) {
+        WrittenElement element = writer_.take_last_element();
+        if (!journal_ || !journal_->is_open()) return;
+        std::vector<std::string> fields{std::to_string(part.index), part.name, std::to_string(element.versions),
+                                        path_.journal_extra(files)};
+        for (auto& [kind, name] : element.declarations) fields.push_back(kind + std::move(name));
+        journal_->add("part", fields, element.text);
     }
 
     std::string output_name() const {
@@ -210,6 +308,8 @@ private:
                  const std::vector<std::string>& files) {
         ++parts_;
         console_.begin_part();
+        if (std::optional<std::vector<std::string>> fields = earlier(part)) return replay(part, *fields);
+        writer_.take_last_element();  // an earlier part's, not this one's
         // What the part's clients said comes with the part, whichever -jobs ran them.
         std::vector<int> statuses;
         for (const CallResult& result : results) {
@@ -218,11 +318,18 @@ private:
         }
         console_.print("\nProcessing Part:  %s\n", part.name.c_str());
         console_.flush();  // a reader that went away is noticed at the next part
-        if (path_.export_part(part_, part, statuses, files) == 0) return;
-        writer_.discard_element();
-        model_.release_history(false);
-        if (part_.verifier) part_.verifier->part_failed(part.name, console_.reason());
-        else failed_.push_back({part.name, console_.reason()});
+        const bool ok = path_.export_part(part_, part, statuses, files) == 0;
+        if (ok) {
+            journal_part(part, files);
+        } else {
+            writer_.discard_element();
+            model_.release_history(false);
+            if (part_.verifier)
+                part_.verifier->part_failed(part.name, console_.reason());
+            else
+                failed_.push_back({part.name, console_.reason(), part.lines});
+        }
+        if (progress_) progress_->advance(!ok);
     }
 
     PartHistoryPath& path_;
@@ -241,36 +348,59 @@ private:
     std::optional<FetchedBatch> fetching_;
     int parts_ = 0;
     std::vector<FailedPart> failed_;
+    bool failedListed_ = false;  // their rows are in kFailedPartsFile
+    Journal* journal_;
+    Progress* progress_;
+    std::map<std::size_t, JournalEntry> journaled_;  // the parts an earlier run's journal holds
 };
 
 }  // namespace
 
 int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                          const char* emptyMessage, PartHistoryPath& path, FileVerifier* verifier) {
-    std::ifstream raw(rawFile, std::ios::binary);
-    if (rawFile.empty() || !raw) {
-        ctx.console.print("\n\nERROR:  No Parts Raw File Found: %s \n\n", rawFile.c_str());
-        return -1;
+                          const char* emptyMessage, PartHistoryPath& path, const std::string* rows,
+                          FileVerifier* verifier) {
+    std::ifstream file;
+    std::istringstream kept;
+    std::istream* raw = &kept;
+    if (rows) {
+        kept.str(*rows);
+    } else {
+        file.open(rawFile, std::ios::binary);
+        raw = &file;
+        if (rawFile.empty() || !file) {
+            ctx.console.print("\n\nERROR:  No Parts Raw File Found: %s \n\n", rawFile.c_str());
+            return -1;
+        }
     }
     std::error_code ec;
-    if (std::filesystem::file_size(rawFile, ec) == 0 || ec) {
+    if (rows ? rows->empty() : (std::filesystem::file_size(rawFile, ec) == 0 || ec)) {
         ctx.console.print(emptyMessage, rawFile.c_str());
         return -1;
     }
     PartHistories histories(ctx, identity, path, verifier);
+    if (histories.journaled() > 0)
+        ctx.console.print("\n%zu parts of the journal are not fetched again\n", histories.journaled());
+    if (ctx.progress && ctx.settings.progress) {
+        const std::size_t parts = summarize_selection(*raw, path).parts;
+        raw->clear();
+        raw->seekg(0);
+        ctx.progress->begin(parts, "parts");
+    }
 
     // Rows of one part are adjacent; a part is complete when a row of another part
     // comes, or the file ends (also without a final line end).
     std::vector<PendingPart> batch;
     PendingPart current;
+    std::size_t completed = 0;
     auto complete_part = [&]() {
+        current.index = completed++;
         batch.push_back(std::move(current));
         current = {};
         if (batch.size() < histories.batch_size()) return true;
         return histories.add_batch(std::exchange(batch, {}));
     };
     std::string line;
-    while (read_line(raw, line)) {
+    while (read_line(*raw, line)) {
         std::string part = path.part_of(line);
         if (part.empty()) continue;  // a line of no part neither ends nor begins one
         if (!current.name.empty() && part != current.name && !complete_part()) return -1;
@@ -280,6 +410,8 @@ int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::
     if (!current.name.empty() && !complete_part()) return -1;
     if (!batch.empty() && !histories.add_batch(std::move(batch))) return -1;
     if (!histories.finish_batches()) return -1;
+    // The file read may be the one the failed parts are listed in ("-infile").
+    file.close();
     if (histories.parts() == 0) {
         ctx.console.print("\n\nERROR:  The query yields no parts to process\n\n");
         return -1;

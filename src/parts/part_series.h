@@ -17,14 +17,21 @@
 #include "revision_tree.h"
 #include "run_context.h"
 
+/// What a parts export says when its raw part file is empty, by server kind (a printf
+/// format of the file name).
+inline constexpr const char* kNoRawPartDataMessage = "\n\nERROR:  No Raw Part Data Found in File: %s: \n\n";
+inline constexpr const char* kNoFileViewDataMessage = "\n\nERROR:  No FileView Data Found in File: %s: \n\n";
+
 /// Parts whose reports go to one interpreter together; a batch holds this many parts
 /// for every interpreter that runs side by side.
 inline constexpr std::size_t kPartsBatch = 64;
 
-/// One part of the raw part file: its path and its lines, in file order.
+/// One part of the raw part file: its path and its lines, in file order, and its place
+/// among the parts of the file (from 0).
 struct PendingPart {
     std::string name;
     std::vector<std::string> lines;
+    std::size_t index = 0;
 };
 
 /// Passes everything on to the run's console and keeps the first error line printed
@@ -92,6 +99,8 @@ public:
     virtual ~PartHistoryPath() = default;
     /// The part a raw line belongs to; empty for a line that belongs to none (skipped).
     virtual std::string part_of(std::string_view line) const = 0;
+    /// The release a raw line names.
+    virtual std::string release_of(std::string_view line) const = 0;
     /// The scratch files of the reports of the part in place `slot` of a batch.
     virtual std::vector<std::string> scratch_files(std::size_t slot) const = 0;
     /// True for a file of scratch_files that the user named: it stays after the run.
@@ -106,23 +115,42 @@ public:
     /// Runs once every part has been exported, before the export files are combined;
     /// false (after its message) fails the export.
     virtual bool after_last_part(RunContext&) { return true; }
+    /// What else of an exported part's reports a resumed run needs, kept in the journal
+    /// with its element; and that text given back when the part is taken from a journal.
+    virtual std::string journal_extra(const std::vector<std::string>&) const { return {}; }
+    virtual void replay_extra(const std::string&) {}
 };
+
+/// The parts of a raw part file as the part loop groups them, their rows, and the
+/// releases those rows name (each once, in the order first met).
+struct SelectionSummary {
+    std::size_t lines = 0;  // every line, blank ones and those of no part included
+    std::size_t parts = 0;
+    std::size_t rows = 0;
+    std::vector<std::string> releases;
+};
+SelectionSummary summarize_selection(std::istream& raw, const PartHistoryPath& path);
 
 /// The file `output` would overwrite among the scratch files of the reports of
 /// `path` in every place of the largest batch a run of `jobs` may use, or nothing.
 std::string clashing_scratch_file(const PartHistoryPath& path, int jobs, const std::string& output);
 
-/// Exports every part of the raw part file `rawFile` through `path`. A failed part is
-/// reported and dropped whole; the others go on. When every part succeeded the export
-/// files are combined and the totals printed (the result is the combining's). When
-/// some failed, the export files are still combined if any element was written, the
-/// totals are printed, the failed parts are listed with their reasons, and the result
-/// is -1. -1 at once when the file is missing, empty (`emptyMessage`, a printf format
-/// of the file name) or names no part, or when the run is interrupted. With a
+/// Exports every part of the raw part file `rawFile` (or of `rows`, the selection an
+/// earlier run kept in its journal) through `path`. A failed part is reported and
+/// dropped whole; the others go on. When every part succeeded the export files are
+/// combined and the totals printed (the result is the combining's). When some failed,
+/// the export files are still combined if any element was written, the totals are
+/// printed, the failed parts are listed with their reasons, their raw rows go to
+/// kFailedPartsFile, and the result is -1. When every part's versions lie before
+/// "-since" that is said and the result is -1. -1 at once when the file is missing,
+/// empty (`emptyMessage`, a printf format of the file name) or names no part, or when
+/// the run is interrupted. Each exported part goes to the run's journal; a part the
+/// journal of an earlier run holds (-resume) is written from it, without a call. With a
 /// `verifier` nothing is written: each part's element in its file is checked, and the
 /// result is the verifier's.
 int export_part_histories(RunContext& ctx, ExportIdentity& identity, const std::string& rawFile,
-                          const char* emptyMessage, PartHistoryPath& path, FileVerifier* verifier = nullptr);
+                          const char* emptyMessage, PartHistoryPath& path, const std::string* rows = nullptr,
+                          FileVerifier* verifier = nullptr);
 
 // ---------------------------------------------------------------------------------
 

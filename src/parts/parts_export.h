@@ -13,10 +13,15 @@
 /// against the parts' histories instead.
 int export_parts(RunContext& ctx);
 
-/// Moves "partsRawFile000.raw" of an earlier run to "partsRawFile000.raw0", replacing
-/// an older backup, and says so. Nothing happens when there is none or the rename
-/// fails; always 0.
+/// Moves "partsRawFile000.raw" of an earlier run to "partsRawFile000.raw0" and says so;
+/// an older backup is held aside as kHeldRawPartBackup until keep_raw_part_backup. 1
+/// when the file was moved; 0 when there is none or the rename fails (nothing changes).
 int backup_raw_part_file(Console& console);
+
+/// After the selection: drops the held older backup; or, with `restore` (the selection
+/// failed or yields nothing), removes the new raw part file and, when the earlier one was
+/// moved (`rotated`), puts it and the held backup back in their places.
+void keep_raw_part_backup(ScratchFiles& scratch, bool rotated, bool restore);
 
 /// Combines the export files, releases the history model and prints the totals. 0, or
 /// -1 after its message when the files cannot be combined.

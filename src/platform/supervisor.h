@@ -36,6 +36,9 @@ struct CommandResult {
     std::string errorOutput;
     /// True when the call was stopped because it ran past its time limit.
     bool timedOut = false;
+    /// What the run itself says about the call (a time limit it ran past, its retries),
+    /// printed on standard output where the call's answer is used, like its errorOutput.
+    std::string notes = {};
 };
 
 /// How long a client call may run; zero means without limit.

@@ -6,8 +6,11 @@
 #include <fstream>
 
 #include "defect_file.h"
+#include "export_files.h"
 #include "feature_file.h"
 #include "fields.h"
+#include "output_file.h"
+#include "record_notes.h"
 #include "report_file.h"
 
 std::vector<std::string> read_config_field_names(std::istream& in) {
@@ -52,15 +55,77 @@ namespace {
 using FileWriter = int (*)(RunContext&, const std::string&, const std::vector<std::string>&,
                           const TrackingMaps&);
 
-int export_tracking_records(RunContext& ctx, const TrackingMaps& maps, const char* missingInputMessage,
-                            FileWriter writer) {
-    // A report of an earlier run must not pass for this one's, whatever this one ends in.
-    std::remove(kUnmappedValuesFile);
-    std::string rawFileName;
-    std::string shapeWarning;
+/// The raw report of the export: the earlier run's (-resume), written into the report's
+/// scratch file, or the report run now and kept in the journal.
+int view_report(RunContext& ctx, std::string& rawFileName, std::string& shapeWarning) {
+    const std::optional<std::vector<std::string>> earlier =
+        ctx.journal ? ctx.journal->find("selection") : std::nullopt;
+    if (earlier && ctx.settings.inFile.empty() && earlier->size() == 1) {
+        rawFileName = view_raw_file_name(ctx.settings.exportKind);
+        ctx.scratch.add(rawFileName);
+        std::string why;
+        if (write_whole_file(rawFileName, earlier->front(), why, &ctx.scratch)) return 0;
+        ctx.console.print("\n\nERROR:  cannot write %s in the current folder: %s\n\n", rawFileName.c_str(),
+                          why.c_str());
+        return -1;
+    }
     // A failed report may still have left part of its answer in the raw file; exporting
     // that would report success for a partial export, so the failure ends the run here.
     if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
+    if (ctx.journal && ctx.settings.inFile.empty()) {
+        ctx.journal->add_file("selection", rawFileName);
+        ctx.journal->flush();
+    }
+    return 0;
+}
+
+/// The configurable field names: the earlier run's (-resume), or the report's, kept in
+/// the journal. The report's status.
+int configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames) {
+    if (std::optional<std::vector<std::string>> earlier = ctx.journal ? ctx.journal->find("config") : std::nullopt) {
+        configFieldNames = std::move(*earlier);
+        return 0;
+    }
+    const int status = load_configurable_fields(ctx, configFieldNames);
+    if (status == 0 && ctx.journal) ctx.journal->add("config", configFieldNames);
+    return status;
+}
+
+/// -plan: the records of the raw report, and the note calls (and configuration report)
+/// the export would make; the users export makes none.
+int plan_tracking_export(RunContext& ctx, const std::string& rawFileName) {
+    const bool users = ctx.settings.exportKind == ExportKind::Users;
+    PlanFigures figures;
+    std::ifstream raw(rawFileName, std::ios::binary);
+    std::size_t records = 0;
+    for (std::string line; read_line(raw, line);) {
+        // A users line without a "|" is no user.
+        if (users && line.find('|') == std::string::npos) continue;
+        ++records;
+        if (!users && plan_note_fetch(ctx.settings, field_at(split_fields(line), 1)).kind == NoteFetch::Kind::Command)
+            ++figures.calls;
+    }
+    figures.records = records;
+    figures.callsAre = users ? "the users export makes none after its report" : "one long view a record for its note";
+    if (ctx.settings.mapValues == 0 && !users) {
+        ++figures.calls;
+        figures.callsAre += ", and the configuration report";
+    }
+    print_plan(ctx.console, ctx.settings, figures, ctx.callTimes ? *ctx.callTimes : CallTimes{});
+    return 0;
+}
+
+int export_tracking_records(RunContext& ctx, const TrackingMaps& maps, const char* missingInputMessage,
+                            FileWriter writer) {
+    std::string rawFileName;
+    std::string shapeWarning;
+    // What an earlier export reported or left undone is not this one's to report,
+    // whatever this one ends in.
+    if (!ctx.settings.plan) {
+        ctx.scratch.remove(kNotesNotFetchedFile);
+        std::remove(kUnmappedValuesFile);
+    }
+    if (view_report(ctx, rawFileName, shapeWarning) != 0) return -1;
     {
         std::ifstream raw(rawFileName, std::ios::binary);
         if (!raw) {
@@ -74,16 +139,23 @@ int export_tracking_records(RunContext& ctx, const TrackingMaps& maps, const cha
         ctx.console.print("\n\nERROR: No Records Found in File: %s \n\n", rawFileName.c_str());
         return -1;
     }
+    if (ctx.settings.plan) return plan_tracking_export(ctx, rawFileName);
     std::vector<std::string> configFieldNames;
     // Without the configuration report the -nomap file would lack its configurable
     // columns while every record still carried their values.
-    if (ctx.settings.mapValues == 0 && load_configurable_fields(ctx, configFieldNames) != 0) return -1;
+    if (ctx.settings.mapValues == 0 && configurable_fields(ctx, configFieldNames) != 0) return -1;
     const int status = writer(ctx, rawFileName, configFieldNames, maps);
     if (status == 0) ctx.console.print("%s", shapeWarning.c_str());
     return status;
 }
 
 }  // namespace
+
+int plan_users_export(RunContext& ctx) {
+    std::string rawFileName, shapeWarning;
+    if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
+    return plan_tracking_export(ctx, rawFileName);
+}
 
 int export_defects(RunContext& ctx, const TrackingMaps& maps) {
     return export_tracking_records(ctx, maps, "\n\nERROR:  No Defects Input File Found: %s \n\n",

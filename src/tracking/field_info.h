@@ -25,6 +25,9 @@ std::vector<std::string> read_config_field_names(std::istream& in);
 /// export fails when it is not 0.
 int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames);
 
+/// -plan for -users: the users report, then the plan (no export file); 0 or -1.
+int plan_users_export(RunContext& ctx);
+
 /// The -defects export with the run's maps; 0 on success, -1 on failure. Each defect or
 /// feature export first removes the fallback report of an earlier run.
 int export_defects(RunContext& ctx, const TrackingMaps& maps);

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <optional>
 
+#include "export_files.h"
 #include "field_info.h"
 #include "fields.h"
 #include "output_file.h"
@@ -66,17 +68,58 @@ std::string plain_record(const PlainLayout& layout, const std::vector<std::strin
 namespace {
 
 /// One closing line about the records that carry a placeholder instead of their note.
-void warn_missing_notes(Console& console, std::size_t count, const std::vector<std::string>& firstNames) {
-    if (count == 0) return;
+void warn_missing_notes(Console& console, const std::vector<std::string>& missing) {
+    const std::size_t count = missing.size();
     std::string names;
-    for (const std::string& name : firstNames) {
+    for (std::size_t i = 0; i < count && i < kNamedMissingNotes; ++i) {
         if (!names.empty()) names += ", ";
         // Shown up to a NUL byte, as every message shows a name, so the list goes on after it.
-        names += name.empty() ? "(no name)" : name.c_str();
+        names += missing[i].empty() ? "(no name)" : missing[i].c_str();
     }
-    if (count > firstNames.size()) names += ", ...";
+    if (count > kNamedMissingNotes) names += ", ...";
     console.print("\nWARNING: %zu %s could not be fetched and %s exported as \"Migrated Note\": %s\n", count,
                   count == 1 ? "note" : "notes", count == 1 ? "was" : "were", names.c_str());
+}
+
+/// A record waiting for its note.
+struct Pending {
+    std::vector<std::string> fields;
+    NoteFetch fetch;
+    std::size_t index = 0;              // the record's place in the raw file, from 0
+    std::optional<std::string> note = {};  // its note as an earlier run fetched it
+};
+
+/// Keeps in the journal the notes of `batch` whose commands succeeded (`results` holds
+/// one for each command, in order).
+void journal_fetched_notes(RunContext& ctx, const std::vector<Pending>& batch, const std::vector<CallResult>& results) {
+    std::size_t next = 0;
+    std::string noteText;
+    for (const Pending& pending : batch) {
+        if (pending.fetch.kind != NoteFetch::Kind::Command || pending.note || next >= results.size()) continue;
+        if (results[next++].status == 0 && ctx.journal && finish_note_fetch(ctx, pending.fetch, 0, noteText) == 0)
+            ctx.journal->add("note", {std::to_string(pending.index), pending.fetch.recordId, noteText});
+    }
+    if (ctx.journal) ctx.journal->flush();
+}
+
+/// Lists every record whose note is a placeholder in kNotesNotFetchedFile, one name a
+/// line, and says so.
+void list_missing_notes(RunContext& ctx, const std::vector<std::string>& missing) {
+    std::string list;
+    for (const std::string& name : missing) list += name + "\n";
+    std::string why;
+    if (write_whole_file(kNotesNotFetchedFile, list, why, &ctx.scratch, std::ios::out))
+        ctx.console.print("The records whose notes could not be fetched are listed in %s\n", kNotesNotFetchedFile);
+    else
+        ctx.console.print("\nWARNING: Could not write %s: %s\n", kNotesNotFetchedFile, why.c_str());
+}
+
+/// The lines of `file` as the exports read them (a last line without a line end too).
+std::size_t count_lines(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::size_t count = 0;
+    for (std::string line; read_line(in, line);) ++count;
+    return count;
 }
 
 }  // namespace
@@ -110,15 +153,17 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ParallelSeries shell(ctx.shell, ctx.settings.jobs);
     const std::size_t batchSize = kNotesBatch * std::max<std::size_t>(shell.width(), 1);
 
-    struct Pending {
-        std::vector<std::string> fields;
-        NoteFetch fetch;
-    };
+    // The notes an earlier run fetched (-resume), by the record's place in the raw file.
+    const std::map<std::size_t, JournalEntry> journaled =
+        ctx.journal ? ctx.journal->numbered("note") : std::map<std::size_t, JournalEntry>{};
+    if (!journaled.empty())
+        ctx.console.print("\n%zu notes of the journal are not fetched again\n", journaled.size());
+    if (ctx.progress) ctx.progress->begin(ctx.settings.progress ? count_lines(rawFileName) : 0, "records");
     std::vector<Pending> batch;
     std::optional<Pending> carried;
     std::vector<std::string> commands;
     int written = 0;
-    std::size_t missingNotes = 0;
+    std::size_t records = 0;
     std::vector<std::string> missingNames;
     std::string line;
     std::string record;
@@ -142,11 +187,15 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             for (std::size_t pos : layout.loginPositions)
                 if (pos < fields.size()) logins.map(fields[pos]);
             NoteFetch fetch = plan_note_fetch(ctx.settings, field_at(fields, 1));
-            Pending pending{std::move(fields), std::move(fetch)};
+            Pending pending{std::move(fields), std::move(fetch), records++};
+            if (const auto at = journaled.find(pending.index); at != journaled.end()) {
+                std::vector<std::string> earlier = ctx.journal->fields(at->second);
+                if (earlier.size() == 3 && earlier[1] == pending.fetch.recordId) pending.note = std::move(earlier[2]);
+            }
             // Two records of one name (or, where letter case does not count, of names
             // that differ only in case) share a scratch file: the second waits for the
             // next batch.
-            if (pending.fetch.kind == NoteFetch::Kind::Command && !batch.empty() &&
+            if (pending.fetch.kind == NoteFetch::Kind::Command && !pending.note && !batch.empty() &&
                 std::any_of(batch.begin(), batch.end(), [&](const Pending& p) {
                     return same_scratch_file(p.fetch.scratch, pending.fetch.scratch);
                 })) {
@@ -158,27 +207,38 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
         // Accounts the user map would merge end the export before any more notes are fetched.
         if (batch.empty() || !logins.merge().empty()) break;
         for (const Pending& pending : batch) {
-            if (pending.fetch.kind != NoteFetch::Kind::Command) continue;
+            if (pending.fetch.kind != NoteFetch::Kind::Command || pending.note) continue;
             ctx.scratch.add(pending.fetch.scratch);
             commands.push_back(pending.fetch.command);
         }
         const std::vector<CallResult> results = shell.run_each(commands);
-        if (platform::interrupted()) break;
+        if (platform::interrupted()) {
+            // The notes that came before the interrupt are kept for a -resume.
+            journal_fetched_notes(ctx, batch, results);
+            break;
+        }
         std::size_t nextResult = 0;
         for (const Pending& pending : batch) {
             int status = 0;
-            if (pending.fetch.kind == NoteFetch::Kind::Command && nextResult < results.size()) {
+            const bool command = pending.fetch.kind == NoteFetch::Kind::Command && !pending.note;
+            if (command && nextResult < results.size()) {
                 // What the client said goes with its record, whichever -jobs ran it.
                 report_client_errors(ctx.console, results[nextResult]);
                 status = results[nextResult++].status;
-            } else if (pending.fetch.kind == NoteFetch::Kind::Command) {
+            } else if (command) {
                 status = -1;
             }
             record = layout.columns(pending.fields);
-            if (finish_note_fetch(ctx, pending.fetch, status, noteText) != 0) {
-                if (missingNames.size() < kNamedMissingNotes) missingNames.push_back(pending.fetch.recordId);
-                ++missingNotes;
-            }
+            bool missing = false;
+            if (pending.note)
+                noteText = *pending.note;
+            else
+                missing = finish_note_fetch(ctx, pending.fetch, status, noteText) != 0;
+            if (missing)
+                missingNames.push_back(pending.fetch.recordId);
+            else if (command && ctx.journal)
+                ctx.journal->add("note", {std::to_string(pending.index), pending.fetch.recordId, noteText});
+            if (ctx.progress) ctx.progress->advance(missing, !pending.note);
             record += ',';
             record += notes_column(noteText);
             record += '\n';
@@ -189,6 +249,7 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
             // Shown as it happens; and a reader that went away is noticed now.
             ctx.console.flush();
         }
+        if (ctx.journal) ctx.journal->flush();
         // A full disk ends the export now, not after every note has been fetched.
         if (!out) break;
     }
@@ -211,7 +272,12 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ctx.console.print("\n");
     ctx.console.print(layout.countFormat, written);
     ctx.console.print("\n");
-    warn_missing_notes(ctx.console, missingNotes, missingNames);
+    if (!missingNames.empty()) {
+        warn_missing_notes(ctx.console, missingNames);
+        list_missing_notes(ctx, missingNames);
+        // A later run with -resume fetches just these.
+        if (ctx.journal) ctx.journal->keep();
+    }
     logins.report_kept(ctx.console);
     raw.close();
     if (ctx.settings.inFile.empty()) ctx.scratch.remove(rawFileName);

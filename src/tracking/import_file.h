@@ -56,11 +56,14 @@ inline constexpr std::size_t kNamedMissingNotes = 5;
 /// fetched per record, then the count line. The file appears under its name only when
 /// complete; an earlier file of that name stays until then. Records whose note could
 /// not be fetched carry "Migrated Note", and one closing warning counts them and names
-/// the first kNamedMissingNotes. `logins` rewrites the logins at the layout's login
-/// positions before a record is composed; the logins it kept are listed at the end,
-/// followed by the fallback report of the layout's value mapper. The raw file is
-/// removed unless the run named it with "-infile". Result 0, or -1 when the raw file or
-/// the output file or the fallback report cannot be opened or written, the user map
-/// would merge two accounts, or the run was interrupted.
+/// the first kNamedMissingNotes; kNotesNotFetchedFile lists them all. `logins` rewrites
+/// the logins at the layout's login positions before a record is composed; the logins it
+/// kept are listed at the end, followed by the fallback report of the layout's value
+/// mapper. Every note fetched goes to the run's journal; a note the journal of an
+/// earlier run holds (-resume) is taken from it instead of fetched, and placeholders
+/// keep the journal for a later -resume. The raw file is removed unless the run named it
+/// with "-infile". Result 0, or -1 when the raw file or the output file or the fallback
+/// report cannot be opened or written, the user map would merge two accounts, or the run
+/// was interrupted.
 int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
                         const TrackingFileLayout& layout, LoginMapper& logins);

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "e2e_support.h"
@@ -44,22 +46,26 @@ struct Outcome {
     std::map<std::string, std::string> outputs;  // the output files that exist
     std::set<std::string> left;                  // every file in the folder but the raw part backup
     std::vector<std::string> log;  // the server commands, as the client received them
+    std::vector<std::string> unfinished;  // the parts and records the run lists as not done
 };
 
-/// One run of the export; with `blocks` (0 or more), under a file size limit of that many
-/// 512-byte blocks with SIGXFSZ ignored, so that every write past it fails as on a full disk.
-Outcome run_in(const e2e::ServerRun& run, const SweepCase& c, const std::string& fault, int blocks = -1) {
+/// One run of the export (with `more` words after its own); with `blocks` (0 or more), under a
+/// file size limit of that many 512-byte blocks with SIGXFSZ ignored, so that every write past
+/// it fails as on a full disk.
+Outcome run_in(const e2e::ServerRun& run, const SweepCase& c, const std::string& fault, int blocks = -1,
+               std::vector<std::string> more = {}) {
     const fs::path log = run.work().parent_path() / (run.work().filename().string() + ".log");
     fs::remove(log);
     std::map<std::string, std::string> env{{"SIM_LOG", log.string()}};
     if (!fault.empty()) env["SIM_FAULT"] = fault;
+    more.insert(more.begin(), c.args.begin(), c.args.end());
     // The console and the status go through a pipe, out of the limit's reach.
     std::vector<std::string> words = {"-c", "(trap '' XFSZ; ulimit -f " + std::to_string(blocks) +
                                                 "; \"$0\" \"$@\" 2>&1; echo \" status=$?\") | cat",
                                       run.program()};
-    words.insert(words.end(), c.args.begin(), c.args.end());
+    words.insert(words.end(), more.begin(), more.end());
     Outcome o;
-    o.result = blocks >= 0 ? e2e::run_program("/bin/sh", words, run.options(env)) : run.run(c.args, env);
+    o.result = blocks >= 0 ? e2e::run_program("/bin/sh", words, run.options(env)) : run.run(more, env);
     if (const std::size_t at = o.result.out.rfind(" status="); blocks >= 0 && at != std::string::npos) {
         o.result.status = std::stoi(o.result.out.substr(at + 8));
         o.result.out.resize(at);
@@ -71,7 +77,30 @@ Outcome run_in(const e2e::ServerRun& run, const SweepCase& c, const std::string&
         if (fs::exists(run.work() / name)) o.outputs[name] = run.output(name);
     o.log = e2e::lines_of(e2e::read_text(log));
     fs::remove(log);
+    for (const char* list : {"failedParts.raw", "notesNotFetched.txt"})
+        for (const std::string& line : e2e::lines_of(run.output(list))) o.unfinished.push_back(line.substr(0, line.find('|')));
     return o;
+}
+
+/// Why the calls of a failed run and of the run that resumed it are not the clean run's,
+/// each made once, but for the calls of what the failed run left unfinished (the k-th
+/// call, calls naming a part or record it lists) and one more connection test; or "".
+std::string repeated(const Outcome& clean, const Outcome& failed, const Outcome& resumed, std::size_t k) {
+    std::map<std::string, int> count;
+    for (const std::string& call : failed.log) ++count[call];
+    for (const std::string& call : resumed.log) ++count[call];
+    for (const std::string& call : clean.log) --count[call];
+    int tests = 0;
+    for (const auto& [call, extra] : count) {
+        if (extra < 0) return "never made: " + call;
+        if (extra == 0 || call == failed.log[k - 1]) continue;
+        if (call.ends_with("-testServer") && (tests += extra) == 1) continue;
+        const bool unfinished = std::any_of(failed.unfinished.begin(), failed.unfinished.end(), [&](const auto& name) {
+            return call.find("'" + name + "'") != std::string::npos || call.find(" " + name + " ") != std::string::npos;
+        });
+        if (!unfinished) return "repeated: " + call;
+    }
+    return "";
 }
 
 /// The ELEMENT blocks of an element import file by the part path of their Name line.
@@ -111,6 +140,15 @@ std::string incomplete(const std::string& name, const std::string& got, const st
     return "";
 }
 
+/// The totals a console ends with: versions and parts written, or records exported.
+std::string totals(const std::string& console) {
+    static const std::regex total("Total \\w+ Written: +[0-9]+|[0-9]+ \\w+ exported");
+    std::string all;
+    for (auto at = std::sregex_iterator(console.begin(), console.end(), total); at != std::sregex_iterator(); ++at)
+        all += at->str() + "\n";
+    return all;
+}
+
 /// Why a run whose k-th command was made to fail broke an invariant, or "".
 std::string unsound(const Outcome& reference, const Outcome& got, std::size_t k) {
     const std::string& console = got.result.out;
@@ -122,8 +160,10 @@ std::string unsound(const Outcome& reference, const Outcome& got, std::size_t k)
     if (passed && console == reference.result.out && !got.log[k - 1].ends_with(" 1003 -long")) return "unnoticed";
     if (passed != (console.find("Export File Name: ") != std::string::npos)) return "closing line";
     if (!passed && !names_a_failure(console)) return "unnamed failure";
+    const std::set<std::string> forResume{"partsRawFile000.raw", "ferrox.journal", "failedParts.raw",
+                                          "notesNotFetched.txt"};
     for (const std::string& name : got.left)
-        if (!reference.left.count(name) && name != "partsRawFile000.raw") return "left " + name;
+        if (!reference.left.count(name) && !forResume.count(name)) return "left " + name;
     if (passed && got.outputs.size() != reference.outputs.size()) return "missing output";
     for (const auto& [name, text] : got.outputs) {
         if (text.find("STALE") != std::string::npos) return name + " holds stale data";
@@ -170,10 +210,15 @@ TEST_P(FaultSweep, EveryFaultEndsInAWholeExportOrANamedFailure) {
             const Outcome got = run_in(run, c, fault);
             EXPECT_EQ(unsound(reference, got, k), "") << got.result.out;
             ++faults;
-            // The next run in the same folder, with nothing failing, is the reference run.
-            const Outcome again = run_in(run, c, "");
+            // The next run in the same folder goes on from the journal the failed run left (a
+            // run that never reached the server leaves none, and the next starts afresh): it
+            // writes what the reference run wrote, asking only for what was not finished.
+            const bool resume = fs::exists(run.work() / "ferrox.journal");
+            const Outcome again = run_in(run, c, "", -1, resume ? std::vector<std::string>{"-resume"} : std::vector<std::string>{});
             EXPECT_TRUE(again.result.status == 0 && again.outputs == reference.outputs && again.left == reference.left)
                 << again.result.out;
+            EXPECT_EQ(totals(again.result.out), totals(reference.result.out));
+            EXPECT_EQ(resume ? repeated(reference, got, again, k) : "", "");
         }
     }
     std::printf("%s: %d faults over %zu commands\n", c.name, faults, count);
@@ -195,10 +240,58 @@ TEST_P(FaultSweep, AFileSizeLimitFailsTheRunAndKeepsTheEarlierFiles) {
         for (const std::string& name : c.outputs)
             EXPECT_EQ(got.outputs.at(name), passed ? reference.outputs.at(name) : "an earlier export\n") << name;
         EXPECT_TRUE(passed || (got.result.status == 255 && names_a_failure(got.result.out))) << got.result.out;
-        EXPECT_TRUE(std::includes(reference.left.begin(), reference.left.end(), got.left.begin(), got.left.end()));
+        std::set<std::string> left = got.left;  // but what a failed run leaves for a -resume
+        for (const char* name : {"ferrox.journal", "failedParts.raw", "notesNotFetched.txt"}) left.erase(name);
+        EXPECT_TRUE(std::includes(reference.left.begin(), reference.left.end(), left.begin(), left.end()));
         if (passed) break;
     }
     std::printf("%s: %d runs failed by the file size limit\n", c.name, failures);
+}
+
+// An export interrupted while a client answers slowly goes on with -resume: it writes the
+// files of a run without the interrupt, never repeats the selection or what was finished,
+// and the two runs together make every call of that run.
+TEST(Resume, AnInterruptedExportGoesOnWhereItStopped) {
+    // The kind, the export, its output, the slow call, the calls both runs may make: besides
+    // the connection test, the calls cut short and those of parts not yet exported, and a
+    // note that cannot be fetched.
+    const std::tuple<SimKind, std::vector<std::string>, std::vector<std::string>, const char*, const char*> cases[] = {
+        {SimKind::corvane, {"-defects", "-nomap", "-jobs", "2"}, {"defectsExport.txt"}, "-view 1002 ", "-view 100[23] "},
+        {SimKind::corvane, {"-parts", "-release", "R2"}, {"partsExport.txt"}, "RevisionView .*src/main", "RevisionView"},
+        {SimKind::vandor, {"-parts", "-release", "R2", "-jobs", "2"}, {"partsExport.txt"}, "versions .*src/main",
+         "(committedV|v)ersions"}};
+    for (const auto& [kind, args, outputs, slow, again] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        e2e::ServerRun run(kind);
+        ASSERT_TRUE(run.fixture());
+        const SweepCase c{"interrupted", kind, args, outputs};
+        const Outcome reference = run_in(run, c, "");
+        for (const auto& entry : fs::directory_iterator(run.work())) fs::remove_all(entry.path());
+        const fs::path log = run.work().parent_path() / "stopped.log";
+        std::vector<std::string> words{"-c", "\"$0\" \"$@\" & p=$!; sleep 1; kill -INT $p; wait $p", run.program()};
+        words.insert(words.end(), args.begin(), args.end());
+        e2e::run_program("/bin/sh", words,
+                         run.options({{"SIM_DELAY", slow}, {"SIM_DELAY_MS", "3000"}, {"SIM_LOG", log.string()}}));
+        const Outcome resumed = run_in(run, c, "", -1, {"-resume"});
+        EXPECT_TRUE(resumed.result.status == 0 && resumed.outputs == reference.outputs &&
+                    resumed.left == reference.left)
+            << resumed.result.out;
+        // Every call of the reference run is made by one run or the other; the resumed run
+        // makes none the reference run does not, nor the selection again.
+        std::map<std::string, int> unmade, beyond;
+        for (const std::string& call : reference.log) ++unmade[call], --beyond[call];
+        std::set<std::string> stopped;
+        for (const std::string& call : e2e::lines_of(e2e::read_text(log))) --unmade[call], stopped.insert(call);
+        for (const std::string& call : resumed.log) {
+            --unmade[call];
+            ++beyond[call];
+            EXPECT_FALSE(std::regex_search(call, std::regex("-general (PartFullView|Fileview -select pathname)|-view DefectView"))) << call;
+            EXPECT_TRUE(!stopped.count(call) || std::regex_search(call, std::regex(std::string("-testServer|") + again)))
+                << call;
+        }
+        for (const auto& [call, n] : unmade) EXPECT_LE(n, 0) << call;
+        for (const auto& [call, n] : beyond) EXPECT_LE(n, 0) << call;
+    }
 }
 
 const SweepCase kCases[] = {

@@ -24,6 +24,7 @@ namespace {
 using e2e::SimKind;
 
 constexpr int kFailure = 255;  // the run status -1 as the operating system reports it
+constexpr const char* kJournal = "ferrox.journal";  // kept by an export that failed
 
 }  // namespace
 
@@ -51,6 +52,10 @@ TEST(FrontEnd, RunsThatEndInTheFrontEnd) {
         {"output_like_scratch", SimKind::corvane, {"-defects", "-o", "defectRawFile000.raw"}, kFailure},
         {"output_like_report", SimKind::corvane, {"-defects", "-o", "unmappedValues.txt"}, kFailure},
         {"output_in_missing_folder", SimKind::corvane, {"-users", "-o", "nowhere/u.txt"}, kFailure},
+        // -resume without a journal, or with another run's, before the server is asked.
+        {"resume_no_journal", SimKind::corvane, {"-users", "-map", "-resume"}, kFailure},
+        {"resume_other_run", SimKind::corvane, {"-users", "-map", "-resume"}, kFailure, {kJournal},
+         {{kJournal, "ferrox-journal 16\n6:server6:Vandor\n"}}},
     };
     // clang-format on
     for (const e2e::ExpectedRun& c : cases) e2e::check_run("front", c);
@@ -80,10 +85,11 @@ TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
             run.options({{"SIM_DELAY", slowCall}, {"SIM_DELAY_MS", "1000"},
                          {"PATH", wrap.path().string() + ":" + e2e::sim_bin_dir() + ":" + std::getenv("PATH")}}));
         EXPECT_TRUE(r.out.ends_with("\n\nERROR:  Interrupted: the export was stopped before it was complete; no "
-                                    "export file was written\n\nstatus=255\n"))
+                                    "export file was written\n\n\nThe journal ferrox.journal is kept: the same "
+                                    "command with -resume fetches only what this run did not finish\nstatus=255\n"))
             << slowCall << r.out;
         ::usleep(1200 * 1000);  // a client left running would write its note by now
-        EXPECT_EQ(run.files_left(), std::vector<std::string>{"defectsExport.txt"}) << slowCall;
+        EXPECT_EQ(run.files_left(), (std::vector<std::string>{"defectsExport.txt", kJournal})) << slowCall;
         EXPECT_EQ(run.output("defectsExport.txt"), "an earlier export\n") << slowCall;
     }
 }
@@ -95,20 +101,20 @@ TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
     // clang-format off
     const e2e::ExpectedRun cases[] = {
         // Opens, but every read fails.
-        {"input_unreadable", SimKind::vandor, {"-defects", "-infile", "/proc/self/mem"}, kFailure, {"defectsExport.txt"},
+        {"input_unreadable", SimKind::vandor, {"-defects", "-infile", "/proc/self/mem"}, kFailure, {"defectsExport.txt", kJournal},
          {{"defectsExport.txt", earlier}}},
-        {"input_nul_byte", SimKind::corvane, {"-users", "-infile", "bin.raw"}, kFailure, {"bin.raw", "usersExport.txt"},
+        {"input_nul_byte", SimKind::corvane, {"-users", "-infile", "bin.raw"}, kFailure, {"bin.raw", kJournal, "usersExport.txt"},
          {{"bin.raw", std::string("a|b\0c|d\n", 8)}, {"usersExport.txt", earlier}}},
         // Reports of another export.
-        {"input_of_defects", SimKind::corvane, {"-users", "-infile", "d.raw"}, kFailure, {"d.raw", "usersExport.txt"},
+        {"input_of_defects", SimKind::corvane, {"-users", "-infile", "d.raw"}, kFailure, {"d.raw", kJournal, "usersExport.txt"},
          {{"d.raw", e2e::expected_text("front/defect_view.raw")}, {"usersExport.txt", earlier}}},
         {"input_of_users", SimKind::vandor, {"-features", "-nomap", "-infile", "u.raw"}, kFailure,
-         {"featuresExport.txt", "u.raw"}, {{"u.raw", e2e::expected_text("front/users_view.raw")}, {"featuresExport.txt", earlier}}},
+         {"featuresExport.txt", kJournal, "u.raw"}, {{"u.raw", e2e::expected_text("front/users_view.raw")}, {"featuresExport.txt", earlier}}},
         {"input_long_line", SimKind::corvane, {"-features", "-infile", "long.raw"}, kFailure,
-         {"featuresExport.txt", "long.raw"}, {{"long.raw", std::string(50'000'000, 'x')}, {"featuresExport.txt", earlier}}},
-        {"input_missing", SimKind::vandor, {"-defects", "-infile", "missing.raw"}, kFailure, {"defectsExport.txt"},
+         {"featuresExport.txt", kJournal, "long.raw"}, {{"long.raw", std::string(50'000'000, 'x')}, {"featuresExport.txt", earlier}}},
+        {"input_missing", SimKind::vandor, {"-defects", "-infile", "missing.raw"}, kFailure, {"defectsExport.txt", kJournal},
          {{"defectsExport.txt", earlier}}},
-        {"input_empty", SimKind::corvane, {"-defects", "-infile", "empty.raw"}, kFailure, {"defectsExport.txt", "empty.raw"},
+        {"input_empty", SimKind::corvane, {"-defects", "-infile", "empty.raw"}, kFailure, {"defectsExport.txt", "empty.raw", kJournal},
          {{"empty.raw", ""}, {"defectsExport.txt", earlier}}},
         // A report of this kind with odd lines is exported as it reads, and they are counted.
         {"input_odd_lines", SimKind::vandor, {"-users", "-map", "-infile", "odd.raw"}, 0, {"odd.raw", "usersExport.txt"},
@@ -122,12 +128,14 @@ TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
 // saved file (which goes in place before the export file: the earlier export stays).
 TEST(FrontEnd, AFolderInPlaceOfAFileIsRefusedAndLeftAlone) {
     const std::tuple<SimKind, std::vector<std::string>, std::string, std::vector<std::string>> cases[] = {
-        {SimKind::corvane, {"-users", "-infile", "dir"}, "ERROR:  The raw file dir cannot be exported: it is a folder", {}},
-        {SimKind::vandor, {"-defects", "-o", "dir"}, "Can't Open Export Output File: dir - Exiting\n\n   Reason: Is a directory", {}},
-        {SimKind::vandor, {"-users", "-map"}, "ERROR:  cannot write userRawFile000.raw in the current folder", {}},
+        {SimKind::corvane, {"-users", "-infile", "dir"}, "ERROR:  The raw file dir cannot be exported: it is a folder",
+         {kJournal}},
+        {SimKind::vandor, {"-defects", "-o", "dir"}, "Can't Open Export Output File: dir - Exiting\n\n   Reason: Is a directory",
+         {kJournal}},
+        {SimKind::vandor, {"-users", "-map"}, "ERROR:  cannot write userRawFile000.raw in the current folder", {kJournal}},
         {SimKind::corvane, {"-parts", "-release", "R1"},
          "ERROR:  Can't keep the saved file SavedLabelsFile.txt: Is a directory\n\n\n\nERROR:\tCan't combine the export files ",
-         {"partsRawFile000.raw"}},
+         {kJournal, "partsRawFile000.raw"}},
     };
     for (const auto& [kind, args, message, more] : cases) {
         e2e::ServerRun run(kind);
@@ -171,8 +179,9 @@ TEST(FrontEnd, AClientThatWantsTheTerminalFailsInsteadOfHanging) {
         const bool exported = std::string(says).starts_with("WARNING");
         EXPECT_EQ(r.status, exported ? 0 : kFailure) << wants;
         EXPECT_NE(r.out.find(says), std::string::npos) << wants << r.out;
-        EXPECT_EQ(run.files_left(), exported ? std::vector<std::string>{"defectsExport.txt"} : std::vector<std::string>{})
-            << wants;
+        // 1003's note is missing on the server: its placeholder keeps the journal and is listed.
+        const std::vector<std::string> left{"defectsExport.txt", "ferrox.journal", "notesNotFetched.txt"};
+        EXPECT_EQ(run.files_left(), exported ? left : std::vector<std::string>{}) << wants;
     }
 }
 
@@ -210,15 +219,18 @@ TEST(FrontEnd, ABrokenPipeOrAKilledRunLeavesNothingBehind) {
                          run.options({{"SIM_DELAY", "-view 1001 -long"}, {"SIM_DELAY_MS", "1500"}}));
         EXPECT_EQ(run.output("status"), status) << line;
         const bool killed = std::string(status) == "0\n";
-        std::vector<std::string> left{"defectsExport.txt", "status"};
-        if (killed) left.push_back("second.out");
+        // The journal stays for a -resume; the fixture's defect 1003 has no note to fetch.
+        std::vector<std::string> left{"defectsExport.txt", kJournal, "status"};
+        if (killed) left.insert(left.end(), {"notesNotFetched.txt", "second.out"});
         std::sort(left.begin(), left.end());
         EXPECT_EQ(run.files_left(), left) << line;
         EXPECT_EQ(run.output("defectsExport.txt"),
                   killed ? e2e::expected_text("tracking/corvane_defects_map.export") : "an earlier export\n");
         if (killed) {
             EXPECT_NE(run.output("second.out").find("its lock is taken over and the files it left are removed: "
-                                                    "defectRawFile000.raw, defectsExport.txt.partial, defect1001.out\n"),
+                                                    "defectRawFile000.raw, defectsExport.txt.partial, defect1001.out\n"
+                                                    "\nTesting Connection to Corvane...\n\nThe journal ferrox.journal "
+                                                    "of an earlier run that did not finish is discarded"),
                       std::string::npos)
                 << run.output("second.out");
         }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,8 @@ std::map<std::string, std::string> client_env(const std::string& fail, const std
 
 const std::vector<std::string> kWholeExport{"SavedDirsFile.txt", "SavedLabelsFile.txt",
                                             "partsExport.txt", "partsRawFile000.raw"};
+const std::vector<std::string> kPartlyFailed{"SavedDirsFile.txt", "SavedLabelsFile.txt", "failedParts.raw",
+                                             "partsExport.txt", "partsRawFile000.raw"};
 
 struct Case {
     const char* stem;     // its expected files: .console, .log, and .export when an
@@ -104,17 +107,34 @@ void check(const Case& c) {
     for (const auto& [name, text] : c.inputs) e2e::write_text(run.work() / name, text);
     const e2e::RunResult r = run.run(c.args, client_env(c.fail, c.wrapper, wrapDir.path()));
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    EXPECT_EQ(r.out, expected(std::string(c.stem) + ".console", run.work()));
+    EXPECT_EQ(e2e::steady(r.out), expected(std::string(c.stem) + ".console", run.work()));
     EXPECT_EQ(run.log(), e2e::lines_of(expected(std::string(c.stem) + ".log", run.work())));
-    EXPECT_EQ(run.files_left(), c.left);
+    // A failed export keeps its journal for -resume; a verification keeps none.
+    std::vector<std::string> left = c.left;
+    const bool verifies = std::find(c.args.begin(), c.args.end(), "-verify") != c.args.end();
+    if (c.status != 0 && !verifies) left.push_back("ferrox.journal");
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(run.files_left(), left);
+    // The raw rows of the parts listed as failed, as the selection has them.
+    if (std::count(left.begin(), left.end(), "failedParts.raw")) {
+        std::string rows;
+        for (const std::string& row : e2e::lines_of(run.output("partsRawFile000.raw")))
+            if (r.out.find("\n    " + row.substr(0, row.find('|')) + ": ") != std::string::npos) rows += row + "\n";
+        EXPECT_EQ(run.output("failedParts.raw"), rows);
+    }
     // A committed-versions file named by the user holds the last part's answer alone.
     if (std::find(c.left.begin(), c.left.end(), "my c.raw") != c.left.end()) {
         EXPECT_EQ(run.output("my c.raw"),
                   "src/main.c|R2|1.2.1.1|13|2019/03/10 10:00:00|R2_L1|2019/03/10 12:00:00\n"
                   "src/main.c|R2|1.3|14|2019/04/10 10:00:00|R2_L2|2019/04/10 12:00:00\n");
     }
-    const auto before = c.inputs.find("partsRawFile000.raw");
-    EXPECT_EQ(run.output("partsRawFile000.raw0"), before == c.inputs.end() ? "" : before->second);
+    // A selection that yields nothing leaves the raw part file and its backup as they were.
+    const auto before = c.inputs.find("partsRawFile000.raw"), backup = c.inputs.find("partsRawFile000.raw0");
+    if (c.status == 0 || backup == c.inputs.end()) {
+        EXPECT_EQ(run.output("partsRawFile000.raw0"), before == c.inputs.end() ? "" : before->second);
+    } else {
+        EXPECT_TRUE(run.output("partsRawFile000.raw0") == backup->second && run.output(before->first) == before->second);
+    }
     if (std::find(c.left.begin(), c.left.end(), "partsExport.txt") == c.left.end()) return;
     // The saved files are the export's head (globals and types) and its directories.
     const std::string text = expected(std::string(c.export_ ? c.export_ : c.stem) + ".export", run.work());
@@ -137,6 +157,10 @@ std::string release_spec(int releases) {
         text += "R" + std::to_string(r) + (r < releases ? "\n" : "");
     return text;
 }
+
+const std::string kDeepPath =
+    "deep/level00_of_a_long_path/level01_of_a_long_path/level02_of_a_long_path/level03_of_a_long_path/"
+    "level04_of_a_long_path/level05_of_a_long_path/level06_of_a_long_path/file.c";
 
 const std::string kPartSpec45 = [] {
     std::string text = "docs/Read Me.txt\ninclude/defs.h\nit's|a comment\n";
@@ -197,7 +221,7 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
         {"partspec_empty", nullptr, Server::fixture, {"-parts", "-release", "R2", "-partspec", "parts.txt"},
          {{"parts.txt", ""}}, "", 255, {"parts.txt"}},
         {"relspec_blanks", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt"},
-         {{"rel.txt", "R8 | first\n\n  R9\nR'3"}}, "", 255, {"partsRawFile000.raw", "rel.txt"}},
+         {{"rel.txt", "R8 | first\n\n  R9\nR'3"}}, "", 255, {"rel.txt"}},
         // Vandor: include/defs.h is listed in R1 with versionid 0 only.
         {"vandor_release_r1", nullptr, Server::vfixture, {"-parts", "-release", "R1"}, {}, "", 0, kWholeExport},
         {"vandor_relspec", nullptr, Server::vfixture, {"-parts", "-relspec", "rel.txt", "-sidlabels", "-componentlabels"},
@@ -227,6 +251,17 @@ TEST(PartsExport, EachSelectionModeWritesTheWholeExport) {
         {"vandor_generated", nullptr, Server::vgenerated, {"-parts", "-release", "R2"}, {}, "", 0, kWholeExport},
         {"vandor_awkward", nullptr, Server::vawkward, {"-parts", "-relspec", "rel.txt"}, {{"rel.txt", "R1\nR2\n"}}, "",
          0, with(kWholeExport, {"rel.txt"})},
+        // The rows of failed parts as an -infile ("%" and "_" are no patterns there); all
+        // exported, the list goes.
+        {"infile_failed", nullptr, Server::quoting, {"-parts", "-infile", "failedParts.raw"},
+         {{"failedParts.raw", "docs/50% & more.txt|R'Q||asmith|1|2020/02/03 10:00:00|0644|21\n" + kDeepPath +
+                                  "|R'Q||asmith|1|2020/02/04 10:00:00|0644|31\n"}},
+         "", 0, {"SavedDirsFile.txt", "SavedLabelsFile.txt", "partsExport.txt"}},
+        // The selection only, and what the export would take; the raw part file stays.
+        {"plan", nullptr, Server::fixture, {"-parts", "-release", "R2", "-plan"}, {}, "", 0, {"partsRawFile000.raw"}},
+        {"vandor_plan", nullptr, Server::vfixture, {"-parts", "-relspec", "rel.txt", "-plan", "-jobs", "4"},
+         {{"rel.txt", "R1\nR9\n"}}, "", 0, {"partsRawFile000.raw", "rel.txt"}},
+        {"defects_plan", nullptr, Server::fixture, {"-defects", "-nomap", "-plan"}, {}, "", 0, {}},
     };
     // clang-format on
     for (const Case& c : cases) check(c);
@@ -236,17 +271,21 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
     // clang-format off
     const Case cases[] = {
         {"fail_middle", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "RevisionView .*include/defs", 255,
-         kWholeExport},
+         kPartlyFailed},
         {"fail_last", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "RevisionView .*src/main", 255,
-         kWholeExport},
-        {"fail_all", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "RevisionView", 255, {"partsRawFile000.raw"}},
+         kPartlyFailed},
+        {"fail_all", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "RevisionView", 255,
+         {"failedParts.raw", "partsRawFile000.raw"}},
         // No revisions, a row naming none; the branch point's SID is looked up.
-        {"faults", nullptr, Server::faults, {"-parts", "-release", "R1"}, {}, "", 255, kWholeExport},
+        {"faults", nullptr, Server::faults, {"-parts", "-release", "R1"}, {}, "", 255, kPartlyFailed},
         // The lookup fails after the part's first version: nothing of it is left.
-        {"faults_lookup", nullptr, Server::faults, {"-parts", "-release", "R1"}, {}, "^cvnselect", 255, kWholeExport},
+        {"faults_lookup", nullptr, Server::faults, {"-parts", "-release", "R1"}, {}, "^cvnselect", 255, kPartlyFailed},
         // A failed part list leaves no partial raw part file behind.
         {"fail_list", nullptr, Server::fixture, {"-parts", "-release", "R2"}, {}, "PartFullView", 255, {}},
         {"no_release", nullptr, Server::fixture, {"-parts", "-o", "p.txt"}, {}, "", 255, {}},
+        // A date alone is its midnight; later than every version, nothing is exported.
+        {"since_none", nullptr, Server::fixture, {"-parts", "-release", "R2", "-since", "2030/01/01"}, {}, "", 255,
+         {"partsRawFile000.raw"}},
         {"relspec_missing", nullptr, Server::fixture, {"-parts", "-relspec", "rel.txt"}, {}, "", 255, {}},
         {"partspec_missing", nullptr, Server::fixture, {"-parts", "-release", "R2", "-partspec", "parts.txt"}, {}, "",
          255, {}},
@@ -258,21 +297,24 @@ TEST(PartsExport, FailedPartsAreListedAndTheOthersExported) {
          {"-parts", "-release", "R2", "-partspec", "parts.txt", "-partindex", "1"},
          {{"parts.txt", "docs/Read Me.txt\ninclude/defs.h\nsrc/main.c\n"}}, "include/defs.h", 255, {"parts.txt"}},
         {"output_clash", nullptr, Server::fixture, {"-parts", "-release", "R1", "-o", "revTmpFile007.OUT"}, {}, "", 255, {}},
-        {"no_parts", nullptr, Server::fixture, {"-parts", "-release", "R9"}, {}, "", 255, {"partsRawFile000.raw"}},
+        // A release that holds no part is named; the raw part file and its backup stay.
+        {"no_parts", nullptr, Server::fixture, {"-parts", "-release", "R9"},
+         {{"partsRawFile000.raw", "earlier\n"}, {"partsRawFile000.raw0", "before\n"}}, "", 255,
+         {"partsRawFile000.raw", "partsRawFile000.raw0"}},
         {"vandor_fail_middle", nullptr, Server::vfixture, {"-parts", "-release", "R2"}, {}, "versions .*include/defs",
-         255, kWholeExport},
+         255, kPartlyFailed},
         {"vandor_fail_last", nullptr, Server::vfixture, {"-parts", "-release", "R2"}, {},
-         "committedVersions .*src/main", 255, kWholeExport},
+         "committedVersions .*src/main", 255, kPartlyFailed},
         // The committed versions of include/defs.h are gone once their command succeeded.
         {"vandor_unreadable", "vandor_fail_middle", Server::vfixture, {"-parts", "-release", "R2"}, {},
-         "", 255, kWholeExport, "case \"$*\" in *committedVersions*defs.h*) rm vandorCommittedfile001.raw ;; esac"},
+         "", 255, kPartlyFailed, "case \"$*\" in *committedVersions*defs.h*) rm vandorCommittedfile001.raw ;; esac"},
         // No versions, no change date, versionid 0 only, the branch point example with a
         // quote in its path and SIDs, and a part of two Fileview rows.
         {"vandor_faults", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-sidlabels"},
-         {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
+         {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kPartlyFailed, {"rel.txt"})},
         // g/nested.c: branch 4 left out by the date, 4/6 written: both branch types declared.
         {"vandor_faults_since", nullptr, Server::vfaults, {"-parts", "-relspec", "rel.txt", "-since", "2020/06/06"},
-         {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kWholeExport, {"rel.txt"})},
+         {{"rel.txt", "R1\nR2\n"}}, "", 255, with(kPartlyFailed, {"rel.txt"})},
         // -verify writes nothing but the raw part file. A label removed, a SubBranch dropped, a
         // version moved onto another branch, an element of no selected part; the file a walk
         // from the head wrote (a branch point missing), cut short by a wrong length prefix.
@@ -304,10 +346,20 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
             // Parts numbered 80 to 89 fail, in every batch of either run.
             std::map<std::string, std::string> env = client_env("(RevisionView|versions) .*_8[0-9]\\.");
             env.insert({{"SIM_SAY", "."}, {"SIM_ENV_LOG", (run.work() / "env.log").string()}});
-            const e2e::RunResult r =
-                e2e::run_program("/bin/sh", {"-c", "exec \"$0\" \"$@\" 2>&1", run.program(), "-parts", "-release", "R1",
-                                             "-jobs", jobs}, run.options(env));
+            // The -jobs 4 run also keeps a progress line on its error stream, which ends cleared,
+            // and is the other's without it.
+            const bool progress = std::string(jobs) == "4";
+            std::vector<std::string> words{"-c", "exec \"$0\" \"$@\" 2>&1", run.program(), "-parts", "-release", "R1",
+                                           "-jobs", jobs};
+            if (progress) words.push_back("-progress");
+            e2e::RunResult r = e2e::run_program("/bin/sh", words, run.options(env));
             EXPECT_EQ(r.status, 255);
+            const std::size_t last = r.out.rfind('\r'), shown = r.out.rfind('\r', last - 1);
+            EXPECT_EQ(progress, last != std::string::npos && r.out.find_first_not_of(' ', shown + 1) == last);
+            EXPECT_EQ(progress, std::regex_search(r.out, std::regex("\r  ([0-9]+) of \\1 parts, [0-9]+ failed, "
+                                                                    "[0-9]:[0-5][0-9]:[0-5][0-9] elapsed, about 0:00:00 left\r")));
+            for (const char* shownOrCleared : {"\r  [0-9]+ of [0-9]+ parts[^\r]*", "\r +\r"})
+                r.out = std::regex_replace(r.out, std::regex(shownOrCleared), "");
             for (const std::string& call : e2e::lines_of(e2e::read_text(run.work() / "env.log"))) {
                 const bool history = call.find("RevisionView") != std::string::npos ||
                                      call.find(" cvnselect ") != std::string::npos;
@@ -321,9 +373,11 @@ TEST(PartsExport, MoreJobsWriteTheSameFilesAndConsole) {
                     EXPECT_NE(said.find(line.substr(18)), std::string::npos) << line << " after " << said;
                 }
             }
-            ASSERT_EQ(run.files_left(), kWholeExport);
+            // The journal too is the same whatever -jobs.
+            const std::vector<std::string> left = with(kPartlyFailed, {"ferrox.journal"});
+            ASSERT_EQ(run.files_left(), left);
             std::vector<std::string> outputs{r.out};
-            for (const std::string& name : kWholeExport) {
+            for (const std::string& name : left) {
                 outputs.push_back(run.output(name));
                 fs::remove(run.work() / name);
             }

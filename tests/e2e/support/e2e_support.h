@@ -75,6 +75,9 @@ std::vector<std::string> lines_of(const std::string& text);
 /// ended by a line end. Any other shape adds a test failure.
 std::vector<std::vector<std::string>> parse_csv(const std::string& text);
 
+/// `console` with the figures of a plan's time, which vary from run to run, as {T} and {MS}.
+std::string steady(const std::string& console);
+
 /// True when every "X_BEGIN" line of an element import or saved file is closed by its
 /// "X_END" line, in order.
 bool blocks_balanced(const std::string& text);
