@@ -4,33 +4,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <map>
-#include <optional>
 
 #include "export_files.h"
 #include "field_info.h"
 #include "fields.h"
 #include "output_file.h"
 #include "platform.h"
+#include "note_batcher.h"
 #include "record_notes.h"
-
-namespace {
-
-// Records whose note commands are handed to the interpreter at once. Their scratch
-// files exist together, so the batch is small.
-constexpr std::size_t kNotesBatch = 32;
-
-// Scratch names compared as a file system that ignores letter case would see them.
-bool same_scratch_file(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        return lower(x) == lower(y);
-    });
-}
-
-}  // namespace
 
 void append_column(std::string& record, std::string_view value) {
     if (!record.empty()) record += ',';
@@ -81,27 +62,6 @@ void warn_missing_notes(Console& console, const std::vector<std::string>& missin
                   count == 1 ? "note" : "notes", count == 1 ? "was" : "were", names.c_str());
 }
 
-/// A record waiting for its note.
-struct Pending {
-    std::vector<std::string> fields;
-    NoteFetch fetch;
-    std::size_t index = 0;              // the record's place in the raw file, from 0
-    std::optional<std::string> note = {};  // its note as an earlier run fetched it
-};
-
-/// Keeps in the journal the notes of `batch` whose commands succeeded (`results` holds
-/// one for each command, in order).
-void journal_fetched_notes(RunContext& ctx, const std::vector<Pending>& batch, const std::vector<CallResult>& results) {
-    std::size_t next = 0;
-    std::string noteText;
-    for (const Pending& pending : batch) {
-        if (pending.fetch.kind != NoteFetch::Kind::Command || pending.note || next >= results.size()) continue;
-        if (results[next++].status == 0 && ctx.journal && finish_note_fetch(ctx, pending.fetch, 0, noteText) == 0)
-            ctx.journal->add("note", {std::to_string(pending.index), pending.fetch.recordId, noteText});
-    }
-    if (ctx.journal) ctx.journal->flush();
-}
-
 /// Lists every record whose note is a placeholder in kNotesNotFetchedFile, one name a
 /// line, and says so.
 void list_missing_notes(RunContext& ctx, const std::vector<std::string>& missing) {
@@ -120,6 +80,48 @@ std::size_t count_lines(const std::string& file) {
     std::size_t count = 0;
     for (std::string line; read_line(in, line);) ++count;
     return count;
+}
+
+/// What the records written so far add up to.
+struct Written {
+    int records = 0;
+    std::vector<std::string> missingNotes;  // the records that carry a placeholder
+};
+
+/// Writes the records of `batch` with their notes (`results` holds the result of each
+/// note fetched now, in order), each with its client's messages and its progress line.
+void write_records(RunContext& ctx, const TrackingFileLayout& layout, const std::vector<PendingRecord>& batch,
+                   const std::vector<CallResult>& results, std::ostream& out, Written& written) {
+    std::size_t nextResult = 0;
+    std::string noteText;
+    for (const PendingRecord& pending : batch) {
+        int status = 0;
+        if (pending.fetches()) {
+            status = nextResult < results.size() ? results[nextResult].status : -1;
+            // What the client said goes with its record, whichever -jobs ran it.
+            if (nextResult < results.size()) report_client_errors(ctx.console, results[nextResult++]);
+        }
+        std::string record = layout.columns(pending.fields);
+        bool missing = false;
+        if (pending.note)
+            noteText = *pending.note;
+        else
+            missing = finish_note_fetch(ctx, pending.fetch, status, noteText) != 0;
+        if (missing)
+            written.missingNotes.push_back(pending.fetch.recordId);
+        else if (pending.fetches() && ctx.journal)
+            ctx.journal->add("note", {std::to_string(pending.index), pending.fetch.recordId, noteText});
+        if (ctx.progress) ctx.progress->advance(missing, !pending.note);
+        record += ',';
+        record += notes_column(noteText);
+        record += '\n';
+        out << record;
+        // Each record counts, so a file whose only record lacks a line end is kept.
+        ++written.records;
+        ctx.console.print(layout.progressFormat, written.records);
+        // Shown as it happens; and a reader that went away is noticed now.
+        ctx.console.flush();
+    }
 }
 
 }  // namespace
@@ -146,109 +148,21 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
     ctx.console.print("\n\nGenerating Export File %s\n\n", outputName.c_str());
     ctx.console.flush();
 
-    // One note command per record. The commands of up to kNotesBatch records per job go
-    // to the interpreters together, so that each runs them back to back as a script
-    // would (with -jobs, several side by side); each record is still written, with its
-    // messages, in raw file order, so the file and the console do not depend on -jobs.
-    ParallelSeries shell(ctx.shell, ctx.settings.jobs);
-    const std::size_t batchSize = kNotesBatch * std::max<std::size_t>(shell.width(), 1);
-
-    // The notes an earlier run fetched (-resume), by the record's place in the raw file.
-    const std::map<std::size_t, JournalEntry> journaled =
-        ctx.journal ? ctx.journal->numbered("note") : std::map<std::size_t, JournalEntry>{};
-    if (!journaled.empty())
-        ctx.console.print("\n%zu notes of the journal are not fetched again\n", journaled.size());
+    NoteBatcher notes(ctx, raw, logins, layout.loginPositions);
+    if (notes.journaled() > 0) ctx.console.print("\n%zu notes of the journal are not fetched again\n", notes.journaled());
     if (ctx.progress) ctx.progress->begin(ctx.settings.progress ? count_lines(rawFileName) : 0, "records");
-    std::vector<Pending> batch;
-    std::optional<Pending> carried;
-    std::vector<std::string> commands;
-    int written = 0;
-    std::size_t records = 0;
-    std::vector<std::string> missingNames;
-    std::string line;
-    std::string record;
-    std::string noteText;
-    bool rawLeft = true;
+    Written written;
     while (!platform::interrupted()) {
-        batch.clear();
-        commands.clear();
-        if (carried) {
-            batch.push_back(std::move(*carried));
-            carried.reset();
-        }
-        // Every raw line is one record, a blank line and an unended last line included.
-        while (batch.size() < batchSize && rawLeft) {
-            if (!read_line(raw, line)) {
-                rawLeft = false;
-                break;
-            }
-            std::vector<std::string> fields = split_fields(line);
-            logins.next_record();
-            for (std::size_t pos : layout.loginPositions)
-                if (pos < fields.size()) logins.map(fields[pos]);
-            NoteFetch fetch = plan_note_fetch(ctx.settings, field_at(fields, 1));
-            Pending pending{std::move(fields), std::move(fetch), records++};
-            if (const auto at = journaled.find(pending.index); at != journaled.end()) {
-                std::vector<std::string> earlier = ctx.journal->fields(at->second);
-                if (earlier.size() == 3 && earlier[1] == pending.fetch.recordId) pending.note = std::move(earlier[2]);
-            }
-            // Two records of one name (or, where letter case does not count, of names
-            // that differ only in case) share a scratch file: the second waits for the
-            // next batch.
-            if (pending.fetch.kind == NoteFetch::Kind::Command && !pending.note && !batch.empty() &&
-                std::any_of(batch.begin(), batch.end(), [&](const Pending& p) {
-                    return same_scratch_file(p.fetch.scratch, pending.fetch.scratch);
-                })) {
-                carried = std::move(pending);
-                break;
-            }
-            batch.push_back(std::move(pending));
-        }
+        const std::vector<PendingRecord> batch = notes.next();
         // Accounts the user map would merge end the export before any more notes are fetched.
         if (batch.empty() || !logins.merge().empty()) break;
-        for (const Pending& pending : batch) {
-            if (pending.fetch.kind != NoteFetch::Kind::Command || pending.note) continue;
-            ctx.scratch.add(pending.fetch.scratch);
-            commands.push_back(pending.fetch.command);
-        }
-        const std::vector<CallResult> results = shell.run_each(commands);
+        const std::vector<CallResult> results = notes.fetch(batch);
         if (platform::interrupted()) {
             // The notes that came before the interrupt are kept for a -resume.
-            journal_fetched_notes(ctx, batch, results);
+            notes.journal_fetched(batch, results);
             break;
         }
-        std::size_t nextResult = 0;
-        for (const Pending& pending : batch) {
-            int status = 0;
-            const bool command = pending.fetch.kind == NoteFetch::Kind::Command && !pending.note;
-            if (command && nextResult < results.size()) {
-                // What the client said goes with its record, whichever -jobs ran it.
-                report_client_errors(ctx.console, results[nextResult]);
-                status = results[nextResult++].status;
-            } else if (command) {
-                status = -1;
-            }
-            record = layout.columns(pending.fields);
-            bool missing = false;
-            if (pending.note)
-                noteText = *pending.note;
-            else
-                missing = finish_note_fetch(ctx, pending.fetch, status, noteText) != 0;
-            if (missing)
-                missingNames.push_back(pending.fetch.recordId);
-            else if (command && ctx.journal)
-                ctx.journal->add("note", {std::to_string(pending.index), pending.fetch.recordId, noteText});
-            if (ctx.progress) ctx.progress->advance(missing, !pending.note);
-            record += ',';
-            record += notes_column(noteText);
-            record += '\n';
-            out << record;
-            // Each record counts, so a file whose only record lacks a line end is kept.
-            ++written;
-            ctx.console.print(layout.progressFormat, written);
-            // Shown as it happens; and a reader that went away is noticed now.
-            ctx.console.flush();
-        }
+        write_records(ctx, layout, batch, results, out, written);
         if (ctx.journal) ctx.journal->flush();
         // A full disk ends the export now, not after every note has been fetched.
         if (!out) break;
@@ -258,7 +172,7 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
         ctx.console.print("%s", logins.merge().c_str());
         return -1;
     }
-    if (written == 0) {
+    if (written.records == 0) {
         // Nothing but the header: the file is not made, and none of that name is left
         // to pass for this export.
         output.discard();
@@ -270,11 +184,11 @@ int write_tracking_file(RunContext& ctx, const std::string& rawFileName,
         return -1;
     }
     ctx.console.print("\n");
-    ctx.console.print(layout.countFormat, written);
+    ctx.console.print(layout.countFormat, written.records);
     ctx.console.print("\n");
-    if (!missingNames.empty()) {
-        warn_missing_notes(ctx.console, missingNames);
-        list_missing_notes(ctx, missingNames);
+    if (!written.missingNotes.empty()) {
+        warn_missing_notes(ctx.console, written.missingNotes);
+        list_missing_notes(ctx, written.missingNotes);
         // A later run with -resume fetches just these.
         if (ctx.journal) ctx.journal->keep();
     }
