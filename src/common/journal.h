@@ -11,7 +11,8 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr const char* kJournalFile = "ferrox.journal";
+#include "run_files.h"
+
 
 /// An entry of a journal file: its tag, and where its fields lie in the file.
 struct JournalEntry {

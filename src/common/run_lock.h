@@ -6,8 +6,8 @@
 
 #include "console.h"
 #include "platform.h"
+#include "run_files.h"
 
-inline constexpr const char* kRunLockFile = "ferrox.lock";
 
 /// The lock of the current folder, held from acquire() to the end of the run: an
 /// operating-system lock on the lock file, so that a run that was killed leaves it free

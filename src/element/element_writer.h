@@ -9,17 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "export_files.h"
+#include "run_files.h"
 #include "history_model.h"
 #include "identity.h"
 #include "revision_tree.h"
 #include "run_context.h"
 
-inline constexpr const char* kLabelsScratchFile = "labelstmpfile000.tmp";
-inline constexpr const char* kDirsScratchFile = "dirstmpfile000.tmp";
-inline constexpr const char* kVersionsScratchFile = "versionstmpfile000.tmp";
-inline constexpr const char* kSavedLabelsFile = "SavedLabelsFile.txt";
-inline constexpr const char* kSavedDirsFile = "SavedDirsFile.txt";
 inline constexpr const char* kDefaultPartsExportFile = kPartsOutputFile;
 
 /// "Keyword N:value" with the value's length in bytes; values are never quoted.

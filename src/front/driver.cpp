@@ -17,6 +17,7 @@
 #include "run_lock.h"
 #include "usage.h"
 #include "users.h"
+#include "run_files.h"
 
 namespace {
 
@@ -24,17 +25,6 @@ constexpr const char* kBanner =
     "\n\nferrox: export of server data to Sabrex import files\n"
     "Part of the Sabrex migration tools; check each import file before loading it.\n\n";
 
-/// Files of the current folder that a run writes or reads besides its output; an output
-/// file of one of these names would be overwritten or read back by the run itself.
-constexpr const char* kRunFileNames[] = {
-    "defectRawFile000.raw", "featureRawFile000.raw", "userRawFile000.raw",   "defectConfigFile000.raw",
-    "featureConfigFile000.raw", "partsRawFile000.raw", "partsRawFile000.raw0", "tmppfvrawfile000.out",
-    "wildcardtmpfile000.tmp", "revTmpFile000.out",     "verTmpFile000.out",    "vandorCommittedfile000.raw",
-    "tmpsid000.raw",        "tmprel000.raw",         "labelstmpfile000.tmp", "dirstmpfile000.tmp",
-    "versionstmpfile000.tmp", "SavedLabelsFile.txt", "SavedDirsFile.txt",    kRunLockFile,
-    kUnmappedValuesFile,    kJournalFile,            kFailedPartsFile,       kNotesNotFetchedFile,
-    kHeldRawPartBackup,
-};
 
 bool same_name(std::string_view a, std::string_view b) {
 #ifdef _WIN32
@@ -51,7 +41,7 @@ bool same_name(std::string_view a, std::string_view b) {
 std::string clashing_run_file(const RunSettings& settings, const std::string& output) {
     std::filesystem::path path(output);
     bool inCurrentFolder = !path.has_parent_path() || same_file(path.parent_path().string(), ".");
-    for (const char* name : kRunFileNames)
+    for (const std::string& name : run_file_names())
         if ((inCurrentFolder && same_name(path.filename().string(), name)) || same_file(output, name)) return name;
     for (const std::string* input : {&settings.inFile, &settings.committedFile, &settings.partSpecFile,
                                      &settings.relSpecFile, &settings.valueMapFile, &settings.userMapFile})

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "export_files.h"
+#include "run_files.h"
 #include "run_settings.h"
 
 /// Longest value each option accepts. The record's fields were fixed-size in earlier

@@ -41,11 +41,11 @@ const HistoryReport kVersionsReport{
 }  // namespace
 
 std::string committed_scratch_file(const std::string& committedFile, std::size_t slot) {
-    if (committedFile.empty()) return strprintf("vandorCommittedfile%03zu.raw", slot);
+    if (committedFile.empty()) return place_file_name(kCommittedScratchFormat, slot);
     return slot == 0 ? committedFile : committedFile + strprintf(".%03zu", slot);
 }
 
-std::string versions_scratch_file(std::size_t slot) { return strprintf("verTmpFile%03zu.out", slot); }
+std::string versions_scratch_file(std::size_t slot) { return place_file_name(kVersionsScratchFormat, slot); }
 
 std::string committed_versions_condition(const RunSettings& settings, const std::string& releaseInList,
                                          const PendingPart& part) {

@@ -23,7 +23,7 @@ const HistoryReport kRevisionViewReport{
 }  // namespace
 
 std::string revision_scratch_file(std::size_t slot) {
-    return strprintf("revTmpFile%03zu.out", slot);
+    return place_file_name(kRevisionScratchFormat, slot);
 }
 
 std::string compose_revision_view_command(const std::string& partPath, const std::string& file) {

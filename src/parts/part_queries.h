@@ -6,10 +6,10 @@
 #include <string>
 
 #include "run_context.h"
+#include "run_files.h"
 
 /// The raw part file of a parts export; it stays for the next run, which keeps it
 /// under the backup name (this name followed by the digit 0).
-inline constexpr const char* kRawPartFile = "partsRawFile000.raw";
 
 /// One part list query: the report command up to " -where ", and the condition that
 /// follows it. The condition reaches the client as one argument.

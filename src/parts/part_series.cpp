@@ -15,7 +15,7 @@
 #include <sstream>
 #include <utility>
 
-#include "export_files.h"
+#include "run_files.h"
 #include "output_file.h"
 #include "parts_export.h"
 #include "platform.h"

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "committed_history.h"
-#include "export_files.h"
+#include "run_files.h"
 #include "output_file.h"
 #include "part_history.h"
 #include "part_queries.h"
@@ -18,7 +18,7 @@
 
 int backup_raw_part_file(Console& console) {
     if (!std::ifstream(kRawPartFile)) return 0;
-    const std::string backup = std::string(kRawPartFile) + "0";
+    const std::string backup = std::string(kRawPartBackup);
     // The older backup is held aside until the new selection is known to yield parts.
     std::remove(kHeldRawPartBackup);
     if (std::ifstream(backup)) platform::replace_file(backup, kHeldRawPartBackup);
@@ -44,8 +44,8 @@ void keep_raw_part_backup(ScratchFiles& scratch, bool rotated, bool restore) {
     }
     scratch.remove(kRawPartFile);
     if (!rotated) return;
-    platform::replace_file(std::string(kRawPartFile) + "0", kRawPartFile);
-    if (std::ifstream(kHeldRawPartBackup)) platform::replace_file(kHeldRawPartBackup, std::string(kRawPartFile) + "0");
+    platform::replace_file(kRawPartBackup, kRawPartFile);
+    if (std::ifstream(kHeldRawPartBackup)) platform::replace_file(kHeldRawPartBackup, kRawPartBackup);
 }
 
 int print_export_totals(const ElementWriter& writer, Console& console) {
@@ -203,7 +203,7 @@ int export_parts(RunContext& ctx) {
         if (!holds) {
             if (rotated)
                 ctx.console.print("\n%s and %s are left as they were\n", kRawPartFile,
-                                  (std::string(kRawPartFile) + "0").c_str());
+                                  kRawPartBackup);
             return rc != 0 ? rc : -1;
         }
         // A complete part list stays for a later run; a failed one goes with the run.

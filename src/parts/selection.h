@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "run_context.h"
+#include "run_files.h"
 
-inline constexpr const char* kBatchScratchFile = "tmppfvrawfile000.out";
-inline constexpr const char* kWildcardScratchFile = "wildcardtmpfile000.tmp";
 
 /// The release names of the release specification file "-relspec": the first field of
 /// every line (a last line without a line end too), in file order, repeats kept; lines

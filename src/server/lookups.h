@@ -6,9 +6,8 @@
 #include <string_view>
 
 #include "run_context.h"
+#include "run_files.h"
 
-inline constexpr const char* kSidScratchFile = "tmpsid000.raw";
-inline constexpr const char* kReleaseScratchFile = "tmprel000.raw";
 
 /// `value` made safe inside a single-quoted SQL literal: single quotes doubled.
 std::string sql_literal_text(std::string_view value);

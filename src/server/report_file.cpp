@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform.h"
+#include "run_files.h"
 
 namespace {
 
@@ -23,9 +24,9 @@ const char* view_name(ExportKind kind) {
 
 std::string view_raw_file_name(ExportKind kind) {
     switch (kind) {
-        case ExportKind::Defects: return "defectRawFile000.raw";
-        case ExportKind::Features: return "featureRawFile000.raw";
-        case ExportKind::Users: return "userRawFile000.raw";
+        case ExportKind::Defects: return kDefectRawFile;
+        case ExportKind::Features: return kFeatureRawFile;
+        case ExportKind::Users: return kUserRawFile;
         default: return "";
     }
 }
@@ -169,10 +170,10 @@ int generate_config_info(RunContext& ctx, std::string& configFileName) {
     std::string command = settings.corvane() ? "corv " : "";
     if (settings.exportKind == ExportKind::Defects) {
         command += "Defect ";
-        configFileName = "defectConfigFile000.raw";
+        configFileName = kDefectConfigFile;
     } else if (settings.exportKind == ExportKind::Features) {
         command += "Feature ";
-        configFileName = "featureConfigFile000.raw";
+        configFileName = kFeatureConfigFile;
     } else {
         return 0;  // the users export has no configurable fields
     }

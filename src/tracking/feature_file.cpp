@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "export_files.h"
+#include "run_files.h"
 #include "field_info.h"
 #include "fields.h"
 #include "import_file.h"

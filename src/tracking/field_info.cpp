@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "defect_file.h"
-#include "export_files.h"
+#include "run_files.h"
 #include "feature_file.h"
 #include "fields.h"
 #include "output_file.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "export_files.h"
+#include "run_files.h"
 #include "field_info.h"
 #include "fields.h"
 #include "output_file.h"

@@ -10,11 +10,11 @@
 #include "console.h"
 #include "run_settings.h"
 #include "value_maps.h"
+#include "run_files.h"
 
 /// The report of the values that fell to a fallback, in the current folder; written
 /// whole by a -map defect or feature export that has such values, removed at the start
 /// of every defect and feature export.
-inline constexpr const char* kUnmappedValuesFile = "unmappedValues.txt";
 
 /// A user's login map: server login to target login, no two server logins to one
 /// target.
