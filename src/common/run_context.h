@@ -1,6 +1,8 @@
 // RunContext: the run's settings and the outside world, passed to every export.
 #pragma once
 
+#include <string>
+
 #include "console.h"
 #include "journal.h"
 #include "plan.h"
@@ -17,4 +19,7 @@ struct RunContext {
     Journal* journal = nullptr;    // what the run has finished, for a later -resume
     Progress* progress = nullptr;  // the -progress line
     CallTimes* callTimes = nullptr;  // with -plan: how long each client call took
+    // The heading and usage block of a refused command line, for the checks an export
+    // makes after the parse (the front end owns the usage text).
+    std::string invalidParameters = {};
 };

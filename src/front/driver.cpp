@@ -170,7 +170,7 @@ int run_ferrox(const std::vector<std::string>& args, Console& runConsole, Shell&
             return -1;
     }
     RunContext ctx{settings, console, *shell, scratch, journaled ? &journal : nullptr, &progress,
-                   settings.plan ? &callTimes : nullptr};
+                   settings.plan ? &callTimes : nullptr, invalid_parameters_text(settings.serverKind)};
     int status = -1;
     console.print(corvane ? "\nTesting Connection to Corvane...\n" : "\nTesting Connection to VANDOR...\n");
     const std::string testCommand = std::string(corvane ? "corv report -testServer > " : "Report -testServer > ") +

@@ -14,7 +14,6 @@
 #include "part_queries.h"
 #include "platform.h"
 #include "selection.h"
-#include "usage.h"
 
 int backup_raw_part_file(Console& console) {
     if (!std::ifstream(kRawPartFile)) return 0;
@@ -138,7 +137,7 @@ int export_parts(RunContext& ctx) {
     const RunSettings& settings = ctx.settings;
     if (settings.releaseName.empty() && settings.relSpecFile.empty() &&
         settings.whereClause.empty() && settings.inFile.empty()) {
-        ctx.console.print("%s", invalid_parameters_text(settings.serverKind).c_str());
+        ctx.console.print("%s", ctx.invalidParameters.c_str());
         ctx.console.print(
             "\n   You must specify the Release using either the -release or -relspec option\n\n");
         return -1;

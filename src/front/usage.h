@@ -1,4 +1,5 @@
-// The usage block of each server kind, printed by the front end and the parts export.
+// The usage block of each server kind and the help lines of every option, printed by the front
+// end; the parts export gets the refusal text through its RunContext.
 #pragma once
 
 #include <string>
