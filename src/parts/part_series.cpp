@@ -15,18 +15,13 @@
 #include <sstream>
 #include <utility>
 
+#include "failed_parts.h"
 #include "run_files.h"
 #include "output_file.h"
 #include "parts_export.h"
 #include "platform.h"
 
 namespace {
-
-struct FailedPart {
-    std::string name;
-    std::string reason;
-    std::vector<std::string> lines;  // its rows of the raw part file
-};
 
 /// A batch of parts whose reports are under way.
 struct FetchedBatch {
@@ -118,7 +113,7 @@ public:
 
     int finish() {
         if (part_.verifier) return part_.verifier->finish(console_);
-        list_failed_parts();
+        failed_.keep_rows(console_, ctx_.scratch);
         if (failed_.empty() && writer_.elementCount() == 0 && !ctx_.settings.sinceDate.empty()) {
             console_.print("\n\nERROR:  No version was changed since %s\n\n", ctx_.settings.sinceDate.c_str());
             return -1;
@@ -133,14 +128,7 @@ public:
         } else {
             print_export_totals(writer_, console_);
         }
-        console_.print("\n\nERROR:  %d of %d parts were not exported%s:\n",
-                       static_cast<int>(failed_.size()), parts_, written.c_str());
-        for (const FailedPart& part : failed_)
-            console_.print("    %s: %s\n", part.name.c_str(), part.reason.c_str());
-        if (failedListed_)
-            console_.print("\nTheir raw rows are in %s: -infile %s exports just them\n", kFailedPartsFile,
-                           kFailedPartsFile);
-        console_.print("\n");
+        failed_.report(console_, parts_, written);
         return -1;
     }
 
@@ -170,22 +158,6 @@ private:
         return fields;
     }
 
-    /// The raw rows of the failed parts in kFailedPartsFile, or no such file when none
-    /// failed (an "-infile" of it that exported them all included).
-    void list_failed_parts() {
-        if (failed_.empty()) {
-            std::remove(kFailedPartsFile);
-            return;
-        }
-        std::string rows;
-        for (const FailedPart& part : failed_)
-            for (const std::string& line : part.lines) rows += line + "\n";
-        std::string why;
-        // A text file like the raw part file it comes from: CR LF line ends on Windows.
-        failedListed_ = write_whole_file(kFailedPartsFile, rows, why, &ctx_.scratch, std::ios::out);
-        if (!failedListed_) console_.print("\nWARNING: Could not write %s: %s\n", kFailedPartsFile, why.c_str());
-    }
-
     /// Writes a part as the earlier run's journal holds it (`fields` as earlier() gives them).
     void replay(const PendingPart& part, std::vector<std::string>& fields) {
         WrittenElement element;
@@ -197,7 +169,7 @@ private:
         const bool ok = writer_.replay_element(element) == 0;
         // The parts checked after it see what it declared, as after a part exported now.
         if (ok) checker_.declare_written(writer_.type_blocks(element));
-        if (!ok) failed_.push_back({part.name, console_.reason(), part.lines});
+        if (!ok) failed_.add(part.name, console_.reason(), part.lines);
         if (progress_) progress_->advance(!ok, false);
     }
 
@@ -241,7 +213,7 @@ private:
             if (part_.verifier)
                 part_.verifier->part_failed(part.name, console_.reason());
             else
-                failed_.push_back({part.name, console_.reason(), part.lines});
+                failed_.add(part.name, console_.reason(), part.lines);
         }
         if (progress_) progress_->advance(!ok);
     }
@@ -261,8 +233,7 @@ private:
     // Declared after the shells it runs on: its reports end before they go.
     std::optional<FetchedBatch> fetching_;
     int parts_ = 0;
-    std::vector<FailedPart> failed_;
-    bool failedListed_ = false;  // their rows are in kFailedPartsFile
+    FailedParts failed_;
     Journal* journal_;
     Progress* progress_;
     std::map<std::size_t, JournalEntry> journaled_;  // the parts an earlier run's journal holds
