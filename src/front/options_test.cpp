@@ -130,6 +130,8 @@ TEST(ParseOptions, RefusedCommandLines) {
         {"-defects", "-o", text_of(kMaxTextOptionLength + 1)},
         {"-parts", "-relspec", text_of(kMaxTextOptionLength + 1)},
         // Counts out of their ranges or not whole numbers; -plan exports nothing to resume.
+        {"-defects", "-jobs", "0"},
+        {"-defects", "-jobs", "65"},
         {"-defects", "-retries", "11"},
         {"-defects", "-retries", "1x"},
         {"-defects", "-timeout", "0"},

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scratch_folder.h"
@@ -22,6 +24,32 @@ TEST(QuoteCmd, QuotesForCmdExe) {
     // client's argument parser reads \" as a quote. Checked against cmd.exe under wine.
     EXPECT_EQ(platform::quote_cmd("a b 50% c"), "\"a b 50\"%\" c\"");
     EXPECT_EQ(platform::quote_cmd("a \"b\" 50% c"), "^\"a \\^\"b\\^\" 50^\"^%^\" c^\"");
+    // Backslashes before a piece's closing quote are doubled, so they stay backslashes.
+    EXPECT_EQ(platform::quote_cmd("a\\%b c\\"), "\"a\\\\\"%\"b c\\\\\"");
+}
+
+// A run that ends removes the lock file while it still holds it. Another that opened the
+// old file just before must not lock it once it is gone while a third holds the new one:
+// two contenders coming and going never hold the lock at once.
+TEST(FileLock, NeverHeldTwiceWhileHoldersComeAndGo) {
+    test_folder::ScratchFolder dir;
+    const std::string path = (dir.path() / "ferrox.lock").string();
+    std::atomic<int> holders{0};
+    std::atomic<int> overlaps{0};
+    auto contend = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            platform::FileLock lock;
+            std::string content, why;
+            if (lock.acquire(path, content, why) != platform::FileLock::Outcome::Held) continue;
+            if (holders.fetch_add(1) != 0) ++overlaps;
+            std::this_thread::yield();
+            holders.fetch_sub(1);
+        }
+    };
+    std::thread first(contend), second(contend);
+    first.join();
+    second.join();
+    EXPECT_EQ(overlaps.load(), 0);
 }
 
 std::vector<int> statuses_of(const std::vector<platform::CommandResult>& results) {
