@@ -103,3 +103,19 @@ TEST(CommandSession, EachSeriesLineRunsAsThroughAnInterpreterOfItsOwn) {
 }
 
 }  // namespace
+
+// A call past its time limit ends with every process of its group, also one that is not
+// the interpreter's own child and ignores the request to end.
+TEST(RunCommand, ACallPastItsTimeLimitEndsWithItsWholeGroup) {
+    test_folder::InScratchDir dir;
+    const platform::CommandResult result =
+        platform::run_command("sh -c 'trap \"\" TERM; echo $$ > stubborn.pid; exec sleep 30' & sleep 30",
+                              platform::Environment::inherited(), std::chrono::seconds(1));
+    EXPECT_TRUE(result.timedOut);
+    const std::string pid = read_text("stubborn.pid").substr(0, read_text("stubborn.pid").find('\n'));
+    ASSERT_FALSE(pid.empty());
+    // Gone, or a zombie nobody has reaped yet (its parent ended first).
+    const std::string stat = read_text("/proc/" + pid + "/stat");
+    const std::size_t state = stat.rfind(") ");
+    EXPECT_TRUE(stat.empty() || (state != std::string::npos && stat[state + 2] == 'Z')) << stat;
+}
