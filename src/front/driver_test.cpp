@@ -49,7 +49,8 @@ TEST(ServerKind, FollowsTheMarkerAnywhereInTheInvocationName) {
 
 // Two runs in one folder would share scratch files: the second is refused while the
 // first holds the lock; a lock file left by a run that was killed is taken over, and the
-// files it recorded are removed (not a folder that took one of their names).
+// files it recorded are removed (not a folder that took one of their names, nor a file of
+// the user's named like the export's temporary file).
 TEST(RunFerrox, OneRunAtATimeInAFolder) {
     const std::string stale = "2147483646 far-host\ndefects.txt.partial\nfeature%0A1.out\nmissing.out\nsub\n";
     struct Case {
@@ -62,18 +63,18 @@ TEST(RunFerrox, OneRunAtATimeInAFolder) {
         {true, -1,
          "\n\nERROR:  Another ferrox run (process 2147483646 on far-host) is working in this folder: lock file "
          "ferrox.lock\nTwo runs must not share a folder, as their scratch files have the same names.\n\n",
-         {"defects.txt.partial", "feature\n1.out", kRunLockFile, "sub", "u.raw"}},
+         {"defects.txt.partial", "feature\n1.out", kRunLockFile, "sub", "u.raw", "usersExport.txt.partial"}},
         {false, 0,
          "\nWARNING:  A ferrox run (process 2147483646 on far-host) ended in this folder without cleaning up: its "
          "lock is taken over and the files it left are removed: defects.txt.partial, feature\n1.out\n"
          "\nTesting Connection to Corvane...\n\nReading Raw Input File: u.raw\n\n\nGenerating Users Export File\n\n"
          "\n0 Users exported.\n\n\n\nExport File Name: usersExport.txt\n\n",
-         {"sub", "u.raw", "usersExport.txt"}},
+         {"sub", "u.raw", "usersExport.txt", "usersExport.txt.partial"}},
     };
     for (const Case& c : cases) {
         test_support::InScratchDir dir;
         test_support::write_text(kRunLockFile, stale);
-        for (const char* left : {"u.raw", "defects.txt.partial", "feature\n1.out"}) test_support::write_text(left, "");
+        for (const char* left : {"u.raw", "defects.txt.partial", "feature\n1.out", "usersExport.txt.partial"}) test_support::write_text(left, "");
         std::filesystem::create_directory("sub");
         platform::FileLock other;
         std::string content, why;
