@@ -12,12 +12,9 @@ root=$PWD
 started=$SECONDS
 quiet() {  # runs a command, showing its output only when it fails
   local log status
-  log=$(mktemp)
-  "$@" >"$log" 2>&1
-  status=$?
+  log=$(mktemp); "$@" >"$log" 2>&1; status=$?
   ((status == 0)) || cat "$log" >&2
-  rm -f "$log"
-  return $status
+  rm -f "$log"; return $status
 }
 
 # --- Tools, builds and the prefix -------------------------------------------------------
@@ -26,8 +23,7 @@ scripts/setup.sh
 wine=/usr/lib/wine/wine64
 if [ ! -x "$wine" ]; then
   echo "Installing: wine64"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends wine64 >/dev/null
 fi
@@ -64,11 +60,8 @@ check() {  # check TITLE COMMAND...: one counted result
   if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $title"; fi
 }
 same_lines() {  # same_lines EXPECTED_TEXT FILE
-  local actual
-  actual=$(cat "$2" 2>/dev/null)
-  [ "$1" == "$actual" ] && return 0
-  diff <(printf '%s\n' "$1") <(printf '%s\n' "$actual") | head -n 12
-  return 1
+  [ "$1" == "$(cat "$2" 2>/dev/null)" ] && return 0
+  diff <(printf '%s\n' "$1") "$2" | head -n 12; return 1
 }
 
 # --- The tables -------------------------------------------------------------------------
@@ -112,16 +105,11 @@ delay_ms=20000
 for row in "${interrupts[@]}"; do
   IFS='|' read -r id how export <<<"$row"
   read -r id <<<"$id"; read -r -a how <<<"$how"; read -r export <<<"$export"
-  if [ "$export" = defects ]; then
-    server=fixture delay='defect -view 1002' clients=1 file=defectsExport.txt left=ferrox.journal
-    args=(-defects -map)
-  else
-    server=generated delay='RevisionView' clients=4 file=partsExport.txt left="ferrox.journal partsRawFile000.raw"
-    args=(-parts -release R2 -jobs 4)
-  fi
+  server=fixture delay='defect -view 1002' clients=1 file=defectsExport.txt left=ferrox.journal args=(-defects -map)
+  [ "$export" = parts ] && server=generated delay='RevisionView' clients=4 file=partsExport.txt \
+    left="ferrox.journal partsRawFile000.raw" args=(-parts -release R2 -jobs 4)
   dir=$work/$id
-  mkdir -p "$dir" && cd "$dir"
-  echo "an earlier export" >"$file"
+  mkdir -p "$dir" && cd "$dir" && echo "an earlier export" >"$file"
   WINEPATH="$(winpath "$root/build-win/bin");$(winpath "$root/build-win/sim-bin")" SIM_LOG="$(winpath "$dir/sim.log")" \
     CVN_FAMILY="$(winpath "$work/corvane-$server.db")" SIM_DELAY="$delay" SIM_DELAY_MS=$delay_ms \
     setsid "$wine" ferrox_cvn.exe "${args[@]}" >console.txt 2>&1 &

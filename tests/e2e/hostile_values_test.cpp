@@ -235,3 +235,51 @@ TEST(HostileValues, PassTheInterpreterAsTyped) {
         EXPECT_FALSE(fs::exists(dir / "canary.txt"));
     }
 }
+
+// Each value as a part "V/V" in the release V of a server of each kind: the extract commands
+// of its export, run as the importing side runs them (sh for -target UNIX; under wine each
+// line as a Windows command line), hand the client every path and release as they are.
+TEST(HostileValues, PartPathsReachTheExtractCommandsAsTyped) {
+    std::vector<std::string> paths;  // the raw part file splits at "|" and drops leading blanks
+    for (const std::string& v : interpreter_values())
+        if (v.find('|') == std::string::npos && v[0] != ' ') paths.push_back(v);
+    for (const SimKind kind : {SimKind::corvane, SimKind::vandor}) {
+        const bool cvn = kind == SimKind::corvane;
+        std::string sql;
+        std::vector<std::string> extracts;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            const std::string v = sql_text(paths[i]), p = sql_text(paths[i] + "/" + paths[i]), s = "'s" + std::to_string(i) + "'";
+            const std::string day = "'2020/01/01 10:00:00'";
+            sql += cvn ? "INSERT INTO RevisionView VALUES (" + p + ", " + day + ", '1', NULL, " + day + ", " + s + ", 'o');\n"
+                         "INSERT INTO PartFullView VALUES (" + p + ", " + v + ", NULL, 'asmith', '1', " + day + ", '0644', " + s +
+                         ", NULL, NULL);\n"
+                       : "INSERT INTO Fileview VALUES (" + p + ", " + v + ", '1.1', '1', 'c', " + day + ", " + day + ", '0644', " +
+                         s + ", NULL);\nINSERT INTO committedVersions VALUES (" + p + ", " + v + ", '1.1', '1', " + day + ", " +
+                         v + ", " + day + ", 'delta');\nINSERT INTO versions VALUES ('1.1', '1', '0', " + day + ", " + s + ");\n";
+            const std::string& n = paths[i];
+            extracts.push_back(cvn ? "corv Part -extract " + n + "/" + n + " -nokeys -release " + n + " -stdout"
+                                   : "File -extract " + n + "/" + n + " -nokeys -release " + n + " -version 1.1 -stdout");
+        }
+        e2e::ServerRun run(kind);
+        ASSERT_TRUE(run.sql(sql));
+        std::vector<std::string> args{"-parts", "-where", "1=1"};
+        if (!e2e::under_wine()) args.insert(args.end(), {"-target", "UNIX"});
+        EXPECT_EQ(run.run(args).status, 0);
+        std::string lines;
+        for (const std::string& line : e2e::lines_of(run.output("partsExport.txt")))
+            if (line.starts_with("ExtractCmd ")) lines += line.substr(line.find(':') + 1) + " extracted.out\n";
+        e2e::write_text(run.work() / "lines.txt", lines);
+        e2e::RunOptions options = e2e::program_options(run.work());
+        options.crlf = false;
+        options.setEnv["SIM_LOG"] = e2e::native_path(run.work() / "extract.log");
+        if (e2e::under_wine())
+            e2e::run_program(e2e::wine_build_dir() + "/check/run-lines.exe", {"lines.txt"}, options);
+        else
+            e2e::run_program("/bin/sh", {"lines.txt"}, options);
+        std::vector<std::string> log = e2e::lines_of(e2e::read_text(run.work() / "extract.log"));
+        std::sort(log.begin(), log.end());
+        std::sort(extracts.begin(), extracts.end());
+        EXPECT_EQ(log, extracts);
+        EXPECT_FALSE(fs::exists(run.work() / "canary.txt"));
+    }
+}

@@ -26,16 +26,12 @@ std::string bin_dir() { return FERROX_BIN_DIR; }
 std::string sim_bin_dir() { return FERROX_SIM_BIN_DIR; }
 std::string source_dir() { return FERROX_SOURCE_DIR; }
 
-namespace {
-
-std::string wine_build() {
+std::string wine_build_dir() {
     const char* dir = std::getenv("FERROX_E2E_WINE");
     return dir ? dir : "";
 }
 
-}  // namespace
-
-bool under_wine() { return !wine_build().empty(); }
+bool under_wine() { return !wine_build_dir().empty(); }
 
 std::string expected_text(const std::string& name) {
     const std::filesystem::path path = source_dir() + "/tests/e2e/expected/" + name;
@@ -45,7 +41,7 @@ std::string expected_text(const std::string& name) {
 }
 
 std::string program(const std::string& name) {
-    return under_wine() ? wine_build() + "/bin/" + name + ".exe" : bin_dir() + "/" + name;
+    return under_wine() ? wine_build_dir() + "/bin/" + name + ".exe" : bin_dir() + "/" + name;
 }
 
 std::string native_path(const std::filesystem::path& path) {
@@ -95,7 +91,7 @@ RunResult run_once(const std::string& program, const std::vector<std::string>& a
     for (const auto& name : options.unsetEnv) env.erase(name);
     for (const auto& [name, value] : options.setEnv) env[name] = value;
     if (options.simOnPath && !options.launcher.empty())
-        env["WINEPATH"] = native_path(wine_build() + "/bin") + ";" + native_path(wine_build() + "/sim-bin");
+        env["WINEPATH"] = native_path(wine_build_dir() + "/bin") + ";" + native_path(wine_build_dir() + "/sim-bin");
     else if (options.simOnPath)
         env["PATH"] = sim_bin_dir() + ":" + env["PATH"];
     std::vector<std::string> envStrings;

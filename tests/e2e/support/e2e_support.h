@@ -22,6 +22,8 @@ std::string source_dir();   // the source tree (fixtures live under it)
 /// Windows build folder, its Windows programs under wine (wine64, CMake's FERROX_WINE),
 /// with the Windows build of the simulated client; simgen stays the Linux one.
 bool under_wine();
+/// The Windows build folder under wine (its helpers in check/), else "".
+std::string wine_build_dir();
 /// The program under test `name` (ferrox_cvn, ferrox_vandor, tagsmith) of this platform.
 std::string program(const std::string& name);
 /// `path` as the programs under test name it: itself, or Z:\... under wine.
