@@ -285,7 +285,6 @@ RunOptions ServerRun::options(const std::map<std::string, std::string>& env,
 
 std::string ServerRun::program() const { return e2e::program(kind_ == SimKind::corvane ? "ferrox_cvn" : "ferrox_vandor"); }
 
-
 RunResult ServerRun::run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                          const std::vector<std::string>& unset) const {
     return run_program(program(), args, options(env, unset));

@@ -1,6 +1,7 @@
-// Helpers for end-to-end tests: running built programs in scratch folders, simulated
-// servers (from a fixture, SQL or generator parameters), the client's call log, readers
-// of the export files, and whole runs compared with expected files.
+// Helpers for end-to-end tests: running built programs (the Linux ones, or the Windows ones
+// under wine) in scratch folders, simulated servers (from a fixture, SQL or generator
+// parameters), the client's call log, readers of the export files, and whole runs compared
+// with expected files.
 #pragma once
 
 #include <cstdint>
