@@ -2,11 +2,13 @@
 // the k-th command fails, answers half and fails, or is killed mid-answer (SIM_FAULT).
 // Whatever k, the run must end with a status, fail whenever something asked for is
 // missing and name it, leave every output file whole or absent, take no file of an
-// earlier step for fresh data, and let the next run in the same folder succeed.
+// earlier step for fresh data, and let the next run in the same folder succeed. An export
+// with -jobs is held to the same export at -jobs 1: its console, its files, its calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -80,6 +82,30 @@ Outcome run_in(const e2e::ServerRun& run, const SweepCase& c, const std::string&
     for (const char* list : {"failedParts.raw", "notesNotFetched.txt"})
         for (const std::string& line : e2e::lines_of(run.output(list))) o.unfinished.push_back(line.substr(0, line.find('|')));
     return o;
+}
+
+/// `c` at -jobs 1: the reference every -jobs run is held to.
+SweepCase one_job(SweepCase c) {
+    const auto jobs = std::find(c.args.begin(), c.args.end(), "-jobs");
+    if (jobs != c.args.end()) *std::next(jobs) = "1";
+    return c;
+}
+
+/// The reference run of `c` at -jobs 1 (after `reset`); a clean run at c's own -jobs must
+/// leave its console and files, and make its calls but for their order.
+Outcome reference_run(const e2e::ServerRun& run, const SweepCase& c, const std::function<void()>& reset) {
+    reset();
+    Outcome reference = run_in(run, one_job(c), "");
+    if (one_job(c).args == c.args) return reference;
+    reset();
+    Outcome jobs = run_in(run, c, "");
+    EXPECT_EQ(jobs.result.out, reference.result.out);
+    EXPECT_TRUE(jobs.outputs == reference.outputs && jobs.left == reference.left);
+    std::vector<std::string> calls = reference.log;
+    std::sort(calls.begin(), calls.end());
+    std::sort(jobs.log.begin(), jobs.log.end());
+    EXPECT_EQ(jobs.log, calls);
+    return reference;
 }
 
 /// Why the calls of a failed run and of the run that resumed it are not the clean run's,
@@ -191,8 +217,7 @@ TEST_P(FaultSweep, EveryFaultEndsInAWholeExportOrANamedFailure) {
         for (const auto& entry : fs::directory_iterator(run.work())) fs::remove_all(entry.path());
         for (const char* name : kSeeds) e2e::write_text(run.work() / name, kStale);
     };
-    seed();
-    const Outcome reference = run_in(run, c, "");
+    const Outcome reference = reference_run(run, c, seed);
     ASSERT_EQ(reference.result.status, 0) << reference.result.out;
     for (const auto& [name, text] : reference.outputs) EXPECT_EQ(text.find("STALE"), std::string::npos) << name;
 
@@ -228,7 +253,7 @@ TEST_P(FaultSweep, AFileSizeLimitFailsTheRunAndKeepsTheEarlierFiles) {
     const SweepCase& c = GetParam();
     e2e::ServerRun run(c.kind);
     ASSERT_TRUE(c.sample ? run.generated(c.generated) : run.fixture());
-    const Outcome reference = run_in(run, c, "");
+    const Outcome reference = run_in(run, one_job(c), "");
     ASSERT_EQ(reference.result.status, 0) << reference.result.out;
     int failures = 0;
     for (int blocks = 0; failures < 30; blocks = blocks ? 2 * blocks : 1, ++failures) {
@@ -265,7 +290,7 @@ TEST(Resume, AnInterruptedExportGoesOnWhereItStopped) {
         e2e::ServerRun run(kind);
         ASSERT_TRUE(run.fixture());
         const SweepCase c{"interrupted", kind, args, outputs};
-        const Outcome reference = run_in(run, c, "");
+        const Outcome reference = run_in(run, one_job(c), "");
         for (const auto& entry : fs::directory_iterator(run.work())) fs::remove_all(entry.path());
         const fs::path log = run.work().parent_path() / "stopped.log";
         std::vector<std::string> words{"-c", "\"$0\" \"$@\" & p=$!; sleep 1; kill -INT $p; wait $p", run.program()};

@@ -62,6 +62,7 @@ TEST(FrontEnd, RunsThatEndInTheFrontEnd) {
 }
 
 TEST(FrontEnd, AnInterruptedExportLeavesTheEarlierFileAndNothingElse) {
+    if (e2e::under_wine()) GTEST_SKIP() << "POSIX signals; the console events are scripts/windows-check.sh's";
     // The delayed calls take a second each, so the run is inside them when it is stopped:
     // the notes of a series, or the single report call. The signal, the slow call, when
     // the signal comes; and a client that ignores the request to end (it is killed).
@@ -127,6 +128,7 @@ TEST(FrontEnd, BadInputFilesAreRefusedNamingTheFile) {
 // A folder where the run wants a file: an -infile file, the export file, a scratch file, a
 // saved file (which goes in place before the export file: the earlier export stays).
 TEST(FrontEnd, AFolderInPlaceOfAFileIsRefusedAndLeftAlone) {
+    if (e2e::under_wine()) GTEST_SKIP() << "the reasons are the Linux C library's texts";
     const std::tuple<SimKind, std::vector<std::string>, std::string, std::vector<std::string>> cases[] = {
         {SimKind::corvane, {"-users", "-infile", "dir"}, "ERROR:  The raw file dir cannot be exported: it is a folder",
          {kJournal}},
@@ -158,6 +160,7 @@ TEST(FrontEnd, AFolderInPlaceOfAFileIsRefusedAndLeftAlone) {
 // at once, as it has none, instead of stopping the run for ever; the run is in a terminal
 // of its own, as at a user's console. Nor does a client hold any of ferrox's files open.
 TEST(FrontEnd, AClientThatWantsTheTerminalFailsInsteadOfHanging) {
+    if (e2e::under_wine()) GTEST_SKIP() << "a terminal of script(1) and fd inheritance";
     const std::pair<const char*, const char*> cases[] = {
         {"read answer </dev/tty", "No Corvane connection established"},
         {"stty tostop </dev/tty && echo hello >/dev/tty", "No Corvane connection established"},
@@ -188,6 +191,7 @@ TEST(FrontEnd, AClientThatWantsTheTerminalFailsInsteadOfHanging) {
 // Two runs that take over one stale lock at once: one runs, the other is refused. A lock
 // is held by the system, not by a process number that a new process may have again.
 TEST(FrontEnd, TwoRunsTakingOverOneStaleLockCannotBothRun) {
+    if (e2e::under_wine()) GTEST_SKIP() << "flock and sh";
     e2e::ServerRun run(SimKind::vandor);
     ASSERT_TRUE(run.fixture());
     e2e::write_text(run.work() / "ferrox.lock", "999999 gone-host\nusersExport.txt.partial\n");
@@ -206,6 +210,7 @@ TEST(FrontEnd, TwoRunsTakingOverOneStaleLockCannotBothRun) {
 // A reader that goes away (| head) ends the run as an interrupt does; a run killed outright
 // leaves its lock and files to the next run in the folder, which removes them and says so.
 TEST(FrontEnd, ABrokenPipeOrAKilledRunLeavesNothingBehind) {
+    if (e2e::under_wine()) GTEST_SKIP() << "POSIX pipes and signals";
     const std::pair<const char*, const char*> cases[] = {
         {"{ \"$0\" -defects -map; echo $? >status; } | head -c 300 >/dev/null", "255\n"},
         {"\"$0\" -defects -map >/dev/null & p=$!; sleep 1; kill -9 $p; sleep 1; "
@@ -240,6 +245,7 @@ TEST(FrontEnd, ABrokenPipeOrAKilledRunLeavesNothingBehind) {
 // A working folder that cannot take the server's answers stops the run at once, naming the
 // folder and the system's reason rather than blaming the server; the earlier export stays.
 TEST(FrontEnd, AFullWorkingFolderStopsTheRunWithTheReason) {
+    if (e2e::under_wine()) GTEST_SKIP() << "a tmpfs mount";
     e2e::ServerRun run(SimKind::corvane);
     ASSERT_TRUE(run.fixture());
     e2e::ScratchDir full, elsewhere;

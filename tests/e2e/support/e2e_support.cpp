@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <regex>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -24,10 +25,59 @@ namespace e2e {
 std::string bin_dir() { return FERROX_BIN_DIR; }
 std::string sim_bin_dir() { return FERROX_SIM_BIN_DIR; }
 std::string source_dir() { return FERROX_SOURCE_DIR; }
-std::string expected_text(const std::string& name) { return read_text(source_dir() + "/tests/e2e/expected/" + name); }
 
-RunResult run_program(const std::string& program, const std::vector<std::string>& args,
-                      const RunOptions& options) {
+std::string wine_build_dir() {
+    const char* dir = std::getenv("FERROX_E2E_WINE");
+    return dir ? dir : "";
+}
+
+bool under_wine() { return !wine_build_dir().empty(); }
+
+std::string expected_text(const std::string& name) {
+    const std::filesystem::path path = source_dir() + "/tests/e2e/expected/" + name;
+    std::filesystem::path variant = path;
+    variant.replace_extension(".wine" + path.extension().string());
+    return read_text(under_wine() && std::filesystem::exists(variant) ? variant : path);
+}
+
+std::string program(const std::string& name) {
+    return under_wine() ? wine_build_dir() + "/bin/" + name + ".exe" : bin_dir() + "/" + name;
+}
+
+std::string native_path(const std::filesystem::path& path) {
+    std::string text = path.string();
+    if (!under_wine()) return text;
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return "Z:" + text;
+}
+
+std::string to_crlf(const std::string& text) {
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    return crlf;
+}
+
+std::string from_native(const std::string& text, const std::string& what) {
+    if (!under_wine()) return text;
+    std::string lf;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
+    EXPECT_TRUE(to_crlf(lf) == text) << what << " has an LF where CR LF belongs:\n" << text.substr(0, 400);
+    return lf;
+}
+
+RunOptions program_options(const std::filesystem::path& cwd) {
+    RunOptions options;
+    options.cwd = cwd;
+    if (!under_wine()) return options;
+    options.launcher = FERROX_WINE;
+    options.crlf = true;
+    return options;
+}
+
+namespace {
+
+RunResult run_once(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
     std::filesystem::path outPath = std::filesystem::temp_directory_path() /
                                     ("ferrox-e2e-out-" + std::to_string(::getpid()));
     std::filesystem::path errPath = outPath;
@@ -40,7 +90,10 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     }
     for (const auto& name : options.unsetEnv) env.erase(name);
     for (const auto& [name, value] : options.setEnv) env[name] = value;
-    if (options.simOnPath) env["PATH"] = sim_bin_dir() + ":" + env["PATH"];
+    if (options.simOnPath && !options.launcher.empty())
+        env["WINEPATH"] = native_path(wine_build_dir() + "/bin") + ";" + native_path(wine_build_dir() + "/sim-bin");
+    else if (options.simOnPath)
+        env["PATH"] = sim_bin_dir() + ":" + env["PATH"];
     std::vector<std::string> envStrings;
     for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
     std::vector<char*> envp;
@@ -48,6 +101,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     envp.push_back(nullptr);
 
     std::vector<std::string> argvStrings{program};
+    if (!options.launcher.empty()) argvStrings.insert(argvStrings.begin(), options.launcher);
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& s : argvStrings) argv.push_back(s.data());
@@ -63,8 +117,8 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         if (in < 0 || out < 0 || err < 0) ::_exit(126);
         ::dup2(in, 0);
         ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execve(program.c_str(), argv.data(), envp.data());
+        ::dup2(options.oneStream ? out : err, 2);
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     int raw = 0;
@@ -77,6 +131,56 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     std::error_code ec;
     std::filesystem::remove(outPath, ec);
     std::filesystem::remove(errPath, ec);
+    return result;
+}
+
+/// The files of a folder and one more file, to be put back as they were.
+class Snapshot {
+public:
+    Snapshot(const std::filesystem::path& folder, const std::filesystem::path& file) : folder_(folder), file_(file) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.is_regular_file()) files_[entry.path()] = read_text(entry.path());
+        if (std::filesystem::exists(file)) files_[file] = read_text(file);
+    }
+    void restore() const {
+        for (const auto& entry : std::filesystem::directory_iterator(folder_))
+            if (!files_.count(entry.path())) std::filesystem::remove_all(entry.path());
+        std::error_code absent;
+        std::filesystem::remove(file_, absent);
+        for (const auto& [path, text] : files_) write_text(path, text);
+    }
+
+private:
+    std::filesystem::path folder_, file_;
+    std::map<std::filesystem::path, std::string> files_;
+};
+
+/// The Linux path of a Z:\... path.
+std::filesystem::path linux_path(std::string native) {
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native.starts_with("Z:") ? native.substr(2) : native;
+}
+
+}  // namespace
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+    if (options.launcher.empty()) return run_once(program, args, options);
+    const auto log = options.setEnv.find("SIM_LOG");
+    const Snapshot before(options.cwd.empty() ? std::filesystem::current_path() : options.cwd,
+                          log == options.setEnv.end() ? "" : linux_path(log->second));
+    RunResult result = run_once(program, args, options);
+    if ((result.out + result.err).find("as an internal or external command") != std::string::npos) {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::ofstream(std::string(FERROX_BUILD_DIR) + "/wine-reruns.txt", std::ios::app)
+            << (test ? std::string(test->test_suite_name()) + "." + test->name() : "") << ": " << program << "\n";
+        before.restore();
+        result = run_once(program, args, options);
+    }
+    if (options.crlf) {
+        result.out = from_native(result.out, "the console");
+        result.err = from_native(result.err, "the error stream");
+    }
     return result;
 }
 
@@ -169,10 +273,9 @@ bool blocks_balanced(const std::string& text) {
 
 RunOptions ServerRun::options(const std::map<std::string, std::string>& env,
                               const std::vector<std::string>& unset) const {
-    RunOptions options;
-    options.cwd = work_.path();
-    options.setEnv = {{kind_ == SimKind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY", db().string()},
-                      {"SIM_LOG", (server_ / "sim.log").string()}};
+    RunOptions options = program_options(work_.path());
+    options.setEnv = {{kind_ == SimKind::corvane ? "CVN_FAMILY" : "VANDOR_FAMILY", native_path(db())},
+                      {"SIM_LOG", native_path(server_ / "sim.log")}};
     for (const auto& [name, value] : env) options.setEnv[name] = value;
     for (const auto& name : unset) options.setEnv.erase(name);
     options.unsetEnv = unset;
@@ -180,9 +283,7 @@ RunOptions ServerRun::options(const std::map<std::string, std::string>& env,
     return options;
 }
 
-std::string ServerRun::program() const {
-    return bin_dir() + (kind_ == SimKind::corvane ? "/ferrox_cvn" : "/ferrox_vandor");
-}
+std::string ServerRun::program() const { return e2e::program(kind_ == SimKind::corvane ? "ferrox_cvn" : "ferrox_vandor"); }
 
 RunResult ServerRun::run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
                          const std::vector<std::string>& unset) const {
@@ -201,7 +302,7 @@ void check_run(const std::string& folder, const ExpectedRun& c) {
     EXPECT_EQ(r.err, file(".err"));
     EXPECT_EQ(run.log(), lines_of(file(".log")));
     EXPECT_EQ(run.files_left(), c.left);
-    for (const auto& [name, text] : c.inputs) EXPECT_TRUE(run.output(name) == text) << name << " changed";
+    for (const auto& [name, text] : c.inputs) EXPECT_TRUE(read_text(run.work() / name) == text) << name << " changed";
     std::string written;  // the file the run wrote, if any, besides its journal and list of notes not fetched
     for (const std::string& name : c.left)
         if (!c.inputs.count(name) && name != "ferrox.journal" && name != "notesNotFetched.txt") written += run.output(name);

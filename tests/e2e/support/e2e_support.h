@@ -1,6 +1,7 @@
-// Helpers for end-to-end tests: running built programs in scratch folders, simulated
-// servers (from a fixture, SQL or generator parameters), the client's call log, readers
-// of the export files, and whole runs compared with expected files.
+// Helpers for end-to-end tests: running built programs (the Linux ones, or the Windows ones
+// under wine) in scratch folders, simulated servers (from a fixture, SQL or generator
+// parameters), the client's call log, readers of the export files, and whole runs compared
+// with expected files.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,24 @@ std::string bin_dir();      // build/bin: ferrox_cvn, ferrox_vandor, tagsmith
 std::string sim_bin_dir();  // build/sim-bin: corv, cvnselect, Report, Defect, Feature, File
 std::string source_dir();   // the source tree (fixtures live under it)
 
-/// The file tests/e2e/expected/`name` of the source tree.
+/// The programs under test are the Linux build's, or, when FERROX_E2E_WINE names the
+/// Windows build folder, its Windows programs under wine (wine64, CMake's FERROX_WINE),
+/// with the Windows build of the simulated client; simgen stays the Linux one.
+bool under_wine();
+/// The Windows build folder under wine (its helpers in check/), else "".
+std::string wine_build_dir();
+/// The program under test `name` (ferrox_cvn, ferrox_vandor, tagsmith) of this platform.
+std::string program(const std::string& name);
+/// `path` as the programs under test name it: itself, or Z:\... under wine.
+std::string native_path(const std::filesystem::path& path);
+/// Each LF of `text` made CR LF.
+std::string to_crlf(const std::string& text);
+/// Text a program under test wrote: under wine it must be to_crlf() of a text (else a test
+/// failure naming `what`: an LF where CR LF belongs), which is returned; else `text`.
+std::string from_native(const std::string& text, const std::string& what);
+
+/// The file tests/e2e/expected/`name` of the source tree; under wine its variant NAME.wine.EXT
+/// where the platforms differ by nature (the interpreter's quoting), if there is one.
 std::string expected_text(const std::string& name);
 
 /// A fresh, empty folder for one test (see scratch_folder.h).
@@ -37,11 +55,21 @@ struct RunOptions {
     std::map<std::string, std::string> setEnv = {};  // variables to set (or override)
     std::vector<std::string> unsetEnv = {};          // variables to remove
     bool simOnPath = true;                      // put sim-bin first on PATH
+    std::string launcher = {};  // what starts the program (wine64), or nothing
+    bool crlf = false;          // its console has CR LF line ends: read back with from_native()
+    bool oneStream = false;     // standard error goes to standard output, as on a console
 };
 
-/// Runs `program` (its path is passed unchanged as argv[0]) with `args` and standard
-/// input from the null device; waits for it.
-/// The environment is this process's, with the changes of `options`.
+/// The options that run a program under test in `cwd`: under wine, its launcher, CR LF
+/// line ends and the Windows programs' folders on its path (WINEPATH).
+RunOptions program_options(const std::filesystem::path& cwd);
+
+/// Runs `program` (its path is passed unchanged as argv[0], after the launcher if any)
+/// with `args` and standard input from the null device; waits for it.
+/// The environment is this process's, with the changes of `options`. Under a launcher, a
+/// run in which wine's cmd failed to start a program it found ("... as an internal or
+/// external command") runs once more from the folder (and SIM_LOG) as it was, and is
+/// listed in wine-reruns.txt of the build folder; a fault of the program's own fails twice.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options);
 
@@ -107,7 +135,11 @@ public:
     /// The lines of the client's call log, without their line ends.
     std::vector<std::string> log() const { return lines_of(read_text(server_ / "sim.log")); }
     std::vector<std::string> files_left() const { return work_.files(); }
-    std::string output(const std::string& name) const { return read_text(work_ / name); }
+    /// A file the run wrote, with LF line ends (see from_native()); the journal, the run's
+    /// own, as it is.
+    std::string output(const std::string& name) const {
+        return name == "ferrox.journal" ? read_text(work_ / name) : from_native(read_text(work_ / name), name);
+    }
 
 private:
     std::filesystem::path db() const { return server_ / "server.db"; }
