@@ -430,19 +430,24 @@ TEST(PartsExport, EveryExportOfAGeneratedServerPassesItsChecks) {
             }
             EXPECT_EQ(run.files_left(),
                       with(kWholeExport, {"old.raw", "parts.txt", "partsRawFile000.raw0", "rel.txt"}));
-            // The last export, damaged three ways, one at a time.
+            // The last export, damaged four ways, one at a time.
             const std::string text = run.output("partsExport.txt");
-            for (const char* key : {"SubBranch", "Label", "OnBranch"}) {
+            for (const std::string key : {"SubBranch", "Label", "OnBranch", "VERSION_END"}) {
                 std::string damaged = text;
-                const std::size_t line = damaged.find(std::string("\n") + key + " ") + 1;
+                const std::size_t line = damaged.find("\n" + key + " ") + 1;
                 const std::size_t end = damaged.find('\n', line) + 1;
-                ASSERT_NE(line, 0u) << key;
-                const std::string onBranch = damaged.substr(line, end - line);
-                if (std::string(key) != "OnBranch") damaged.erase(line, end - line);
-                else  // the first version of the element onto the branch its later version is on
-                    damaged.insert(
-                        damaged.find('\n', damaged.find("\nExtractCmd ", damaged.rfind("ELEMENT_BEGIN", line)) + 1) + 1,
-                        onBranch);
+                if (key == "VERSION_END") {  // the first element's last version written twice
+                    const std::size_t after = damaged.find('\n', damaged.rfind(key, damaged.find("ELEMENT_END"))) + 1;
+                    const std::size_t begin = damaged.rfind("VERSION_BEGIN", after);
+                    damaged.insert(after, damaged.substr(begin, after - begin));
+                } else if (key == "OnBranch") {  // the element's first version onto its later one's branch
+                    ASSERT_NE(line, 0u);
+                    const std::size_t first = damaged.find("\nExtractCmd ", damaged.rfind("ELEMENT_BEGIN", line));
+                    damaged.insert(damaged.find('\n', first + 1) + 1, damaged.substr(line, end - line));
+                } else {
+                    ASSERT_NE(line, 0u) << key;
+                    damaged.erase(line, end - line);
+                }
                 e2e::write_text(run.work() / "damaged.txt", damaged);
                 const e2e::RunResult r =
                     run.run({"-parts", "-relspec", "rel.txt", "-verify", "damaged.txt"}, client_env(""));
