@@ -420,6 +420,8 @@ TEST(PartsExport, EveryExportOfAGeneratedServerPassesItsChecks) {
             e2e::write_text(run.work() / "rel.txt", "R1\nR3\n");
             e2e::write_text(run.work() / "parts.txt", "src/%\ninclude/%\n");
             for (std::vector<std::string> args : selections) {
+                // Seconds a run under wine; the other ways of selecting run the same code there.
+                if (e2e::under_wine() && args[0] != "-release" && args.back() != "2021/01/01") continue;
                 SCOPED_TRACE(args[1]);
                 args.insert(args.begin(), "-parts");
                 const e2e::RunResult r = run.run(args, client_env(""));
