@@ -95,15 +95,6 @@ TEST(HostileValues, ReachCommandsFilesAndOutputsAsPlainValues) {
     EXPECT_NE(d.out.find("\nWARNING: 6 notes could not be fetched and were exported as \"Migrated Note\": (no name), "
                          "1003, H3../../canary, H4" + std::string(3000, 'L') + ", H5nul, ...\n"),
               std::string::npos);
-    // A -where text reaches the server as typed: the condition finds its one record.
-    for (std::size_t i = 0; i < kHostile.size(); ++i) {
-        if (has_nul(kHostile[i])) continue;  // no command line argument holds one
-        std::string condition = "abstract = '" + kHostile[i] + "'";
-        for (std::size_t p = 12; (p = condition.find('\'', p)) < condition.size() - 1; p += 2) condition.insert(p, "'");
-        EXPECT_EQ(run.run({"-defects", "-where", condition, "-o", "where.csv"}).status, 0) << i;
-        const auto found = e2e::parse_csv(run.output("where.csv"));
-        EXPECT_TRUE(found.size() == 2 && found[1][0] == "H" + std::to_string(i) + kHostile[i]) << i;
-    }
     // Users: one block of sixteen lines per user, every value as the server holds it.
     EXPECT_EQ(run.run({"-users", "-map"}).status, 0);
     const std::string users = run.output("usersExport.txt");
