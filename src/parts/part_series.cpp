@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -17,7 +16,6 @@
 
 #include "failed_parts.h"
 #include "run_files.h"
-#include "output_file.h"
 #include "parts_export.h"
 #include "platform.h"
 
