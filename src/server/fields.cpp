@@ -43,9 +43,8 @@ std::string double_quotes(std::string_view text) {
 bool read_line(std::istream& in, std::string& line, bool* hadLineEnd) {
     line.clear();
     if (hadLineEnd) *hadLineEnd = false;
-    if (!std::getline(in, line)) {
-        return !line.empty();
-    }
+    // getline fails only when nothing was left: an unended last line still comes whole.
+    if (!std::getline(in, line)) return false;
     bool ended = !in.eof();
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (hadLineEnd) *hadLineEnd = ended;
