@@ -41,6 +41,16 @@ bool append_scratch(Console& console, std::ostream& out, bool opened, const char
     return true;
 }
 
+/// Makes this run's scratch file `file` (recorded first, so that it goes however the run
+/// ends) and opens it empty into `out`; false after the message naming `kind` when it
+/// cannot be opened.
+bool open_scratch(Console& console, ScratchFiles& scratch, std::ofstream& out, const char* file, const char* kind) {
+    scratch.add(file);
+    out.open(file, std::ios::out | std::ios::trunc);
+    if (!out) console.print("\n\nERROR: Can't open %s File: %s\n\n", kind, file);
+    return static_cast<bool>(out);
+}
+
 }  // namespace
 
 int ElementWriter::write_to(std::ofstream& file, const std::string& text) {
@@ -56,12 +66,7 @@ int ElementWriter::write_to(std::ofstream& file, const std::string& text) {
 
 int ElementWriter::write_globals() {
     if (!labelsOpened_) {
-        ctx_.scratch.add(kLabelsScratchFile);
-        labels_.open(kLabelsScratchFile, std::ios::out | std::ios::trunc);
-        if (!labels_) {
-            console_.print("\n\nERROR: Can't open Labels File: %s\n\n", kLabelsScratchFile);
-            return -1;
-        }
+        if (!open_scratch(console_, ctx_.scratch, labels_, kLabelsScratchFile, "Labels")) return -1;
         labelsOpened_ = true;
     }
     std::string cwd;
@@ -122,12 +127,7 @@ int ElementWriter::declare_branch_type(std::string_view branchPath) {
 int ElementWriter::declare_directory(std::string_view path) {
     if (path.empty()) return 0;
     if (!dirsOpened_) {
-        ctx_.scratch.add(kDirsScratchFile);
-        dirs_.open(kDirsScratchFile, std::ios::out | std::ios::trunc);
-        if (!dirs_) {
-            console_.print("\n\nERROR: Can't open Directories File: %s\n\n", kDirsScratchFile);
-            return -1;
-        }
+        if (!open_scratch(console_, ctx_.scratch, dirs_, kDirsScratchFile, "Directories")) return -1;
         dirsOpened_ = true;
         if (int rc = write_to(dirs_, "DIR_BEGIN\n" + encode_text_line("DirName", ".") + "DIR_END\n"); rc != 0)
             return rc;
@@ -198,12 +198,7 @@ std::string ElementWriter::pending_type_declarations() const {
 
 int ElementWriter::open_versions() {
     if (versionsOpened_) return 0;
-    ctx_.scratch.add(kVersionsScratchFile);
-    versions_.open(kVersionsScratchFile, std::ios::out | std::ios::trunc);
-    if (!versions_) {
-        console_.print("\n\nERROR: Can't open Versions File: %s\n\n", kVersionsScratchFile);
-        return -1;
-    }
+    if (!open_scratch(console_, ctx_.scratch, versions_, kVersionsScratchFile, "Versions")) return -1;
     versionsOpened_ = true;
     return 0;
 }
