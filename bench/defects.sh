@@ -13,15 +13,12 @@ defects="${3:-20000}"
 small=$((defects / 4))
 ferrox="$(cd "$build/bin" && pwd)/ferrox_cvn"   # its name picks the server kind: no realpath
 simbin="$(realpath "$build/sim-bin")"
+source bench/lib.sh
 [ -x "$ferrox" ] || { echo "no $ferrox: build the ferrox target first" >&2; exit 1; }
 [ -x "$simbin/simgen" ] || { echo "no $simbin/simgen: build the sim target first" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is missing: install the Debian package 'time'" >&2; exit 1; }
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/defects-bench.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export PATH="$simbin:$PATH"
-unset SIM_LOG SIM_FAIL SIM_DELAY SIM_DELAY_MS
+enter_bench_folder defects
 
 "$simbin/simgen" corvane large.db --defects "$defects" --note-size 2048 > /dev/null
 "$simbin/simgen" corvane small.db --defects "$small" --note-size 2048 > /dev/null
@@ -93,8 +90,6 @@ for run in $(seq "$runs"); do
 done
 read -r _ _ small_rss < <(run_ferrox "$work/small.db")
 
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-best() { printf '%s\n' "$@" | sort -g | head -1; }
 f_med=$(median "${f_walls[@]}"); s_med=$(median "${s_walls[@]}")
 f_best=$(best "${f_walls[@]}"); s_best=$(best "${s_walls[@]}")
 printf 'median: ferrox %.2f s, floor %.2f s, ratio %.3f\n' "$f_med" "$s_med" "$(echo "$f_med / $s_med" | bc -l)"

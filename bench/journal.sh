@@ -20,11 +20,7 @@ simbin="$(realpath "$build/sim-bin")"
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is missing: install the Debian package 'time'" >&2; exit 1; }
 command -v perf > /dev/null || { echo "perf is missing: install the Debian package 'linux-perf'" >&2; exit 1; }
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/journal-bench.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export PATH="$simbin:$PATH"
-unset SIM_LOG SIM_FAIL SIM_DELAY SIM_DELAY_MS
+enter_bench_folder journal
 printf 'R1\nR2\n' > rel.txt
 (( parts == 0 )) || "$simbin/simgen" corvane parts.db --parts "$parts" --revisions 20 --releases 2 --seed 3 > /dev/null
 (( defects == 0 )) || "$simbin/simgen" corvane defects.db --defects "$defects" --note-size 2048 > /dev/null

@@ -66,3 +66,13 @@ parts_floor() {
 # and the name of the kind's family variable.
 kind_program() { echo "$(cd "$2/bin" && pwd)/$([ "$1" = vandor ] && echo ferrox_vandor || echo ferrox_cvn)"; }
 kind_family() { [ "$1" = vandor ] && echo VANDOR_FAMILY || echo CVN_FAMILY; }
+
+# Makes a fresh folder for the benchmark named $1 (removed at exit) the current one, with
+# the simulated client of $simbin first on PATH and none of its fault or delay variables set.
+enter_bench_folder() {
+  work="$(mktemp -d "${TMPDIR:-/tmp}/$1-bench.XXXXXX")"
+  trap 'rm -rf "$work"' EXIT
+  cd "$work"
+  export PATH="$simbin:$PATH"
+  unset SIM_LOG SIM_FAIL SIM_DELAY SIM_DELAY_MS
+}

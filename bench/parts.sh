@@ -22,11 +22,7 @@ simbin="$(realpath "$build/sim-bin")"
 [ -x "$simbin/simgen" ] || { echo "no $simbin/simgen: build the sim target first" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is missing: install the Debian package 'time'" >&2; exit 1; }
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/parts-bench.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export PATH="$simbin:$PATH"
-unset SIM_LOG SIM_FAIL SIM_DELAY SIM_DELAY_MS
+enter_bench_folder parts
 printf 'R1\nR2\n' > rel.txt
 
 "$simbin/simgen" "$kind" parts.db --parts "$parts" --revisions 20 --releases 2 --seed 3 > /dev/null
