@@ -2,7 +2,6 @@
 // supervisor is in supervisor_win32.cpp, the identity lookups in identity_win32.cpp).
 #include "platform.h"
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include <fcntl.h>

@@ -5,19 +5,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
-#include <random>
 
 #include "child_process_posix.h"
 #include "platform.h"
