@@ -27,8 +27,6 @@ std::vector<std::string> part_row_labels(const PartRowNode& row, const RunSettin
 
 namespace {
 
-bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
-
 std::string node_label(const HistorySteps& s, const RevisionNode& node) {
     return std::string(s.model.roles().nodeName(node));
 }

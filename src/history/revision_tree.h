@@ -33,6 +33,9 @@ struct HistorySteps {
     RunContext* lookups = nullptr;
 };
 
+/// True when the steps export a Corvane part.
+inline bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
+
 /// Runs link_ancestors, find_all_children, mark_important_nodes, create_ordered_list
 /// and write_ordered_list in order. Returns 0, or the first failing step's result
 /// after printing that step's error line; later steps do not run then.

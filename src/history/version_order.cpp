@@ -15,8 +15,6 @@
 
 namespace {
 
-bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
-
 /// Hands branch paths down the tree: the second and later children with marked
 /// descendants start branches; important nodes collect their children's branches as
 /// sub-branches. Iterative for the same reason as mark_branch_points.

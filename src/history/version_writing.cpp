@@ -9,12 +9,6 @@
 
 namespace {
 
-bool corvane(const HistorySteps& s) { return s.model.kind() == ServerKind::Corvane; }
-
-}  // namespace
-
-namespace {
-
 /// The release and SID of each version no part row names, from the server, in the order
 /// the versions are written. -1 after the lookup's messages and the step's own line.
 int look_up_branch_points(HistorySteps& s) {
