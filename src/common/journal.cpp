@@ -109,7 +109,6 @@ bool Journal::resume(const std::string& file, JournalContents earlier, std::stri
         return false;
     }
     earlier_ = std::move(earlier.entries);
-    resuming_ = true;
     return true;
 }
 

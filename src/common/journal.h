@@ -38,7 +38,7 @@ std::string encode_journal_entry(std::string_view tag, std::initializer_list<std
 /// entries are read one at a time when asked for (a journal holds a whole export). Writes
 /// are buffered and reach the file with flush(): what a killed run had not flushed is
 /// fetched again. A journal that cannot be written only costs the resume its help:
-/// failed() tells, and the run goes on.
+/// failed() tells, the run goes on and says so at its end.
 class Journal {
 public:
     /// The complete entries of `file`, or nothing when it is missing or no journal.
@@ -52,8 +52,6 @@ public:
     /// last entry is dropped) and new ones follow them; false with the reason.
     bool resume(const std::string& file, JournalContents earlier, std::string& why);
 
-    /// True when the run goes on from an earlier run's journal.
-    bool resuming() const { return resuming_; }
     /// The fields of the earlier run's first entry with `tag`, or nothing.
     std::optional<std::vector<std::string>> find(std::string_view tag) const;
     /// The earlier run's entries with `tag` by the number their first field holds (the
@@ -77,7 +75,6 @@ public:
     bool kept() const { return kept_; }
     /// Closes the journal; `removed` removes its file too.
     void close(bool removed);
-    const std::string& file() const { return file_; }
 
 private:
     void begin_entry(std::string_view tag, std::uintmax_t length);
@@ -87,7 +84,6 @@ private:
     std::ofstream out_;
     mutable std::ifstream in_;  // the earlier run's entries
     bool open_ = false;
-    bool resuming_ = false;
     bool kept_ = false;
     std::vector<JournalEntry> earlier_;
 };

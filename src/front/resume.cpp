@@ -108,9 +108,12 @@ bool open_journal(Console& console, const RunSettings& settings, const std::stri
 void close_journal(Console& console, Journal& journal, int status) {
     const bool done = status == 0 && !journal.kept();
     const bool wasOpen = journal.is_open();
+    const bool cut = journal.failed();  // a write failed: the entries after it are missing
     journal.close(done);
     if (done || !wasOpen) return;
     console.print("\nThe journal %s is kept: the same command with -resume fetches only what this run did not "
                   "finish\n",
                   kJournalFile);
+    if (cut)
+        console.print("WARNING: The journal could not be written to its end: -resume fetches again what it lacks\n");
 }
