@@ -38,14 +38,13 @@ inline int millis_until(Clock::time_point when) {
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
-/// The result status of a raw wait status: the exit status, -1 for a signal or for an
-/// exit status above 128 (the way an interpreter reports a signal), so that a line of a
-/// series and a single command report alike.
-inline int status_of(int raw) {
-    if (!WIFEXITED(raw)) return -1;
-    const int status = WEXITSTATUS(raw);
-    return status > 128 ? -1 : status;
-}
+/// The result status of an interpreter's exit status: -1 above 128 (the way an
+/// interpreter reports a signal), so that a line of a series and a single command report
+/// alike.
+inline int result_status(int exitStatus) { return exitStatus > 128 ? -1 : exitStatus; }
+
+/// The result status of a raw wait status: -1 for a signal, else as result_status.
+inline int status_of(int raw) { return WIFEXITED(raw) ? result_status(WEXITSTATUS(raw)) : -1; }
 
 inline void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
 

@@ -74,8 +74,7 @@ struct CommandSession::Impl {
         if (at == std::string::npos) return false;
         const std::size_t end = text.find('\n', at + marker.size());
         if (end == std::string::npos) return false;
-        const int status = std::atoi(text.c_str() + at + marker.size());
-        result.status = status > 128 ? -1 : status;  // as status_of reads a signal
+        result.status = result_status(std::atoi(text.c_str() + at + marker.size()));
         result.errorOutput = text.substr(0, at);
         text.erase(0, end + 1);
         return true;
