@@ -82,7 +82,7 @@ int run_export(RunContext& ctx, const TrackingMaps& maps) {
     switch (ctx.settings.exportKind) {
         case ExportKind::Defects: return export_defects(ctx, maps);
         case ExportKind::Features: return export_features(ctx, maps);
-        case ExportKind::Users: return ctx.settings.plan ? plan_users_export(ctx) : export_users(ctx, maps.users);
+        case ExportKind::Users: return export_users(ctx, maps.users);
         case ExportKind::Parts: return export_parts(ctx);
         case ExportKind::None: break;
     }

@@ -91,30 +91,6 @@ int configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNa
     return status;
 }
 
-/// -plan: the records of the raw report, and the note calls (and configuration report)
-/// the export would make; the users export makes none.
-int plan_tracking_export(RunContext& ctx, const std::string& rawFileName) {
-    const bool users = ctx.settings.exportKind == ExportKind::Users;
-    PlanFigures figures;
-    std::ifstream raw(rawFileName, std::ios::binary);
-    std::size_t records = 0;
-    for (std::string line; read_line(raw, line);) {
-        // A users line without a "|" is no user.
-        if (users && line.find('|') == std::string::npos) continue;
-        ++records;
-        if (!users && plan_note_fetch(ctx.settings, field_at(split_fields(line), 1)).kind == NoteFetch::Kind::Command)
-            ++figures.calls;
-    }
-    figures.records = records;
-    figures.callsAre = users ? "the users export makes none after its report" : "one long view a record for its note";
-    if (ctx.settings.mapValues == 0 && !users) {
-        ++figures.calls;
-        figures.callsAre += ", and the configuration report";
-    }
-    print_plan(ctx.console, ctx.settings, figures, ctx.callTimes ? *ctx.callTimes : CallTimes{});
-    return 0;
-}
-
 int export_tracking_records(RunContext& ctx, const TrackingMaps& maps, const char* missingInputMessage,
                             FileWriter writer) {
     std::string rawFileName;
@@ -151,10 +127,26 @@ int export_tracking_records(RunContext& ctx, const TrackingMaps& maps, const cha
 
 }  // namespace
 
-int plan_users_export(RunContext& ctx) {
-    std::string rawFileName, shapeWarning;
-    if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
-    return plan_tracking_export(ctx, rawFileName);
+int plan_tracking_export(RunContext& ctx, const std::string& rawFileName) {
+    const bool users = ctx.settings.exportKind == ExportKind::Users;
+    PlanFigures figures;
+    std::ifstream raw(rawFileName, std::ios::binary);
+    std::size_t records = 0;
+    for (std::string line; read_line(raw, line);) {
+        // A users line without a "|" is no user.
+        if (users && line.find('|') == std::string::npos) continue;
+        ++records;
+        if (!users && plan_note_fetch(ctx.settings, field_at(split_fields(line), 1)).kind == NoteFetch::Kind::Command)
+            ++figures.calls;
+    }
+    figures.records = records;
+    figures.callsAre = users ? "the users export makes none after its report" : "one long view a record for its note";
+    if (ctx.settings.mapValues == 0 && !users) {
+        ++figures.calls;
+        figures.callsAre += ", and the configuration report";
+    }
+    print_plan(ctx.console, ctx.settings, figures, ctx.callTimes ? *ctx.callTimes : CallTimes{});
+    return 0;
 }
 
 int export_defects(RunContext& ctx, const TrackingMaps& maps) {

@@ -25,8 +25,10 @@ std::vector<std::string> read_config_field_names(std::istream& in);
 /// export fails when it is not 0.
 int load_configurable_fields(RunContext& ctx, std::vector<std::string>& configFieldNames);
 
-/// -plan for -users: the users report, then the plan (no export file); 0 or -1.
-int plan_users_export(RunContext& ctx);
+/// -plan, once the view report is in `rawFileName`: its records, and the note calls (and
+/// configuration report) the export would make; the users export makes none. No export
+/// file; 0 or -1.
+int plan_tracking_export(RunContext& ctx, const std::string& rawFileName);
 
 /// The -defects export with the run's maps; 0 on success, -1 on failure. Each defect or
 /// feature export first removes the fallback report of an earlier run.

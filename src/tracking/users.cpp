@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "field_info.h"
 #include "fields.h"
 #include "mapping_files.h"
 #include "output_file.h"
@@ -114,6 +115,7 @@ int export_users(RunContext& ctx, const UserMap& userMap) {
     // exported as a complete (possibly empty) user list.
     std::string shapeWarning;
     if (generate_view_report(ctx, rawFileName, &shapeWarning) != 0) return -1;
+    if (ctx.settings.plan) return plan_tracking_export(ctx, rawFileName);
     const int status = write_users_file(ctx, rawFileName, ctx.settings.outputFileName, userMap);
     if (status == 0) ctx.console.print("%s", shapeWarning.c_str());
     return status;

@@ -42,6 +42,7 @@ TEST(TrackingExports, EachKindLayoutAndExportWritesTheWholeFile) {
         {"corvane_features_map", SimKind::corvane, {"-features", "-map"}, 0, features},
         {"corvane_features_nomap", SimKind::corvane, {"-features", "-nomap"}, 0, features},
         {"corvane_users", SimKind::corvane, {"-users", "-map"}, 0, users},
+        {"corvane_users_plan", SimKind::corvane, {"-users", "-plan"}, 0, {}},
         {"vandor_defects_map", SimKind::vandor, {"-defects", "-map"}, 0, notFetched},
         {"vandor_defects_nomap", SimKind::vandor, {"-defects", "-nomap"}, 0, notFetched},
         {"vandor_features_map", SimKind::vandor, {"-features", "-map"}, 0, features},
